@@ -1,0 +1,145 @@
+// FastReal: the arithmetic of ExtReal without re-initialising the x87 unit
+// for every operation.
+//
+// ExtReal starts each operation with `fninit` and control word 0x0F7F and
+// passes values between operations as 10-byte memory images. Both only cost
+// time: the mode never changes, and an x87 register holds the full extended
+// format, so a value kept in a register is the same value. FastReal issues the
+// same instructions (fadd, fsub, fmul, fdiv, fistp, fyl2x, f2xm1, fscale,
+// frndint) on register operands and so gives bit-identical results, provided
+// control word 0x0F7F is in force: create an X87TruncatingMode first, on the
+// same thread, and call no code that changes the control word meanwhile
+// (ExtReal operations leave it at 0x0F7F, so they may be mixed in).
+//
+// Every operation is a volatile asm statement, so the compiler can neither
+// fold constants (it would round to nearest), nor replace the instruction,
+// nor move it ahead of the mode set-up.
+#ifndef VELTRANE_NUMERIC_FAST_REAL_H
+#define VELTRANE_NUMERIC_FAST_REAL_H
+
+#include <cstring>
+
+#include "numeric/ext_real.h"
+
+// Puts the calling thread's x87 unit into the mode every operation expects:
+// `fninit`, then control word 0x0F7F. The mode stays after destruction, as
+// after any ExtReal operation.
+class X87TruncatingMode {
+ public:
+  X87TruncatingMode();
+  X87TruncatingMode(const X87TruncatingMode&) = delete;
+  X87TruncatingMode& operator=(const X87TruncatingMode&) = delete;
+};
+
+class FastReal {
+ public:
+  FastReal() {}
+  explicit FastReal(const int& value) { __asm__ volatile("fildl %1" : "=t"(v_) : "m"(value)); }
+  explicit FastReal(const double& value) { __asm__ volatile("fldl %1" : "=t"(v_) : "m"(value)); }
+  explicit FastReal(const float& value) { __asm__ volatile("flds %1" : "=t"(v_) : "m"(value)); }
+  explicit FastReal(const ExtReal& value) { __asm__ volatile("fldt %1" : "=t"(v_) : "m"(value)); }
+
+  ExtReal toExtReal() const {
+    ExtReal out;
+    long double v = v_;
+    __asm__ volatile("fstpt %0" : "=m"(out) : "t"(v) : "st");
+    return out;
+  }
+
+  FastReal operator+(FastReal b) const { return binary<'+'>(v_, b.v_); }
+  FastReal operator-(FastReal b) const { return binary<'-'>(v_, b.v_); }
+  FastReal operator*(FastReal b) const { return binary<'*'>(v_, b.v_); }
+  FastReal operator/(FastReal b) const { return binary<'/'>(v_, b.v_); }
+  FastReal operator+=(FastReal b) { return *this = *this + b; }
+  FastReal operator-=(FastReal b) { return *this = *this - b; }
+  FastReal operator*=(FastReal b) { return *this = *this * b; }
+  FastReal operator/=(FastReal b) { return *this = *this / b; }
+  // 0 - a, as `fldz; fsub`: both zeros give +0.
+  FastReal operator-() const {
+    long double r;
+    __asm__ volatile("fldz\n\tfsub %%st(1), %%st" : "=t"(r) : "0"(v_));
+    FastReal out;
+    out.v_ = r;
+    return out;
+  }
+
+  // fcom's C3/C2/C0 pattern, as ExtReal reads it: every NaN comparison is 0.
+  int operator<(FastReal b) const { return status(b) == 0x0100; }
+  int operator<=(FastReal b) const {
+    const unsigned s = status(b);
+    return s == 0x0100 || s == 0x4000;
+  }
+  int operator>(FastReal b) const { return status(b) == 0x0000; }
+  int operator>=(FastReal b) const {
+    const unsigned s = status(b);
+    return s == 0x0000 || s == 0x4000;
+  }
+  int operator==(FastReal b) const { return status(b) == 0x4000; }
+
+  long double raw() const { return v_; }
+  static FastReal fromRaw(long double v) {
+    FastReal out;
+    out.v_ = v;
+    return out;
+  }
+
+ private:
+  template <char op>
+  static FastReal binary(long double a, long double b) {
+    long double r;
+    // a on top, b beneath, result in st(0): the object is the left operand.
+    if constexpr (op == '+') __asm__ volatile("fadd %%st(1), %%st" : "=t"(r) : "0"(a), "u"(b));
+    if constexpr (op == '-') __asm__ volatile("fsub %%st(1), %%st" : "=t"(r) : "0"(a), "u"(b));
+    if constexpr (op == '*') __asm__ volatile("fmul %%st(1), %%st" : "=t"(r) : "0"(a), "u"(b));
+    if constexpr (op == '/') __asm__ volatile("fdiv %%st(1), %%st" : "=t"(r) : "0"(a), "u"(b));
+    return fromRaw(r);
+  }
+  unsigned status(FastReal b) const {
+    unsigned short sw;
+    __asm__ volatile("fcom %%st(1)\n\tfnstsw %0" : "=a"(sw) : "t"(v_), "u"(b.v_));
+    return sw & 0x4500u;
+  }
+
+  long double v_;
+};
+
+inline int toInt(FastReal value) {
+  int result;
+  long double v = value.raw();
+  __asm__ volatile("fistpl %0" : "=m"(result) : "t"(v) : "st");
+  return result;
+}
+
+// The same steps as extLog2, extExp2, extLogBase and extPow, in registers.
+inline FastReal extLog2(FastReal x) {
+  long double r;
+  const long double one = 1;
+  __asm__ volatile("fyl2x" : "=t"(r) : "0"(x.raw()), "u"(one) : "st(1)");
+  return FastReal::fromRaw(r);
+}
+
+inline FastReal extExp2(FastReal x) {
+  long double integerPart;
+  __asm__ volatile("frndint" : "=t"(integerPart) : "0"(x.raw()));
+  const FastReal fraction = x - FastReal::fromRaw(integerPart);
+  long double fractionPower;
+  __asm__ volatile("f2xm1" : "=t"(fractionPower) : "0"(fraction.raw()));
+  long double scaled;
+  const long double one = 1;
+  __asm__ volatile("fscale" : "=t"(scaled) : "0"(one), "u"(integerPart));
+  const int oneInt = 1;
+  return FastReal::fromRaw(scaled) * (FastReal::fromRaw(fractionPower) + FastReal(oneInt));
+}
+
+inline FastReal extLogBase(FastReal base, FastReal x) {
+  const FastReal logOfBase = extLog2(base);
+  const FastReal logOfX = extLog2(x);
+  return logOfX / logOfBase;
+}
+
+inline FastReal extPow(FastReal base, FastReal exponent) {
+  const FastReal logOfBase = extLog2(base);
+  return extExp2(exponent * logOfBase);
+}
+
+#endif

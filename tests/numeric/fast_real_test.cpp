@@ -1,0 +1,90 @@
+// FastReal must give exactly the bits of the literal ExtReal operations.
+#include "numeric/fast_real.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "numeric/ext_math.h"
+#include "tests/support/ext_testing.h"
+
+namespace {
+
+std::vector<ExtReal> interestingValues() {
+  std::vector<ExtReal> values = {
+      ExtReal(0),          ExtReal(-0.0),         ExtReal(1),
+      ExtReal(-1),         ExtReal(10),           ExtReal(1) / ExtReal(3),
+      exttest::largestFinite(), -exttest::largestFinite(), exttest::plusInf(),
+      exttest::minusInf(), exttest::quietNaN(),   exttest::smallestSubnormal(),
+      exttest::bits(0x8000000000000000ULL, 1),  // smallest normal
+      exttest::bits(0x7FFFFFFFFFFFFFFFULL, 0),  // largest subnormal
+  };
+  std::mt19937_64 rng(42);
+  for (int i = 0; i < 400; ++i) {
+    const std::uint16_t exponent = static_cast<std::uint16_t>(rng() % 0x7FFF);
+    values.push_back(exttest::bits(rng() | (exponent ? 0x8000000000000000ULL : 0),
+                                   static_cast<std::uint16_t>(exponent | ((rng() & 1) << 15))));
+  }
+  for (int i = 0; i < 100; ++i) {
+    const int k = static_cast<int>(rng() % 200) - 100;
+    values.push_back(ExtReal(k));
+  }
+  return values;
+}
+
+TEST(FastReal, ArithmeticMatchesLiteralOperationsBitForBit) {
+  const std::vector<ExtReal> values = interestingValues();
+  X87TruncatingMode mode;
+  for (const ExtReal& a : values) {
+    const FastReal fa(a);
+    EXPECT_TRUE(exttest::sameBits((-fa).toExtReal(), -a)) << exttest::describe(a);
+    EXPECT_EQ(toInt(fa), toInt(a)) << exttest::describe(a);
+    for (std::size_t j = 0; j < values.size(); j += 7) {
+      const ExtReal& b = values[j];
+      const FastReal fb(b);
+      ASSERT_TRUE(exttest::sameBits((fa + fb).toExtReal(), a + b));
+      ASSERT_TRUE(exttest::sameBits((fa - fb).toExtReal(), a - b));
+      ASSERT_TRUE(exttest::sameBits((fa * fb).toExtReal(), a * b));
+      ASSERT_TRUE(exttest::sameBits((fa / fb).toExtReal(), a / b));
+      ASSERT_EQ(fa < fb, a < b);
+      ASSERT_EQ(fa <= fb, a <= b);
+      ASSERT_EQ(fa > fb, a > b);
+      ASSERT_EQ(fa >= fb, a >= b);
+      ASSERT_EQ(fa == fb, a == b);
+    }
+  }
+}
+
+TEST(FastReal, PowersAndLogarithmsMatchLiteralOperations) {
+  X87TruncatingMode mode;
+  for (int base = 0; base <= 99; ++base) {
+    const ExtReal b(base);
+    for (int e = -5000; e <= 5000; e += 37) {
+      const ExtReal x(e);
+      ASSERT_TRUE(exttest::sameBits(extPow(FastReal(b), FastReal(x)).toExtReal(), extPow(b, x)))
+          << base << "^" << e;
+    }
+    ASSERT_TRUE(exttest::sameBits(extLogBase(FastReal(b), FastReal(twoPow64)).toExtReal(),
+                                  extLogBase(b, twoPow64)));
+  }
+  for (const ExtReal& x : interestingValues()) {
+    ASSERT_TRUE(exttest::sameBits(extLog2(FastReal(x)).toExtReal(), extLog2(x)));
+    ASSERT_TRUE(exttest::sameBits(extLogBase(FastReal(ExtReal(7)), FastReal(x)).toExtReal(),
+                                  extLogBase(ExtReal(7), x)));
+  }
+}
+
+TEST(FastReal, ConstructorsAreExact) {
+  X87TruncatingMode mode;
+  const int i = -123456789;
+  const double d = 0.1;
+  const float f = 0.1f;
+  EXPECT_TRUE(exttest::sameBits(FastReal(i).toExtReal(), ExtReal(i)));
+  EXPECT_TRUE(exttest::sameBits(FastReal(d).toExtReal(), ExtReal(d)));
+  EXPECT_TRUE(exttest::sameBits(FastReal(f).toExtReal(), ExtReal(f)));
+  EXPECT_EQ(x87ControlWord(), ExtFormat::kControlWord);
+}
+
+}  // namespace
