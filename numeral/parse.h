@@ -22,7 +22,7 @@ int digitValue(int* value, char c, int limit);
 // (including one too large to hold, reported through the flags) and false for
 // a syntax error. Always writes *result; writes *base when the text has an
 // '@' followed by a digit character; writes both flags only when it returns
-// true.
+// true. When it reports overflow, *result holds no meaningful value.
 bool parseNumeral(ExtReal* result, const char* text, int* base);
 
 #endif

@@ -1,0 +1,160 @@
+#include "numeral/parse.h"
+
+#include <cstdint>
+
+#include "numeric/ext_math.h"
+
+// Plain ints with static zero initialisation: no constructor ever runs for
+// them, so they are 0 before any start-up code reads them.
+int plusInfinity;
+int minusInfinity;
+
+namespace {
+
+// Digit positions (scale plus integer digits) beyond this count are reported
+// as overflow without computing the value. In base 10 this keeps every
+// accepted value inside the extended range; in other bases it is only a
+// coarse first test (see isLargestFinite).
+constexpr long long kMaxDigitPositions = 4930;
+
+// An exponent's magnitude saturates here. Any exponent this large already
+// decides the outcome (overflow, or a power that underflows to zero), and it
+// keeps the scale far inside the int range that extPow's argument needs.
+constexpr long long kExponentCap = 999999999;
+
+// The most negative scale handed to extPow. Every base from 2 up gives a
+// power of zero long before this, and base 1 gives 1 for any scale, so the
+// clamp only matters for texts of more than a billion fraction digits.
+constexpr long long kMinScale = -2000000000;
+
+// Base suffix: '@' then one character, a letter (base 10..35) or a decimal
+// digit, optionally followed by a second decimal digit. `suffix` points just
+// past the '@'. Writes the base as soon as its first character is known;
+// anything after a two-digit base is ignored. Returns 0 for a malformed
+// suffix.
+int readBaseSuffix(const char* suffix, int* base) {
+  int first;
+  if (!digitValue(&first, suffix[0], 37)) return 0;
+  *base = first;
+  if (first >= 10) return suffix[1] == '\0';
+  const char next = suffix[1];
+  if (next == '\0') return 1;
+  if (next < '0' || next > '9') return 0;
+  *base = 10 * first + (next - '0');
+  return 1;
+}
+
+// One mantissa digit: two separate truncating steps, as every digit costs
+// exactly one multiply and one add.
+void appendDigit(ExtReal* mantissa, int base, int digit) {
+  *mantissa *= ExtReal(base);
+  *mantissa += ExtReal(digit);
+}
+
+// Reports an accepted numeral too large to hold.
+void setOverflowFlags(int negative) {
+  plusInfinity = negative ? 0 : 1;
+  minusInfinity = negative ? 1 : 0;
+}
+
+// Under rounding toward zero an overflow gives the largest finite value
+// instead of an infinity, so a non-negative product that reaches it did not
+// fit.
+bool isLargestFinite(const ExtReal& value) {
+  return value.significand() == UINT64_MAX &&
+         value.biasedExponent() == ExtFormat::kMaxBiasedExponent - 1;
+}
+
+}  // namespace
+
+int digitValue(int* value, char c, int limit) {
+  // Bytes from 128 up are negative here and fall outside every range.
+  const int code = static_cast<signed char>(c);
+  int v;
+  if (code >= '0' && code <= '9') {
+    v = code - '0';
+  } else if (code >= 'a' && code <= 'z') {
+    v = code - 'a' + 10;
+  } else if (code >= 'A' && code <= 'Z') {
+    v = code - 'A' + 10;
+  } else {
+    return 0;
+  }
+  *value = v;
+  return v < limit ? 1 : 0;
+}
+
+bool parseNumeral(ExtReal* result, const char* text, int* base) {
+  *result = ExtReal(0.0);
+  if (text[0] == '\0') return false;
+
+  // Pass 1: the base suffix, which decides the digits of everything before it.
+  const char* at = text;
+  while (*at != '\0' && *at != '@') ++at;
+  if (*at == '@' && !readBaseSuffix(at + 1, base)) return false;
+  const int radix = *base;
+
+  // Pass 2: the numeral part, from the start of the text up to the '@' or
+  // the end. Counts are 64-bit so that no text length can overflow them.
+  const char* p = text;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+
+  int digit;
+  long long integerDigits = 0;
+  long long scale = 0;
+  while (digitValue(&digit, *p, radix)) {
+    appendDigit(result, radix, digit);
+    ++integerDigits;
+    ++p;
+  }
+
+  if (*p == '.') {
+    ++p;
+    if (!digitValue(&digit, *p, radix)) return false;
+    do {
+      appendDigit(result, radix, digit);
+      --scale;
+      ++p;
+    } while (digitValue(&digit, *p, radix));
+  }
+
+  // Where 'e' and 'E' are digits (bases 15 and up) the loops above have
+  // consumed them, so only '_' can reach this test there.
+  if (*p == 'e' || *p == 'E' || *p == '_') {
+    ++p;
+    const bool negativeExponent = *p == '-';
+    if (negativeExponent) ++p;
+    if (*p == '+') ++p;
+    if (!digitValue(&digit, *p, radix)) return false;
+    long long exponent = 0;
+    do {
+      exponent = exponent * radix + digit;
+      if (exponent > kExponentCap) exponent = kExponentCap;
+      ++p;
+    } while (digitValue(&digit, *p, radix));
+    scale += negativeExponent ? -exponent : exponent;
+  }
+
+  if (*p != '\0' && *p != '@') return false;
+
+  // The guard counts digit positions in the input base, whatever the base.
+  if (scale + integerDigits > kMaxDigitPositions) {
+    setOverflowFlags(negative);
+    return true;
+  }
+
+  plusInfinity = 0;
+  minusInfinity = 0;
+  if (scale < kMinScale) scale = kMinScale;
+  const int power = static_cast<int>(scale);
+  *result *= extPow(ExtReal(radix), ExtReal(power));
+  // Bases above 10 can pass the guard and still exceed the extended range.
+  // (A zero mantissa gives zero whatever the power, so it never lands here.)
+  if (isLargestFinite(*result)) {
+    setOverflowFlags(negative);
+    return true;
+  }
+  if (negative) *result = -*result;
+  return true;
+}
