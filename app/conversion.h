@@ -25,33 +25,52 @@ class ConverterWindow {
   ~ConverterWindow() = default;
 };
 
+// The conversion record of the process. Between two commands it holds what
+// the latest one stored: the trimmed numeral, both bases as parseBaseField
+// (or an '@' suffix) left them, and the notation read from the buttons.
 struct ConverterState {
   int inputBase;
   int outputBase;
-  char inputText[252];
-  int scientific;  // 0 standard, 1 scientific
+  char inputText[252];  // NUL-terminated, never more than 28 characters
+  int scientific;       // 0 standard, 1 scientific
 
-  // Clears every field. Runs before twoPow64 is computed (see startup.h).
+  // Clears every field. The first construction (the global's, before twoPow64
+  // is computed: see numeric/startup.h) takes the start-up ticket.
   ConverterState();
 };
 
 extern ConverterState converterState;
 
-// The ticket the ConverterState initialiser took at start-up.
+// The ticket the ConverterState initialiser took at start-up (0 before).
 int converterStateStartupTicket();
 
-extern const char kErrorText[];          // "ERROR": output and caption
-extern const char kDigitRuleMessage[];   // the 87-character message box text
+extern const char kErrorText[];         // "ERROR": output and caption
+extern const char kDigitRuleMessage[];  // the 87-character message box text
 
-// Removes leading and trailing blanks (0x20 only) in place.
+// Removes leading and trailing blanks (0x20 only; a tab is not a blank) in
+// place. Never touches a byte before text or after its terminator.
 void trimSpaces(char* text);
 
-// Reads a whole decimal number from 2 to 36 into *base: 1 when valid.
-// Writes *base in every case: the digits read before the first non-digit,
-// or 2 / 36 when the number is below 2 / above 36.
+// Reads a whole decimal number from 2 to 36 into *base: 1 when valid, else 0.
+// Writes *base in every case: the digits read before the first non-digit
+// (signs, blanks and letters are non-digits), or 2 / 36 when the number is
+// below 2 / above 36 (the empty text gives 2). A number beyond the int range
+// saturates instead of overflowing; the command never passes one.
 int parseBaseField(int* base, const char* text);
 
-// The Convert command, run against the dialog's window.
+// The Convert command, run against the dialog's window. Reads the numeral
+// (28 characters at most) into converterState.inputText and both bases (8 at
+// most), trims them, records the notation buttons in converterState.scientific
+// (kept when neither is checked), then:
+// - an invalid input base, or else an invalid output base: writes kErrorText
+//   to IDC_OUTPUT_TEXT and nothing more;
+// - a rejected numeral: shows kDigitRuleMessage captioned kErrorText and,
+//   once the box is closed, sets the buttons from the notation as read,
+//   writes kErrorText and focuses the numeral;
+// - an accepted numeral: sets the buttons to the notation formatNumeral used,
+//   writes its text and focuses the numeral.
+// Reentrant through the message box: each run keeps its own buffers, value
+// and notation, and only converterState is shared.
 void runConversion(ConverterWindow& window);
 
 #endif

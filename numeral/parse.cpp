@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "numeric/ext_math.h"
+#include "numeric/fast_real.h"
 
 // Plain ints with static zero initialisation: no constructor ever runs for
 // them, so they are 0 before any start-up code reads them.
@@ -46,9 +47,10 @@ int readBaseSuffix(const char* suffix, int* base) {
 
 // One mantissa digit: two separate truncating steps, as every digit costs
 // exactly one multiply and one add.
-void appendDigit(ExtReal* mantissa, int base, int digit) {
-  *mantissa *= ExtReal(base);
-  *mantissa += ExtReal(digit);
+template <class Real>
+void appendDigit(Real* mantissa, int base, int digit) {
+  *mantissa *= Real(base);
+  *mantissa += Real(digit);
 }
 
 // Reports an accepted numeral too large to hold.
@@ -64,6 +66,7 @@ bool isLargestFinite(const ExtReal& value) {
   return value.significand() == UINT64_MAX &&
          value.biasedExponent() == ExtFormat::kMaxBiasedExponent - 1;
 }
+bool isLargestFinite(const FastReal& value) { return isLargestFinite(value.toExtReal()); }
 
 }  // namespace
 
@@ -84,8 +87,12 @@ int digitValue(int* value, char c, int limit) {
   return v < limit ? 1 : 0;
 }
 
-bool parseNumeral(ExtReal* result, const char* text, int* base) {
-  *result = ExtReal(0.0);
+namespace {
+
+// The parser proper, for both arithmetics (see fast_real.h).
+template <class Real>
+bool parseNumeralIn(Real* result, const char* text, int* base) {
+  *result = Real(0.0);
   if (text[0] == '\0') return false;
 
   // Pass 1: the base suffix, which decides the digits of everything before it.
@@ -148,7 +155,7 @@ bool parseNumeral(ExtReal* result, const char* text, int* base) {
   minusInfinity = 0;
   if (scale < kMinScale) scale = kMinScale;
   const int power = static_cast<int>(scale);
-  *result *= extPow(ExtReal(radix), ExtReal(power));
+  *result *= extPow(Real(radix), Real(power));
   // Bases above 10 can pass the guard and still exceed the extended range.
   // (A zero mantissa gives zero whatever the power, so it never lands here.)
   if (isLargestFinite(*result)) {
@@ -157,4 +164,14 @@ bool parseNumeral(ExtReal* result, const char* text, int* base) {
   }
   if (negative) *result = -*result;
   return true;
+}
+
+}  // namespace
+
+bool parseNumeral(ExtReal* result, const char* text, int* base) {
+  return parseNumeralIn(result, text, base);
+}
+
+bool parseNumeral(FastReal* result, const char* text, int* base) {
+  return parseNumeralIn(result, text, base);
 }

@@ -7,6 +7,7 @@
 #define VELTRANE_NUMERAL_PARSE_H
 
 #include "numeric/ext_real.h"
+#include "numeric/fast_real.h"
 
 // Overflow flags of the last accepted numeral. Every accepted numeral writes
 // both (at most one is 1); a rejected one leaves both alone. 0 at start-up.
@@ -24,5 +25,9 @@ int digitValue(int* value, char c, int limit);
 // '@' followed by a digit character; writes both flags only when it returns
 // true. When it reports overflow, *result holds no meaningful value.
 bool parseNumeral(ExtReal* result, const char* text, int* base);
+
+// The same parse in FastReal arithmetic, bit for bit; needs the mode of an
+// X87TruncatingMode in force.
+bool parseNumeral(FastReal* result, const char* text, int* base);
 
 #endif
