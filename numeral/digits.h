@@ -10,7 +10,28 @@
 // *negative 1 when value < 0, and *exponent the power of the base that the
 // first digit stands for: |value| ~ d0.d1d2... * base^exponent. Zero is "0"
 // with exponent 0.
+//
+// maxDigits(base) digits are made and the last one only decides the rounding
+// (up when it exceeds base / 2), so at most maxDigits - 1 are kept and base 2
+// always truncates.
+//
+// Values whose scale factor base^exponent is not a normal number (subnormals
+// and values within a factor of about base^2 above them) are converted
+// exactly in integer arithmetic instead, and a subnormal with p significant
+// bits keeps at most max(1, toInt(log_base(2^p)) - 1) digits. Any other image:
+// an infinity gives the digits of the largest finite value of its sign; a
+// pseudo-denormal is read as the normal number of equal value; a NaN or an
+// image the x87 rejects as an operand (see isNotANumber) gives "0" with
+// exponent 0 and *negative 0.
 void generateDigits(char* digits, int* count, int* negative, int* exponent, ExtReal value,
                     int base);
+
+// 1 for an image that every ExtReal operation treats as not a number: a NaN,
+// a pseudo-NaN or pseudo-infinity (maximum exponent, integer bit clear), or an
+// unnormal (exponent neither 0 nor maximum, integer bit clear). Else 0.
+int isNotANumber(ExtReal value);
+
+// 1 for +infinity or -infinity, else 0.
+int isInfinity(ExtReal value);
 
 #endif

@@ -13,11 +13,28 @@ constexpr int kFormatBufferSize = 250;
 // scientific notation; the formatter also switches to it when the exponent
 // lies outside -maxDigits < exponent < maxDigits + 2. On return *scientific
 // is 1 for scientific text and 0 for standard text.
+//
+// Values that have no digits leave *scientific unchanged too: an infinity is
+// "+INF" or "-INF" by its sign, and a NaN (any image isNotANumber accepts) is
+// "ERROR". A base outside 2..36, which the callers never pass, also gives
+// "ERROR" rather than text in a base that the digits were not made in.
 void formatNumeral(char* out, ExtReal value, int base, int* scientific);
+
+// The layout half of formatNumeral, from what generateDigits returned:
+// count (1 .. maxDigits - 1) digit characters, the sign, and the exponent of
+// the first digit, for base (2..36) with maxDigits = maxDigits(base). Chooses
+// the notation as formatNumeral does, writes at most 2 * maxDigits + 1 bytes
+// for standard notation and fewer for scientific notation (within
+// kFormatBufferSize for maxDigits <= 64), and sets *scientific likewise.
+// Standard text has a point only when digits follow it; scientific text has
+// at least one digit after the point and the suffix of formatExponent.
+void layoutNumeral(char* out, const char* digits, int count, int negative, int exponent, int base,
+                   int maxDigits, int* scientific);
 
 // Writes the exponent suffix at out: nothing for exponent 0, otherwise 'e'
 // (base 10) or '_' (other bases), a sign, and the magnitude in base, upper
-// case; then a NUL.
+// case; then a NUL. At most 35 bytes for any int exponent; a base outside
+// 2..36 is taken as the nearest of them.
 void formatExponent(char* out, int exponent, int base);
 
 #endif

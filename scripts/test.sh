@@ -1,22 +1,46 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
-# the native build, the Windows build under Wine, and the sanitizer build.
+# the native build, the Windows build under Wine, the sanitizer build, and a
+# short run of each fuzzer.
+#   VELTRANE_PRESETS="native windows sanitize"  configurations to test
+#   VELTRANE_FUZZ_SECONDS=30                    seconds per fuzzer (0: none)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/install.sh
 
-status=0
-run_preset() {
-  local preset=$1
-  echo "== $preset =="
+presets=${VELTRANE_PRESETS:-native windows sanitize}
+fuzz_seconds=${VELTRANE_FUZZ_SECONDS:-30}
+failed=()
+
+for preset in $presets; do
+  echo "== $preset: build =="
   cmake --preset "$preset" -DVELTRANE_WERROR=ON >/dev/null
   cmake --build --preset "$preset"
-  ctest --preset "$preset" || status=1
-}
-
-for preset in ${VELTRANE_PRESETS:-native windows}; do
-  run_preset "$preset"
+  echo "== $preset: test =="
+  ctest --preset "$preset" || failed+=("$preset")
 done
 
-exit $status
+if [[ " $presets " == *" sanitize "* ]] && [ "$fuzz_seconds" -gt 0 ]; then
+  echo "== fuzz: ${fuzz_seconds}s per target =="
+  for fuzzer in build/sanitize/fuzz/fuzz_*; do
+    [[ -x $fuzzer && $fuzzer != *_replay ]] || continue
+    name=$(basename "$fuzzer")
+    work=build/sanitize/fuzz-work/$name
+    mkdir -p "$work"
+    if "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 -artifact_prefix="$work/" \
+        "$work" "fuzz/corpus/$name" >"$work.log" 2>&1; then
+      echo "$name: $(grep -m1 'stat::number_of_executed_units' "$work.log" | awk '{print $2}') executions, no finding"
+    else
+      echo "$name: FAILED (log: $work.log)"
+      tail -30 "$work.log"
+      failed+=("$name")
+    fi
+  done
+fi
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "all configurations passed"

@@ -1,0 +1,96 @@
+// Raw 10-byte ExtReal images (every NaN, infinity, denormal, pseudo-denormal
+// and unnormal encoding included) and a base 0..40 through generateDigits
+// and formatNumeral; normal values must also survive the round trip through
+// text in the same base.
+//   bytes 0-9: the image; byte 10: base (mod 41); byte 11: bit 0 scientific.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "fuzz/fuzz_check.h"
+#include "numeral/digits.h"
+#include "numeral/format.h"
+#include "numeral/parse.h"
+#include "numeric/ext_math.h"
+
+namespace {
+
+constexpr int kDigitBuffer = 64;  // enough for base 2, the longest
+constexpr int kGuard = 32;
+constexpr unsigned char kPoison = 0x5A;
+
+int clampBase(int base) { return base < 2 ? 2 : (base > 36 ? 36 : base); }
+
+void checkDigits(const ExtReal& value, int base) {
+  unsigned char buffer[kGuard + kDigitBuffer + kGuard];
+  std::memset(buffer, kPoison, sizeof buffer);
+  char* digits = reinterpret_cast<char*>(buffer + kGuard);
+  int count = -1, negative = -1, exponent = 0;
+  generateDigits(digits, &count, &negative, &exponent, value, base);
+  const int effectiveBase = clampBase(base);
+  const int limit = maxDigits(effectiveBase);
+  for (int i = 0; i < kGuard; ++i) FUZZ_CHECK(buffer[i] == kPoison);
+  for (int i = kGuard + limit; i < static_cast<int>(sizeof buffer); ++i) FUZZ_CHECK(buffer[i] == kPoison);
+  FUZZ_CHECK(count >= 1 && count <= limit - 1);
+  FUZZ_CHECK(negative == 0 || negative == 1);
+  for (int i = 0; i < count; ++i) FUZZ_CHECK(fuzzcheck::digitOf(digits[i]) < effectiveBase);
+  FUZZ_CHECK(digits[count] == '\0');
+}
+
+bool isFinite(const ExtReal& v) { return v.biasedExponent() != 0x7FFF; }
+
+// Relative difference |a - b| / |a| as a double, for a nonzero normal a.
+double relativeDifference(const ExtReal& a, const ExtReal& b) {
+  ExtReal difference = (a - b) / a;
+  if (difference < ExtReal(0)) difference = -difference;
+  return toDouble(difference);
+}
+
+void checkRoundTrip(const ExtReal& value, int base) {
+  // Normal values far enough above the subnormal range that the parser's own
+  // power of the base stays normal; the integer bit must be set (no unnormals).
+  if (!isFinite(value) || value.biasedExponent() < 70 || !(value.significand() >> 63)) return;
+  char text[kFormatBufferSize];
+  int scientific = 1;
+  plusInfinity = minusInfinity = 0;
+  formatNumeral(text, value, base, &scientific);
+  int parseBase = base;
+  ExtReal back;
+  FUZZ_CHECK(parseNumeral(&back, text, &parseBase));
+  if (plusInfinity || minusInfinity) return;  // the guard declines the text
+  const double bound = 1.0 / (1ULL << 45);
+  const double difference = relativeDifference(value, back);
+  if (!(difference <= bound)) {
+    std::fprintf(stderr, "round trip of %s in base %d: relative difference %g\n", text, base,
+                 difference);
+    FUZZ_CHECK(difference <= bound);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 12) return 0;
+  std::uint64_t significand;
+  std::uint16_t signAndExponent;
+  std::memcpy(&significand, data, 8);
+  std::memcpy(&signAndExponent, data + 8, 2);
+  const ExtReal value = ExtReal::fromBits(significand, signAndExponent);
+  const int base = data[10] % 41;
+  checkDigits(value, base);
+  if (base < 2 || base > 36) return 0;
+
+  plusInfinity = minusInfinity = 0;
+  char text[kFormatBufferSize + kGuard];
+  std::memset(text, static_cast<char>(kPoison), sizeof text);
+  int scientific = data[11] & 1;
+  formatNumeral(text, value, base, &scientific);
+  FUZZ_CHECK(std::memchr(text, '\0', kFormatBufferSize) != nullptr);
+  for (int i = kFormatBufferSize; i < kFormatBufferSize + kGuard; ++i)
+    FUZZ_CHECK(text[i] == static_cast<char>(kPoison));
+  if (std::strcmp(text, "ERROR") != 0 && std::strcmp(text, "+INF") != 0 &&
+      std::strcmp(text, "-INF") != 0)
+    FUZZ_CHECK(fuzzcheck::isWellFormedNumeral(text, base, scientific));
+  checkRoundTrip(value, base);
+  return 0;
+}

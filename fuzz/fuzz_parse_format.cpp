@@ -1,0 +1,68 @@
+// Numeral text, input base 0..99, output base 2..36 and notation through
+// parseNumeral and formatNumeral.
+//   byte 0: input base (mod 100); byte 1: output base (2 + mod 35);
+//   byte 2: bit 0 asks for scientific notation; the rest is the text.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "fuzz/fuzz_check.h"
+#include "numeral/format.h"
+#include "numeral/parse.h"
+
+namespace {
+
+constexpr std::size_t kMaxText = 4096;  // the command-line converter's line limit
+constexpr int kGuard = 64;
+constexpr unsigned char kPoison = 0xA5;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 3) return 0;
+  int base = data[0] % 100;
+  const int outputBase = 2 + data[1] % 35;
+  const int askScientific = data[2] & 1;
+  char text[kMaxText + 1];
+  const std::size_t length = size - 3 < kMaxText ? size - 3 : kMaxText;
+  std::memcpy(text, data + 3, length);
+  text[length] = '\0';
+
+  // Sentinels show whether the parser wrote the flags.
+  plusInfinity = 7;
+  minusInfinity = 7;
+  ExtReal value;
+  const bool accepted = parseNumeral(&value, text, &base);
+  if (!accepted) {
+    FUZZ_CHECK(plusInfinity == 7 && minusInfinity == 7);
+    return 0;
+  }
+  FUZZ_CHECK((plusInfinity == 0 || plusInfinity == 1) && (minusInfinity == 0 || minusInfinity == 1));
+  FUZZ_CHECK(plusInfinity + minusInfinity <= 1);
+
+  unsigned char buffer[kGuard + kFormatBufferSize + kGuard];
+  std::memset(buffer, kPoison, sizeof buffer);
+  char* out = reinterpret_cast<char*>(buffer + kGuard);
+  int scientific = askScientific;
+  formatNumeral(out, value, outputBase, &scientific);
+  for (int i = 0; i < kGuard; ++i) {
+    FUZZ_CHECK(buffer[i] == kPoison);
+    FUZZ_CHECK(buffer[kGuard + kFormatBufferSize + i] == kPoison);
+  }
+  FUZZ_CHECK(std::memchr(out, '\0', kFormatBufferSize) != nullptr);
+
+  if (plusInfinity) {
+    FUZZ_CHECK(std::strcmp(out, "+INF") == 0 && scientific == askScientific);
+  } else if (minusInfinity) {
+    FUZZ_CHECK(std::strcmp(out, "-INF") == 0 && scientific == askScientific);
+  } else if (std::strcmp(out, "ERROR") == 0) {
+    // Only a value that is not a number (an '@0' suffix) is written so.
+    FUZZ_CHECK(scientific == askScientific);
+    FUZZ_CHECK(std::strchr(text, '@') != nullptr);
+  } else {
+    FUZZ_CHECK(scientific == 0 || scientific == 1);
+    FUZZ_CHECK(fuzzcheck::isWellFormedNumeral(out, outputBase, scientific));
+    if (askScientific) FUZZ_CHECK(scientific == 1);
+  }
+  return 0;
+}

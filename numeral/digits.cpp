@@ -1,0 +1,260 @@
+#include "numeral/digits.h"
+
+#include <cstdint>
+
+#include "numeric/ext_math.h"
+
+namespace {
+
+constexpr int kMinBase = 2;
+constexpr int kMaxBase = 36;
+
+constexpr std::uint64_t kIntegerBit = 0x8000000000000000ULL;
+constexpr std::uint16_t kSignMask = 0x8000;
+
+// A subnormal is significand * 2^-kSubnormalPoint; a normal value with biased
+// exponent E is significand * 2^-(kSubnormalPoint + 1 - E).
+constexpr int kSubnormalPoint = ExtFormat::kExponentBias - 1 + ExtFormat::kSignificandBits - 1;
+
+// ---------------------------------------------------------------------------
+// Exact conversion of the smallest values.
+//
+// Near the bottom of the range the power base^exponent that the floating
+// scaling divides by is itself subnormal (or zero), and extPow's error grows
+// with the size of the exponent anyway. There the value significand * 2^-point
+// is multiplied by base^k in integers until its integer part (the bits at and
+// above `point`) is a first digit, and the digits are then peeled off exactly.
+
+// Room for significand * base^k below base * 2^kSubnormalPoint, with margin.
+constexpr int kLimbs = (kSubnormalPoint + 64) / 32 + 1;
+
+// A non-negative integer, least significant 32-bit limb first, with no zero
+// limbs above limb[size - 1].
+struct WideInt {
+  std::uint32_t limb[kLimbs];
+  int size;
+};
+
+void multiplyBy(WideInt* x, std::uint32_t factor) {
+  std::uint64_t carry = 0;
+  for (int i = 0; i < x->size; ++i) {
+    const std::uint64_t product = std::uint64_t{x->limb[i]} * factor + carry;
+    x->limb[i] = static_cast<std::uint32_t>(product);
+    carry = product >> 32;
+  }
+  // The callers stay far below the capacity; a carry beyond it would be
+  // dropped rather than written out of bounds.
+  if (carry != 0 && x->size < kLimbs) x->limb[x->size++] = static_cast<std::uint32_t>(carry);
+}
+
+int bitLength(const WideInt& x) {
+  if (x.size == 0) return 0;
+  int bits = 32 * (x.size - 1);
+  for (std::uint32_t top = x.limb[x.size - 1]; top != 0; top >>= 1) ++bits;
+  return bits;
+}
+
+// Bits point .. point + 31 of x.
+std::uint32_t bitsFrom(const WideInt& x, int point) {
+  const int index = point / 32;
+  std::uint64_t window = 0;
+  if (index < x.size) window = x.limb[index];
+  if (index + 1 < x.size) window |= std::uint64_t{x.limb[index + 1]} << 32;
+  return static_cast<std::uint32_t>(window >> (point % 32));
+}
+
+// Clears every bit at and above point.
+void clearFrom(WideInt* x, int point) {
+  const int index = point / 32;
+  if (index >= x->size) return;
+  x->limb[index] &= (std::uint32_t{1} << (point % 32)) - 1;
+  x->size = index + 1;
+  while (x->size > 0 && x->limb[x->size - 1] == 0) --x->size;
+}
+
+// Writes the first n digit values of significand * 2^-point in base into
+// digits[0 .. n-1] and returns the exponent of the first one. Requires a
+// non-zero significand and a value below 1 (point >= 64).
+int exactDigits(char* digits, int n, std::uint64_t significand, int point, int base) {
+  WideInt x;
+  x.limb[0] = static_cast<std::uint32_t>(significand);
+  x.limb[1] = static_cast<std::uint32_t>(significand >> 32);
+  x.size = x.limb[1] != 0 ? 2 : (x.limb[0] != 0 ? 1 : 0);
+
+  // The largest power of the base that fits a limb takes the bulk of the
+  // scaling in few passes; it is applied only while the product must stay
+  // below 2^point, so the first digit is never overshot.
+  std::uint32_t chunk = static_cast<std::uint32_t>(base);
+  int chunkDigits = 1;
+  while (std::uint64_t{chunk} * static_cast<std::uint32_t>(base) <= 0xFFFFFFFFULL) {
+    chunk *= static_cast<std::uint32_t>(base);
+    ++chunkDigits;
+  }
+  int scale = 0;
+  while (x.size > 0 && bitLength(x) + 32 <= point) {
+    multiplyBy(&x, chunk);
+    scale += chunkDigits;
+  }
+  // x < 2^point before the last step, so the first digit lands in 1 .. base-1.
+  while (x.size > 0 && bitsFrom(x, point) == 0) {
+    multiplyBy(&x, static_cast<std::uint32_t>(base));
+    ++scale;
+  }
+
+  for (int i = 0; i < n; ++i) {
+    digits[i] = static_cast<char>(bitsFrom(x, point));
+    clearFrom(&x, point);
+    multiplyBy(&x, static_cast<std::uint32_t>(base));
+  }
+  return -scale;
+}
+
+// How many digits (the guard included) a subnormal's significand supports:
+// the count that 64 bits give, toInt(log_base(2^64)), scaled down to its
+// significant bits, and at least one kept digit and the guard.
+int digitsForSubnormal(std::uint64_t significand, int base) {
+  int bits = 0;
+  for (std::uint64_t s = significand; s != 0; s >>= 1) ++bits;
+  const ExtReal twoPowBits =
+      ExtReal::fromBits(kIntegerBit, static_cast<std::uint16_t>(ExtFormat::kExponentBias + bits));
+  const int n = toInt(extLogBase(ExtReal(base), twoPowBits));
+  return n < 2 ? 2 : n;
+}
+
+// ---------------------------------------------------------------------------
+
+char digitCharacter(int value) {
+  return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
+}
+
+// Steps 9 to 14: rounds digit values 0 .. n-2 on the guard digit n-1, drops
+// trailing zeros and turns the kept values into characters.
+void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
+  // Step 9: a guard digit of exactly base / 2 truncates.
+  const int roundUp = digits[n - 1] > base / 2;
+  // Step 10: the guard position becomes the terminator.
+  digits[n - 1] = 0;
+  // Step 11.
+  int carry = roundUp;
+  for (int i = n - 2; carry && i >= 0; --i) {
+    if (digits[i] >= base - 1) {
+      digits[i] = 0;
+    } else {
+      digits[i] = static_cast<char>(digits[i] + 1);
+      carry = 0;
+    }
+  }
+  // Step 12: every kept digit was base - 1 and is now 0.
+  if (carry) {
+    for (int i = n - 1; i > 0; --i) digits[i] = digits[i - 1];
+    digits[0] = 1;
+    *exponent += 1;
+  }
+  // Step 13. The first digit is never 0 here; the floor of 1 only keeps the
+  // formatter's promise of at least one digit for any input.
+  int kept = 0;
+  for (int i = 0; i < n; ++i)
+    if (digits[i] != 0) kept = i + 1;
+  if (kept == 0) kept = 1;
+  // Step 14.
+  for (int i = 0; i < kept; ++i) digits[i] = digitCharacter(digits[i]);
+  *count = kept;
+}
+
+void writeZero(char* digits, int* count, int* exponent) {
+  digits[0] = '0';
+  digits[1] = '\0';
+  *exponent = 0;
+  *count = 1;
+}
+
+// Images the arithmetic would misread become the finite value they stand
+// for: an infinity saturates to the largest finite value (as an overflowing
+// operation would give), and a pseudo-denormal, which the x87 reads with
+// exponent 1, is written with that exponent.
+ExtReal finiteImage(ExtReal value) {
+  const std::uint16_t sign = value.signAndExponent() & kSignMask;
+  if (isInfinity(value))
+    return ExtReal::fromBits(
+        ~0ULL, static_cast<std::uint16_t>(sign | (ExtFormat::kMaxBiasedExponent - 1)));
+  if (value.biasedExponent() == 0 && (value.significand() & kIntegerBit) != 0)
+    return ExtReal::fromBits(value.significand(), static_cast<std::uint16_t>(sign | 1));
+  return value;
+}
+
+}  // namespace
+
+int isInfinity(ExtReal value) {
+  return value.biasedExponent() == ExtFormat::kMaxBiasedExponent &&
+         value.significand() == kIntegerBit;
+}
+
+int isNotANumber(ExtReal value) {
+  const int biased = value.biasedExponent();
+  if (biased == ExtFormat::kMaxBiasedExponent) return !isInfinity(value);
+  return biased != 0 && (value.significand() & kIntegerBit) == 0;
+}
+
+void generateDigits(char* digits, int* count, int* negative, int* exponent, ExtReal value,
+                    int base) {
+  // Step 1.
+  *negative = 0;
+  if (base < kMinBase) base = kMinBase;
+  if (base > kMaxBase) base = kMaxBase;
+
+  if (isNotANumber(value)) {
+    writeZero(digits, count, exponent);
+    return;
+  }
+  value = finiteImage(value);
+
+  // Step 2: -0 is not below zero.
+  if (value < ExtReal(0)) {
+    *negative = 1;
+    value = -value;
+  }
+  // Step 3.
+  if (value == ExtReal(0.0)) {
+    writeZero(digits, count, exponent);
+    return;
+  }
+
+  // Step 4: truncation toward zero rounds a negative logarithm up, hence the
+  // -1; the corrections below repair an estimate that is one off.
+  int e = toInt(extLogBase(ExtReal(base), value));
+  if (e < 0) e -= 1;
+
+  const ExtReal power = extPow(ExtReal(base), ExtReal(e));
+  const int subnormal = value.biasedExponent() == 0;
+  int n;
+  if (!subnormal && power.biasedExponent() != 0) {
+    const ExtReal b(base);
+    // Step 5.
+    value = value / power;
+    // Step 6: once in each direction, in this order.
+    if (value >= b) {
+      value /= b;
+      e += 1;
+    }
+    if (value < ExtReal(1)) {
+      value *= b;
+      e -= 1;
+    }
+    // Step 7.
+    n = maxDigits(base);
+    // Step 8: subtract the digit, then multiply.
+    for (int i = 0; i < n; ++i) {
+      digits[i] = static_cast<char>(toInt(value));
+      const int stored = digits[i];
+      value -= ExtReal(stored);
+      value *= b;
+    }
+  } else {
+    const int point = subnormal ? kSubnormalPoint : kSubnormalPoint + 1 - value.biasedExponent();
+    n = subnormal ? digitsForSubnormal(value.significand(), base) : maxDigits(base);
+    e = exactDigits(digits, n, value.significand(), point, base);
+  }
+
+  roundDigits(digits, n, base, &e, count);
+  *exponent = e;
+}

@@ -1,0 +1,109 @@
+#include "numeral/format.h"
+
+#include <cstring>
+
+#include "numeral/digits.h"
+#include "numeral/parse.h"
+#include "numeric/ext_math.h"
+
+namespace {
+
+constexpr int kMinBase = 2;
+constexpr int kMaxBase = 36;
+
+// generateDigits needs at most 64 bytes; the rest is headroom.
+constexpr int kDigitBufferSize = 252;
+
+char digitCharacter(unsigned value) {
+  return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
+}
+
+// Writes text and its NUL at out.
+void writeText(char* out, const char* text) { std::memcpy(out, text, std::strlen(text) + 1); }
+
+}  // namespace
+
+void formatExponent(char* out, int exponent, int base) {
+  if (exponent == 0) {
+    out[0] = '\0';
+    return;
+  }
+  if (base < kMinBase) base = kMinBase;
+  if (base > kMaxBase) base = kMaxBase;
+  out[0] = base == 10 ? 'e' : '_';
+  out[1] = exponent < 0 ? '-' : '+';
+  // Unsigned, so that the magnitude of INT_MIN is representable.
+  unsigned magnitude =
+      exponent < 0 ? 0u - static_cast<unsigned>(exponent) : static_cast<unsigned>(exponent);
+  int end = 2;
+  do {
+    out[end++] = digitCharacter(magnitude % static_cast<unsigned>(base));
+    magnitude /= static_cast<unsigned>(base);
+  } while (magnitude != 0);
+  out[end] = '\0';
+  // Made least significant first; reverse to reading order.
+  for (int i = 2, j = end - 1; i < j; ++i, --j) {
+    const char swap = out[i];
+    out[i] = out[j];
+    out[j] = swap;
+  }
+}
+
+void layoutNumeral(char* out, const char* digits, int count, int negative, int exponent, int base,
+                   int maxDigits, int* scientific) {
+  int at = 0;
+  if (negative) out[at++] = '-';
+
+  const int useScientific = exponent >= maxDigits + 2 || exponent <= -maxDigits || *scientific != 0;
+  if (!useScientific) {
+    if (exponent < 0) {
+      out[at++] = '0';
+      out[at++] = '.';
+      for (int k = 0; k < -exponent - 1; ++k) out[at++] = '0';
+    }
+    for (int k = 0; k < count; ++k) {
+      out[at++] = digits[k];
+      if (k == exponent && k < count - 1) out[at++] = '.';
+    }
+    if (exponent >= 0 && exponent + 1 > count)
+      for (int k = 0; k < exponent + 1 - count; ++k) out[at++] = '0';
+    out[at] = '\0';
+    *scientific = 0;
+    return;
+  }
+
+  out[at++] = digits[0];
+  out[at++] = '.';
+  if (count == 1) out[at++] = '0';
+  for (int k = 1; k < count; ++k) out[at++] = digits[k];
+  formatExponent(out + at, exponent, base);
+  *scientific = 1;
+}
+
+void formatNumeral(char* out, ExtReal value, int base, int* scientific) {
+  // The parser's overflow verdict wins over whatever value it left.
+  if (plusInfinity) {
+    writeText(out, "+INF");
+    return;
+  }
+  if (minusInfinity) {
+    writeText(out, "-INF");
+    return;
+  }
+  if (base < kMinBase || base > kMaxBase || isNotANumber(value)) {
+    writeText(out, "ERROR");
+    return;
+  }
+  if (isInfinity(value)) {
+    writeText(out, value.signBit() ? "-INF" : "+INF");
+    return;
+  }
+
+  const int digitLimit = maxDigits(base);
+  char digits[kDigitBufferSize];
+  int count;
+  int negative;
+  int exponent;
+  generateDigits(digits, &count, &negative, &exponent, value, base);
+  layoutNumeral(out, digits, count, negative, exponent, base, digitLimit, scientific);
+}
