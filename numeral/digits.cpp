@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "numeric/arithmetic.h"
 #include "numeric/ext_math.h"
 
 namespace {
@@ -195,40 +196,46 @@ int isNotANumber(ExtReal value) {
   return biased != 0 && (value.significand() & kIntegerBit) == 0;
 }
 
-void generateDigits(char* digits, int* count, int* negative, int* exponent, ExtReal value,
-                    int base) {
+namespace {
+
+// Steps 1 to 14, for both arithmetics.
+template <class Real>
+void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Real value,
+                      int base) {
   // Step 1.
   *negative = 0;
   if (base < kMinBase) base = kMinBase;
   if (base > kMaxBase) base = kMaxBase;
 
-  if (isNotANumber(value)) {
+  const ExtReal image = imageOf(value);
+  if (isNotANumber(image)) {
     writeZero(digits, count, exponent);
     return;
   }
-  value = finiteImage(value);
+  const ExtReal finite = finiteImage(image);
+  value = Real(finite);
 
   // Step 2: -0 is not below zero.
-  if (value < ExtReal(0)) {
+  if (value < Real(0)) {
     *negative = 1;
     value = -value;
   }
   // Step 3.
-  if (value == ExtReal(0.0)) {
+  if (value == Real(0.0)) {
     writeZero(digits, count, exponent);
     return;
   }
 
   // Step 4: truncation toward zero rounds a negative logarithm up, hence the
   // -1; the corrections below repair an estimate that is one off.
-  int e = toInt(extLogBase(ExtReal(base), value));
+  int e = toInt(extLogBase(Real(base), value));
   if (e < 0) e -= 1;
 
-  const ExtReal power = extPow(ExtReal(base), ExtReal(e));
-  const int subnormal = value.biasedExponent() == 0;
+  const Real power = extPow(Real(base), Real(e));
+  const int subnormal = finite.biasedExponent() == 0;
   int n;
-  if (!subnormal && power.biasedExponent() != 0) {
-    const ExtReal b(base);
+  if (!subnormal && imageOf(power).biasedExponent() != 0) {
+    const Real b(base);
     // Step 5.
     value = value / power;
     // Step 6: once in each direction, in this order.
@@ -236,25 +243,38 @@ void generateDigits(char* digits, int* count, int* negative, int* exponent, ExtR
       value /= b;
       e += 1;
     }
-    if (value < ExtReal(1)) {
+    if (value < Real(1)) {
       value *= b;
       e -= 1;
     }
     // Step 7.
-    n = maxDigits(base);
+    n = Arithmetic<Real>::maxDigits(base);
     // Step 8: subtract the digit, then multiply.
     for (int i = 0; i < n; ++i) {
       digits[i] = static_cast<char>(toInt(value));
       const int stored = digits[i];
-      value -= ExtReal(stored);
+      value -= Real(stored);
       value *= b;
     }
   } else {
-    const int point = subnormal ? kSubnormalPoint : kSubnormalPoint + 1 - value.biasedExponent();
-    n = subnormal ? digitsForSubnormal(value.significand(), base) : maxDigits(base);
-    e = exactDigits(digits, n, value.significand(), point, base);
+    const int point = subnormal ? kSubnormalPoint : kSubnormalPoint + 1 - finite.biasedExponent();
+    n = subnormal ? digitsForSubnormal(finite.significand(), base)
+                  : Arithmetic<Real>::maxDigits(base);
+    e = exactDigits(digits, n, finite.significand(), point, base);
   }
 
   roundDigits(digits, n, base, &e, count);
   *exponent = e;
+}
+
+}  // namespace
+
+void generateDigits(char* digits, int* count, int* negative, int* exponent, ExtReal value,
+                    int base) {
+  generateDigitsIn(digits, count, negative, exponent, value, base);
+}
+
+void generateDigits(char* digits, int* count, int* negative, int* exponent, FastReal value,
+                    int base) {
+  generateDigitsIn(digits, count, negative, exponent, value, base);
 }

@@ -3,6 +3,7 @@
 #define VELTRANE_NUMERAL_DIGITS_H
 
 #include "numeric/ext_real.h"
+#include "numeric/fast_real.h"
 
 // Writes the significant digits of |value| in base (clamped into 2..36) as
 // upper-case characters, NUL-terminated, into digits[0 .. maxDigits(base)-1]
@@ -24,6 +25,10 @@
 // image the x87 rejects as an operand (see isNotANumber) gives "0" with
 // exponent 0 and *negative 0.
 void generateDigits(char* digits, int* count, int* negative, int* exponent, ExtReal value,
+                    int base);
+// The same digits in FastReal arithmetic, bit for bit; needs the mode of an
+// X87TruncatingMode in force.
+void generateDigits(char* digits, int* count, int* negative, int* exponent, FastReal value,
                     int base);
 
 // 1 for an image that every ExtReal operation treats as not a number: a NaN,

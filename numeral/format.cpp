@@ -4,6 +4,7 @@
 
 #include "numeral/digits.h"
 #include "numeral/parse.h"
+#include "numeric/arithmetic.h"
 #include "numeric/ext_math.h"
 
 namespace {
@@ -80,7 +81,10 @@ void layoutNumeral(char* out, const char* digits, int count, int negative, int e
   *scientific = 1;
 }
 
-void formatNumeral(char* out, ExtReal value, int base, int* scientific) {
+namespace {
+
+template <class Real>
+void formatNumeralIn(char* out, Real value, int base, int* scientific) {
   // The parser's overflow verdict wins over whatever value it left.
   if (plusInfinity) {
     writeText(out, "+INF");
@@ -90,20 +94,31 @@ void formatNumeral(char* out, ExtReal value, int base, int* scientific) {
     writeText(out, "-INF");
     return;
   }
-  if (base < kMinBase || base > kMaxBase || isNotANumber(value)) {
+  const ExtReal image = imageOf(value);
+  if (base < kMinBase || base > kMaxBase || isNotANumber(image)) {
     writeText(out, "ERROR");
     return;
   }
-  if (isInfinity(value)) {
-    writeText(out, value.signBit() ? "-INF" : "+INF");
+  if (isInfinity(image)) {
+    writeText(out, image.signBit() ? "-INF" : "+INF");
     return;
   }
 
-  const int digitLimit = maxDigits(base);
+  const int digitLimit = Arithmetic<Real>::maxDigits(base);
   char digits[kDigitBufferSize];
   int count;
   int negative;
   int exponent;
   generateDigits(digits, &count, &negative, &exponent, value, base);
   layoutNumeral(out, digits, count, negative, exponent, base, digitLimit, scientific);
+}
+
+}  // namespace
+
+void formatNumeral(char* out, ExtReal value, int base, int* scientific) {
+  formatNumeralIn(out, value, base, scientific);
+}
+
+void formatNumeral(char* out, FastReal value, int base, int* scientific) {
+  formatNumeralIn(out, value, base, scientific);
 }

@@ -3,6 +3,7 @@
 #define VELTRANE_NUMERAL_FORMAT_H
 
 #include "numeric/ext_real.h"
+#include "numeric/fast_real.h"
 
 // The size of the output buffer every caller supplies.
 constexpr int kFormatBufferSize = 250;
@@ -19,6 +20,9 @@ constexpr int kFormatBufferSize = 250;
 // "ERROR". A base outside 2..36, which the callers never pass, also gives
 // "ERROR" rather than text in a base that the digits were not made in.
 void formatNumeral(char* out, ExtReal value, int base, int* scientific);
+// The same text in FastReal arithmetic, bit for bit; needs the mode of an
+// X87TruncatingMode in force.
+void formatNumeral(char* out, FastReal value, int base, int* scientific);
 
 // The layout half of formatNumeral, from what generateDigits returned:
 // count (1 .. maxDigits - 1) digit characters, the sign, and the exponent of

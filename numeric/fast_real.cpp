@@ -1,5 +1,8 @@
 #include "numeric/fast_real.h"
 
+#include "numeric/arithmetic.h"
+#include "numeric/ext_math.h"
+
 #include <cstdint>
 
 #include "numeric/x87_asm.h"
@@ -7,4 +10,16 @@
 X87TruncatingMode::X87TruncatingMode() {
   std::uint16_t cw;
   __asm__ volatile(X87_SETUP : [cw] "=m"(cw) : : X87_CLOBBERS);
+}
+
+int cachedMaxDigits(int base) {
+  constexpr int kFirst = 2, kLast = 36;
+  struct Table {
+    int digits[kLast + 1];
+    Table() {
+      for (int b = kFirst; b <= kLast; ++b) digits[b] = maxDigits(b);
+    }
+  };
+  static const Table table;
+  return base >= kFirst && base <= kLast ? table.digits[base] : maxDigits(base);
 }

@@ -1,0 +1,139 @@
+// The FastReal conversion path against the literal ExtReal one: identical
+// texts, notation flags, bases and overflow flags on random numerals from the
+// whole grammar. 10^5 conversions by default; set VELTRANE_LONG_TESTS=1 for
+// 10^7.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "numeral/format.h"
+#include "numeral/parse.h"
+#include "numeric/fast_real.h"
+
+namespace {
+
+const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+const char kAnyCharacter[] = "0123456789aAeEfFzZ_.+-@ #\x80\xff";
+
+class NumeralSource {
+ public:
+  explicit NumeralSource(unsigned seed) : rng_(seed) {}
+
+  int below(int n) { return static_cast<int>(rng_() % static_cast<unsigned>(n)); }
+  bool chance(int percent) { return below(100) < percent; }
+
+  // A digit of the base, upper or lower case alike; now and then any digit.
+  char digit(int base) {
+    if (chance(2)) return kDigits[below(62)];
+    const int value = below(base);
+    if (value >= 10 && chance(50)) return static_cast<char>('A' + value - 10);
+    return kDigits[value];
+  }
+
+  std::string numeral(int base) {
+    if (chance(3)) {  // noise
+      std::string text;
+      for (int n = below(12); n > 0; --n) text += kAnyCharacter[below(sizeof kAnyCharacter - 1)];
+      return text;
+    }
+    std::string text;
+    if (chance(15)) text += chance(50) ? '-' : '+';
+    const int integerDigits = chance(10) ? 0 : 1 + below(chance(10) ? 30 : 12);
+    if (chance(5)) text.append(static_cast<std::size_t>(below(6)), '0');
+    for (int i = 0; i < integerDigits; ++i) text += digit(base);
+    if (chance(40)) {
+      text += '.';
+      for (int i = chance(2) ? 0 : 1 + below(15); i > 0; --i) text += digit(base);
+    }
+    if (chance(45)) {
+      text += base < 15 && chance(60) ? (chance(50) ? 'e' : 'E') : '_';
+      if (chance(50)) text += '-';
+      if (chance(10)) text += '+';
+      // Mostly ordinary exponents; some near the ends of the range and some
+      // far beyond it, into the overflow guard and the subnormals.
+      const int exponentDigits = chance(3) ? 0 : (chance(8) ? 5 + below(10) : 1 + below(4));
+      for (int i = 0; i < exponentDigits; ++i) text += digit(base);
+    }
+    if (chance(12)) {
+      text += '@';
+      if (chance(40)) {
+        text += static_cast<char>('0' + below(10));
+        if (chance(70)) text += static_cast<char>('0' + below(10));
+      } else if (chance(90)) {
+        text += static_cast<char>((chance(50) ? 'a' : 'A') + below(26));
+      }
+    }
+    return text;
+  }
+
+ private:
+  std::mt19937 rng_;
+};
+
+struct Outcome {
+  bool accepted;
+  int base;
+  int plus, minus;
+  char text[kFormatBufferSize];
+  int scientific;
+};
+
+template <class Real>
+Outcome convert(const std::string& numeral, int inputBase, int outputBase, int scientific) {
+  Outcome out{};
+  plusInfinity = 3;
+  minusInfinity = 4;
+  Real value;
+  out.base = inputBase;
+  out.accepted = parseNumeral(&value, numeral.c_str(), &out.base);
+  out.scientific = scientific;
+  if (out.accepted) formatNumeral(out.text, value, outputBase, &out.scientific);
+  out.plus = plusInfinity;
+  out.minus = minusInfinity;
+  return out;
+}
+
+long conversionCount() {
+  const char* longTests = std::getenv("VELTRANE_LONG_TESTS");
+  return longTests != nullptr && longTests[0] == '1' ? 10000000L : 100000L;
+}
+
+TEST(FastEquivalence, RandomConversionsGiveIdenticalTexts) {
+  NumeralSource source(20261208);
+  const long count = conversionCount();
+  long accepted = 0, overflowed = 0, scientificOut = 0;
+  for (long i = 0; i < count; ++i) {
+    const int inputBase = 2 + source.below(35);
+    const int outputBase = 2 + source.below(35);
+    const int scientific = source.below(2);
+    const std::string numeral = source.numeral(inputBase);
+
+    const Outcome literal = convert<ExtReal>(numeral, inputBase, outputBase, scientific);
+    Outcome fast;
+    {
+      X87TruncatingMode mode;
+      fast = convert<FastReal>(numeral, inputBase, outputBase, scientific);
+    }
+    ASSERT_EQ(fast.accepted, literal.accepted) << numeral;
+    ASSERT_EQ(fast.base, literal.base) << numeral;
+    ASSERT_EQ(fast.plus, literal.plus) << numeral;
+    ASSERT_EQ(fast.minus, literal.minus) << numeral;
+    if (!literal.accepted) continue;
+    ASSERT_STREQ(fast.text, literal.text)
+        << numeral << " from base " << inputBase << " to base " << outputBase;
+    ASSERT_EQ(fast.scientific, literal.scientific) << numeral;
+    ++accepted;
+    overflowed += literal.plus + literal.minus;
+    scientificOut += literal.scientific;
+  }
+  // The generator must reach every kind of outcome, or the comparison says little.
+  EXPECT_GT(accepted, count / 2);
+  EXPECT_GT(overflowed, count / 1000);
+  EXPECT_GT(scientificOut, count / 4);
+  EXPECT_LT(accepted, count);
+}
+
+}  // namespace
