@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Builds the Windows program and opens the converter dialog under Wine.
+#   bash scripts/run.sh                      on the current X display
+#   bash scripts/run.sh --virtual [FILE.png] [--type NUMERAL]
+#       on a private virtual display (Xvfb), inside a Wine desktop window that
+#       draws the caption; optionally types NUMERAL and presses Enter; saves a
+#       screenshot to FILE.png (default build/windows/veltrane.png), then closes.
+# Installs what is missing first (scripts/install.sh), and uses a private Wine
+# prefix in build/windows/wineprefix.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+root=$(pwd)
+
+usage() {
+  sed -n '2,8s/^# \{0,1\}//p' "$0" >&2
+  exit 2
+}
+
+virtual=0
+shot=
+numeral=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --virtual)
+      virtual=1
+      if [ $# -gt 1 ] && [ "${2#--}" = "$2" ]; then
+        shot=$2
+        shift
+      fi
+      ;;
+    --type)
+      [ $# -gt 1 ] || usage
+      numeral=$2
+      shift
+      ;;
+    -h | --help) usage ;;
+    *) usage ;;
+  esac
+  shift
+done
+if [ -n "$numeral" ] && [ "$virtual" = 0 ]; then
+  echo "run.sh: --type works only with --virtual" >&2
+  exit 2
+fi
+
+if [ "$virtual" = 0 ] && [ -z "${DISPLAY:-}" ]; then
+  cat >&2 <<'MSG'
+run.sh: there is no X display here (DISPLAY is not set), and the dialog needs one.
+To open it on a virtual display instead and save a screenshot, run:
+    bash scripts/run.sh --virtual [FILE.png] [--type 255]
+MSG
+  exit 1
+fi
+
+scripts/install.sh
+echo "Building the Windows program (build/windows)..."
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target veltrane
+build=$root/build/windows
+exe=$build/app/veltrane.exe
+
+export WINEPREFIX=$build/wineprefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+echo "Preparing the Wine prefix (about 10 s the first time)..."
+scripts/wine-prefix.sh ensure "$WINEPREFIX"
+
+if [ "$virtual" = 0 ]; then
+  echo "Opening the dialog; close it to end."
+  exec "$wine" "$exe"
+fi
+
+# On a private display: Xvfb picks a free display number (-displayfd).
+shot=${shot:-$build/veltrane.png}
+case $shot in /*) ;; *) shot=$root/$shot ;; esac
+tmp=$(mktemp -d)
+xvfb_pid=
+desktop_pid=
+cleanup() {
+  if [ -n "$desktop_pid" ] && kill -0 "$desktop_pid" 2>/dev/null; then
+    kill "$desktop_pid" 2>/dev/null || true
+    wait "$desktop_pid" 2>/dev/null || true
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT
+
+Xvfb -displayfd 3 -screen 0 800x300x24 -nolisten tcp 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for ((i = 0; i < 200; i++)); do
+  grep -q '^[0-9]' "$tmp/display" 2>/dev/null && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.05
+done
+if ! grep -q '^[0-9]' "$tmp/display" 2>/dev/null; then
+  echo "run.sh: Xvfb did not start:" >&2
+  cat "$tmp/xvfb.log" >&2
+  exit 1
+fi
+DISPLAY=":$(head -n 1 "$tmp/display")"
+export DISPLAY
+echo "Virtual display $DISPLAY"
+
+# Wine's virtual desktop draws the caption and frame that no window manager
+# draws here. Its window fills the 800x300 screen.
+(cd "$(dirname "$exe")" && exec "$wine" explorer /desktop=veltrane,800x300 veltrane.exe) \
+  >"$tmp/wine.log" 2>&1 &
+desktop_pid=$!
+# Inside the virtual desktop the dialog still has an X window of its own,
+# named by its caption: the keystrokes go to it.
+window=
+for ((i = 0; i < 200; i++)); do
+  window=$(xdotool search --name '^Veltrane$' 2>/dev/null | head -n 1 || true)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+if [ -z "$window" ]; then
+  echo "run.sh: the dialog did not open" >&2
+  exit 1
+fi
+sleep 2 # let the dialog finish opening and drawing
+xdotool windowfocus --sync "$window"
+if [ -n "$numeral" ]; then
+  xdotool type --delay 40 "$numeral"
+  xdotool key Return
+  sleep 1
+fi
+mkdir -p "$(dirname "$shot")"
+xwd -root -silent | convert xwd:- "$shot"
+echo "Screenshot saved to $shot"
+
+# Close the dialog as a user would; the desktop ends with its last program.
+xdotool key alt+F4
+for ((i = 0; i < 50; i++)); do
+  kill -0 "$desktop_pid" 2>/dev/null || break
+  sleep 0.1
+done
