@@ -228,10 +228,10 @@ void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Re
 
   // Step 4: truncation toward zero rounds a negative logarithm up, hence the
   // -1; the corrections below repair an estimate that is one off.
-  int e = toInt(extLogBase(Real(base), value));
+  int e = toInt(Arithmetic<Real>::logBase(base, value));
   if (e < 0) e -= 1;
 
-  const Real power = extPow(Real(base), Real(e));
+  const Real power = Arithmetic<Real>::power(base, e);
   const int subnormal = finite.biasedExponent() == 0;
   int n;
   if (!subnormal && imageOf(power).biasedExponent() != 0) {
@@ -250,12 +250,7 @@ void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Re
     // Step 7.
     n = Arithmetic<Real>::maxDigits(base);
     // Step 8: subtract the digit, then multiply.
-    for (int i = 0; i < n; ++i) {
-      digits[i] = static_cast<char>(toInt(value));
-      const int stored = digits[i];
-      value -= Real(stored);
-      value *= b;
-    }
+    Arithmetic<Real>::extractDigits(digits, n, &value, b);
   } else {
     const int point = subnormal ? kSubnormalPoint : kSubnormalPoint + 1 - finite.biasedExponent();
     n = subnormal ? digitsForSubnormal(finite.significand(), base)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "numeric/arithmetic.h"
 #include "numeric/ext_math.h"
 #include "numeric/fast_real.h"
 
@@ -155,7 +156,7 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
   minusInfinity = 0;
   if (scale < kMinScale) scale = kMinScale;
   const int power = static_cast<int>(scale);
-  *result *= extPow(Real(radix), Real(power));
+  *result *= Arithmetic<Real>::power(radix, power);
   // Bases above 10 can pass the guard and still exceed the extended range.
   // (A zero mantissa gives zero whatever the power, so it never lands here.)
   if (isLargestFinite(*result)) {

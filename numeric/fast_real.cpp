@@ -23,3 +23,15 @@ int cachedMaxDigits(int base) {
   static const Table table;
   return base >= kFirst && base <= kLast ? table.digits[base] : maxDigits(base);
 }
+
+FastReal cachedLog2OfBase(int base) {
+  constexpr int kLast = 99;
+  struct Table {
+    ExtReal log2[kLast + 1];
+    Table() {
+      for (int b = 0; b <= kLast; ++b) log2[b] = extLog2(ExtReal(b));
+    }
+  };
+  static const Table table;
+  return FastReal(base >= 0 && base <= kLast ? table.log2[base] : extLog2(ExtReal(base)));
+}
