@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   wine64 xvfb xdotool x11-apps imagemagick
   clang libclang-rt-14-dev
-  libmpfr-dev hyperfine
+  libmpfr-dev hyperfine python3
 )
 
 missing=()

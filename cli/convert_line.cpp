@@ -1,0 +1,51 @@
+#include "cli/convert_line.h"
+
+#include <cstring>
+
+#include "app/conversion.h"
+#include "numeral/format.h"
+#include "numeral/parse.h"
+#include "numeric/fast_real.h"
+
+LineOutcome convertLine(const char* line, std::size_t length, const CliOptions& options,
+                        char* out) {
+  std::strcpy(out, kErrorText);
+  if (length > kMaxNumeralLength) return kNumeralTooLong;
+  // The parser reads NUL-terminated text: a NUL inside the line would cut the
+  // numeral short and convert only what comes before it.
+  if (std::memchr(line, '\0', length) != nullptr) return kNulByte;
+
+  char text[kMaxNumeralLength + 1];
+  std::memcpy(text, line, length);
+  text[length] = '\0';
+  trimSpaces(text);
+  if (text[0] == '\0') return kEmptyNumeral;
+
+  // Each numeral starts from the chosen bases and notation: an '@' suffix or
+  // an automatic switch to scientific notation applies to its own numeral.
+  int inputBase = options.inputBase;
+  int scientific = options.scientific;
+  // The register-resident arithmetic: the same bits as the dialog's, faster.
+  X87TruncatingMode mode;
+  FastReal value;
+  if (!parseNumeral(&value, text, &inputBase)) return kNotANumeral;
+  formatNumeral(out, value, options.outputBase, &scientific);
+  return kConverted;
+}
+
+const char* describeOutcome(LineOutcome outcome) {
+  switch (outcome) {
+    case kConverted:
+      return "";
+    case kEmptyNumeral:
+      return "empty numeral";
+    case kNumeralTooLong:
+      static_assert(kMaxNumeralLength == 4096, "keep the message in step");
+      return "numeral longer than 4096 bytes";
+    case kNulByte:
+      return "NUL byte inside the numeral";
+    case kNotANumeral:
+      return "digits can't be larger than base-1; for bases other than 10 use '_' instead of 'e'";
+  }
+  return "";
+}

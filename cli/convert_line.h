@@ -1,0 +1,47 @@
+// One numeral of the command-line converter: the same road from text to text
+// as the dialog's Convert command, without the dialog's 28-character cut and
+// without any state carried from one numeral to the next.
+#ifndef VELTRANE_CLI_CONVERT_LINE_H
+#define VELTRANE_CLI_CONVERT_LINE_H
+
+#include <cstddef>
+
+#include "numeral/format.h"
+
+// What every numeral of one run is converted with.
+struct CliOptions {
+  int inputBase = 10;   // 2..36; an '@' suffix overrides it for its own numeral only
+  int outputBase = 16;  // 2..36
+  int scientific = 0;   // 1 asks for scientific notation, 0 for standard
+};
+
+// The longest numeral accepted, in bytes, blanks included.
+constexpr std::size_t kMaxNumeralLength = 4096;
+
+// The size of the buffer convertLine writes its text into.
+constexpr int kLineOutputSize = kFormatBufferSize;
+
+// Why a numeral was not converted. kConverted covers "+INF" and "-INF" too.
+enum LineOutcome {
+  kConverted = 0,
+  kEmptyNumeral,    // nothing but blanks
+  kNumeralTooLong,  // more than kMaxNumeralLength bytes
+  kNulByte,         // a NUL byte inside the numeral
+  kNotANumeral,     // rejected by the numeral parser
+};
+
+// Converts the numeral in line[0 .. length-1] (not NUL-terminated; any bytes)
+// from options.inputBase to options.outputBase and writes the text the dialog
+// would show for it into out (kLineOutputSize bytes, NUL-terminated, no line
+// end): the numeral, "+INF", "-INF", or "ERROR" for every outcome other than
+// kConverted. Blanks (0x20 only) around the numeral are ignored. When length
+// exceeds kMaxNumeralLength, line is not read at all.
+// Allocates nothing; keeps no state of its own between calls, but rewrites the
+// parser's overflow flags for every accepted numeral.
+LineOutcome convertLine(const char* line, std::size_t length, const CliOptions& options, char* out);
+
+// A short statement of the rule a rejected numeral broke, for messages; ""
+// for kConverted.
+const char* describeOutcome(LineOutcome outcome);
+
+#endif

@@ -1,0 +1,49 @@
+#include "cli/line_reader.h"
+
+#include <cstring>
+
+LineReader::LineReader(ReadFunction read, BeforeRead beforeRead, void* context)
+    : read_(read), beforeRead_(beforeRead), context_(context) {}
+
+LineReader::Result LineReader::next(const char** data, std::size_t* length) {
+  std::size_t total = 0;  // bytes of this line seen so far
+  char last = '\0';       // the last of them
+  for (;;) {
+    if (blockStart_ == blockEnd_) {
+      if (atEnd_) break;
+      if (beforeRead_ != nullptr) beforeRead_(context_);
+      long count = read_(context_, block_, kBlockSize);
+      if (count < 0) return kReadError;
+      if (count == 0) {
+        atEnd_ = true;
+        break;
+      }
+      blockStart_ = 0;
+      blockEnd_ = static_cast<std::size_t>(count);
+    }
+    const char* start = block_ + blockStart_;
+    std::size_t available = blockEnd_ - blockStart_;
+    const char* lf = static_cast<const char*>(std::memchr(start, '\n', available));
+    std::size_t piece = lf != nullptr ? static_cast<std::size_t>(lf - start) : available;
+    if (total < kLineCapacity) {
+      std::size_t kept = kLineCapacity - total < piece ? kLineCapacity - total : piece;
+      std::memcpy(line_ + total, start, kept);
+    }
+    if (piece > 0) last = start[piece - 1];
+    total += piece;
+    if (lf != nullptr) {
+      blockStart_ += piece + 1;
+      if (last == '\r') --total;
+      *data = line_;
+      *length = total;
+      return kLine;
+    }
+    blockStart_ = blockEnd_;
+  }
+  // End of input: what follows the last LF is a line only if it is not empty.
+  if (total == 0) return kEnd;
+  if (last == '\r') --total;
+  *data = line_;
+  *length = total;
+  return kLine;
+}

@@ -1,0 +1,30 @@
+// The command line of veltrane-cli:
+//   veltrane-cli [--from B] [--to B] [--scientific] [--] [NUMERAL...]
+#ifndef VELTRANE_CLI_OPTIONS_H
+#define VELTRANE_CLI_OPTIONS_H
+
+#include <cstddef>
+
+#include "cli/convert_line.h"
+
+enum CliAction { kRunConversions, kShowHelp, kShowVersion, kUsageError };
+
+// Reads the options in argv[1 .. argc-1] into *options, which holds the
+// defaults on entry:
+//   -f B, -fB, --from B, --from=B   input base
+//   -t B, -tB, --to B, --to=B       output base
+//   -s, --scientific                scientific notation
+//   -h, --help / --version          help / version, at once
+//   --                              every later argument is a numeral
+// A base is read like the dialog's base boxes: blanks trimmed, then a whole
+// decimal number from 2 to 36 of at most 8 characters. Options may stand
+// before, between or after numerals. An argument that does not start with '-',
+// or is "-" alone, is a numeral, so a negative numeral needs "--" before it.
+// Options, their values and "--" are replaced by null in argv, leaving every
+// numeral at its own position. On kUsageError, message receives one line
+// without a line end naming the option and what it accepts (truncated to
+// messageSize); the options after the faulty one are not read.
+CliAction parseCommandLine(int argc, char** argv, CliOptions* options, char* message,
+                           std::size_t messageSize);
+
+#endif

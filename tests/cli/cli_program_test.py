@@ -1,0 +1,324 @@
+#!/usr/bin/env python3
+"""Runs the veltrane-cli program itself: arguments, standard input, messages,
+exit statuses and a large piped input.
+
+    cli_program_test.py [--runner CMD] [--version V] [--lines N] [--crlf]
+                        [--max-memory-kib K] PROGRAM
+
+--runner runs the program through an emulator (the Wine wrapper for the
+Windows build); --crlf expects CR LF line ends on its output streams, as a
+Windows console program writes them.
+"""
+
+import argparse
+import os
+import select
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+ARGS = None
+
+
+def command(*args):
+    return ARGS.runner + [ARGS.program] + list(args)
+
+
+def normalise(data, stream):
+    """Checks the platform's line ends and turns them into LF."""
+    if ARGS.crlf:
+        bare_lf = data.replace(b"\r\n", b"").count(b"\n")
+        if bare_lf:
+            raise AssertionError(f"{stream}: {bare_lf} line ends without CR")
+        return data.replace(b"\r\n", b"\n")
+    return data
+
+
+def run(*args, stdin=b"", stdout=subprocess.PIPE):
+    """Runs the program with stdin given as bytes or as a file descriptor."""
+    source = {"input": stdin} if isinstance(stdin, bytes) else {"stdin": stdin}
+    result = subprocess.run(command(*args), stdout=stdout, stderr=subprocess.PIPE,
+                            timeout=600, **source)
+    out = normalise(result.stdout, "stdout") if result.stdout is not None else None
+    return result.returncode, out, normalise(result.stderr, "stderr")
+
+
+def watch_peak_memory(proc):
+    """Waits for proc and returns its peak resident memory in KiB, or None
+    where /proc does not tell. The figure is the program's own: a child's
+    resource usage would also count the memory of the forked test runner."""
+    peak = None
+    status = f"/proc/{proc.pid}/status"
+    while proc.poll() is None:
+        try:
+            with open(status) as f:
+                for field in f:
+                    if field.startswith("VmHWM:"):
+                        peak = int(field.split()[1])
+        except OSError:
+            pass
+        time.sleep(0.05)
+    return peak
+
+
+def lines(data):
+    return data.decode("latin-1").split("\n")[:-1]
+
+
+# Numeral, input base, output base, scientific: the text the dialog shows.
+DIALOG_TEXTS = [
+    ("255", 10, 16, False, "FF"),
+    ("255", 10, 16, True, "F.F_+1"),
+    ("255", 10, 2, False, "11111111"),
+    ("-255", 10, 36, False, "-73"),
+    ("-0.5", 10, 2, False, "-0.1"),
+    ("-0.5", 10, 2, True, "-1.0_-1"),
+    ("-0.5", 10, 10, True, "-5.0e-1"),
+    ("0.75", 10, 16, True, "C.0_-1"),
+    ("36", 10, 36, True, "1.0_+1"),
+    ("FF", 16, 10, False, "255"),
+    ("1_10", 16, 16, False, "10000000000000000"),
+    ("1_10", 16, 16, True, "1.0_+10"),  # the exponent is written in the base too
+    ("1e11", 2, 10, False, "8"),
+    ("12@16", 10, 10, False, "18"),
+    ("12@g", 10, 10, False, "18"),
+    ("  12@16  ", 10, 10, False, "18"),
+    ("1e4930", 10, 16, False, "+INF"),
+    ("-1e4930", 10, 16, False, "-INF"),
+    ("1e1000001", 2, 2, False, "1" + "0" * 65),
+    ("1e1000010", 2, 2, False, "1.0_+1000010"),  # switched to scientific
+    ("1e30", 10, 10, False, "1.0e+30"),
+    ("1e-19", 10, 10, False, "1.0e-19"),
+    ("0", 10, 10, True, "0.0"),
+    ("5", 10, 10, True, "5.0"),
+    (".5", 10, 16, False, "0.8"),
+    ("-", 10, 16, False, "0"),
+    ("0" * 40 + "255", 10, 16, False, "FF"),  # longer than the dialog reads
+    ("5.", 10, 16, False, "ERROR"),
+    ("1e", 10, 16, False, "ERROR"),
+    ("1e+-5", 10, 16, False, "ERROR"),
+    ("12@1x", 10, 16, False, "ERROR"),
+    ("2", 2, 10, False, "ERROR"),
+    ("g", 16, 10, False, "ERROR"),
+    ("1 2", 10, 16, False, "ERROR"),
+    ("", 10, 16, False, "ERROR"),
+    ("   ", 10, 16, False, "ERROR"),
+]
+
+DIGIT_RULE = ("digits can't be larger than base-1; "
+              "for bases other than 10 use '_' instead of 'e'")
+
+
+class Conversions(unittest.TestCase):
+    def test_dialog_texts_from_standard_input(self):
+        groups = {}
+        for numeral, base_from, base_to, scientific, text in DIALOG_TEXTS:
+            groups.setdefault((base_from, base_to, scientific), []).append((numeral, text))
+        for (base_from, base_to, scientific), cases in groups.items():
+            args = ["--from", str(base_from), "--to", str(base_to)]
+            if scientific:
+                args.append("--scientific")
+            data = "".join(n + "\n" for n, _ in cases).encode()
+            status, out, err = run(*args, stdin=data)
+            expected = [t for _, t in cases]
+            self.assertEqual(lines(out), expected, args)
+            rejected = expected.count("ERROR")
+            self.assertEqual(status, 1 if rejected else 0, args)
+            self.assertEqual(len(lines(err)), rejected, err)
+
+    def test_dialog_texts_from_arguments(self):
+        for numeral, base_from, base_to, scientific, text in DIALOG_TEXTS:
+            args = ["-f", str(base_from), "-t", str(base_to)] + (["-s"] if scientific else [])
+            status, out, _ = run(*args, "--", numeral)
+            self.assertEqual(lines(out), [text], numeral)
+            self.assertEqual(status, 1 if text == "ERROR" else 0, numeral)
+
+    def test_nothing_carries_over_between_numerals(self):
+        status, out, _ = run("-t", "10", "12@16", "12", "1e30", "5", "1e4930", "1")
+        self.assertEqual(lines(out), ["18", "12", "1.0e+30", "5", "+INF", "1"])
+        self.assertEqual(status, 0)
+
+    def test_negative_numerals_after_double_dash(self):
+        status, out, _ = run("--to", "2", "--", "-0.5", "-1", "--help")
+        self.assertEqual(lines(out), ["-0.1", "-1", "ERROR"])
+        self.assertEqual(status, 1)
+
+    def test_options_after_numerals(self):
+        status, out, _ = run("255", "--to", "2")
+        self.assertEqual((status, lines(out)), (0, ["11111111"]))
+
+
+class Messages(unittest.TestCase):
+    def test_rejected_arguments_name_their_position(self):
+        status, out, err = run("255", "xyz", "-t", "16", "12@1x")
+        self.assertEqual(status, 1)
+        self.assertEqual(lines(out), ["FF", "ERROR", "ERROR"])
+        self.assertEqual(lines(err), [
+            'veltrane-cli: argument 2: "xyz" is not a numeral in base 10: ' + DIGIT_RULE,
+            'veltrane-cli: argument 5: "12@1x": ' + DIGIT_RULE,
+        ])
+
+    def test_rejected_lines_name_their_line(self):
+        data = b"255\n\nff\n" + b"9" * 5000 + b"\n2\x005\n \xb5 \n"
+        status, out, err = run("-f", "16", stdin=data)
+        self.assertEqual(status, 1)
+        self.assertEqual(lines(out), ["255", "ERROR", "FF", "ERROR", "ERROR", "ERROR"])
+        self.assertEqual(lines(err), [
+            "veltrane-cli: line 2: empty numeral",
+            "veltrane-cli: line 4: numeral longer than 4096 bytes",
+            'veltrane-cli: line 5: "2\\x005": NUL byte inside the numeral',
+            'veltrane-cli: line 6: "\\xB5" is not a numeral in base 16: ' + DIGIT_RULE,
+        ])
+
+
+class StandardInput(unittest.TestCase):
+    def test_crlf_and_missing_last_line_end(self):
+        status, out, _ = run(stdin=b"255\r\n\r\n-1\r\n12@16\r\n7")
+        self.assertEqual(lines(out), ["FF", "ERROR", "-1", "12", "7"])
+        self.assertEqual(status, 1)
+
+    def test_empty_input(self):
+        self.assertEqual(run(stdin=b""), (0, b"", b""))
+
+    def test_line_length_limit(self):
+        longest = b" " * 4093 + b"255"
+        data = longest + b"\r\n" + longest + b" \n" + b"1" * 100000 + b"\n" + longest
+        status, out, _ = run(stdin=data)
+        self.assertEqual(lines(out), ["FF", "ERROR", "ERROR", "FF"])
+        self.assertEqual(status, 1)
+
+    def test_output_keeps_pace_with_a_pipe(self):
+        # Each answer must arrive before the next line is written.
+        proc = subprocess.Popen(command("-t", "2"), stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            for numeral, text in [(b"255", b"11111111"), (b"-0.5", b"-0.1"), (b"x", b"ERROR")]:
+                proc.stdin.write(numeral + b"\n")
+                proc.stdin.flush()
+                ready, _, _ = select.select([proc.stdout], [], [], 60)
+                self.assertTrue(ready, f"no answer to {numeral!r}")
+                self.assertEqual(normalise(proc.stdout.readline(), "stdout").rstrip(b"\n"), text)
+            proc.stdin.close()
+            self.assertEqual(proc.wait(timeout=60), 1)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+            proc.stdout.close()
+            proc.stderr.close()
+
+    def test_large_input_in_constant_memory(self):
+        # Nine kinds of lines, two of them rejected, repeated to the count.
+        pattern = [
+            (b"255" + b" " * 60, b"FF"),
+            (b" " * 60 + b"-0.5\r", b"-0.8"),
+            (b" " * 30 + b"12@16" + b" " * 30, b"12"),
+            (b"1e4930", b"+INF"),
+            (b"xyz", b"ERROR"),
+            (b"", b"ERROR"),
+            (b"123456789.123456789e-5", b"4D2.916151E82777"),
+            (b"0." + b"0" * 30 + b"1", b"2.073ACCB12D0FF4_-1A"),
+            (b"1" * 38, b"8.5BEC12B4B9A40D_+1E"),
+        ]
+        count = ARGS.lines
+        repeats = count // len(pattern)
+        count = repeats * len(pattern)
+        block = b"".join(n + b"\n" for n, _ in pattern)
+        expected_block = b"".join(t + b"\n" for _, t in pattern)
+        with tempfile.TemporaryFile() as source, tempfile.TemporaryFile() as sink:
+            for _ in range(repeats // 1000):
+                source.write(block * 1000)
+            source.write(block * (repeats % 1000))
+            size = source.tell()
+            source.seek(0)
+            started = time.monotonic()
+            proc = subprocess.Popen(command("--from", "10", "--to", "16"), stdin=source,
+                                    stdout=sink, stderr=subprocess.DEVNULL)
+            peak_kib = watch_peak_memory(proc)
+            seconds = time.monotonic() - started
+            self.assertEqual(proc.returncode, 1)
+            sink.seek(0)
+            out = normalise(sink.read(), "stdout")
+        self.assertEqual(out.count(b"\n"), count)
+        self.assertEqual(out, expected_block * repeats)
+        print(f"\n{count} lines ({size >> 20} MiB) in {seconds:.1f} s", file=sys.stderr)
+        if not ARGS.runner:
+            # A million lines are far more than this, so nothing grows with them.
+            if ARGS.lines >= 1000000:
+                self.assertGreater(size, 32 << 20)
+            self.assertIsNotNone(peak_kib)
+            print(f"peak resident memory {peak_kib} KiB", file=sys.stderr)
+            if ARGS.max_memory_kib:
+                self.assertLess(peak_kib, ARGS.max_memory_kib, "peak resident memory in KiB")
+
+
+class ExitStatus(unittest.TestCase):
+    def test_usage_errors(self):
+        for args, named in [
+            (["--from", "37", "255"], "'--from'"),
+            (["-t", "1", "255"], "'-t'"),
+            (["-t", "1 6"], "'-t'"),
+            (["255", "--to"], "'--to'"),
+            (["--bogus", "255"], "'--bogus'"),
+            (["-0.5"], "'-0.5'"),
+        ]:
+            status, out, err = run(*args, stdin=b"255\n")
+            self.assertEqual(status, 2, args)
+            self.assertEqual(out, b"", args)  # nothing is converted
+            self.assertEqual(len(lines(err)), 1, err)
+            self.assertIn(named, err.decode(), args)
+            if named in ("'--from'", "'-t'", "'--to'"):
+                self.assertIn("2 to 36", err.decode())
+
+    def test_help_and_version(self):
+        status, out, err = run("--help")
+        self.assertEqual((status, err), (0, b""))
+        text = out.decode()
+        self.assertTrue(text.startswith("Usage: veltrane-cli"), text)
+        for word in ("--from", "--to", "--scientific", "--"):
+            self.assertIn(word, text)
+        self.assertEqual(run("--version"), (0, f"veltrane-cli {ARGS.version}\n".encode(), b""))
+
+    def test_overflow_counts_as_converted(self):
+        self.assertEqual(run("1e4930", "-t", "10")[0], 0)
+
+    def test_unreadable_input(self):
+        if ARGS.runner:
+            self.skipTest("needs a native program")
+        directory = os.open("/", os.O_RDONLY)
+        try:
+            status, out, err = run(stdin=directory)
+        finally:
+            os.close(directory)
+        self.assertEqual((status, out), (3, b""))
+        self.assertIn(b"cannot read standard input", err)
+
+    def test_unwritable_output(self):
+        if ARGS.runner or not os.path.exists("/dev/full"):
+            self.skipTest("needs /dev/full and a native program")
+        with open("/dev/full", "wb") as full:
+            status, _, err = run("255", stdout=full)
+        self.assertEqual(status, 3)
+        self.assertIn(b"cannot write", err)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--runner", default="")
+    parser.add_argument("--version", default="")
+    parser.add_argument("--lines", type=int, default=1000000)
+    parser.add_argument("--crlf", action="store_true")
+    # Peak resident memory allowed for the large input; 0 skips the check
+    # (a sanitizer's shadow memory is no measure of the program's).
+    parser.add_argument("--max-memory-kib", type=int, default=8 << 10)
+    parser.add_argument("program")
+    ARGS, rest = parser.parse_known_args()
+    ARGS.runner = ARGS.runner.split() if ARGS.runner else []
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,178 @@
+#include "cli/convert_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct Converted {
+  LineOutcome outcome;
+  std::string text;
+};
+
+Converted convert(const std::string& line, int from = 10, int to = 16, int scientific = 0) {
+  CliOptions options;
+  options.inputBase = from;
+  options.outputBase = to;
+  options.scientific = scientific;
+  char out[kLineOutputSize];
+  LineOutcome outcome = convertLine(line.data(), line.size(), options, out);
+  return {outcome, out};
+}
+
+struct Case {
+  const char* numeral;
+  int from;
+  int to;
+  int scientific;
+  const char* text;
+};
+
+// The texts the dialog shows for the same numeral, bases and notation.
+const Case kDialogTexts[] = {
+    {"255", 10, 16, 0, "FF"},
+    {"255", 10, 16, 1, "F.F_+1"},
+    {"255", 10, 8, 1, "3.77_+2"},
+    {"255", 10, 2, 0, "11111111"},
+    {"ff", 16, 10, 0, "255"},
+    {"-255", 10, 36, 0, "-73"},
+    {"-0.5", 10, 2, 0, "-0.1"},
+    {"-0.5", 10, 2, 1, "-1.0_-1"},
+    {"-0.5", 10, 10, 1, "-5.0e-1"},
+    {"0.25", 10, 10, 0, "0.25"},
+    {"0.8", 16, 16, 0, "0.8"},
+    {"0", 10, 7, 0, "0"},
+    {"0", 10, 7, 1, "0.0"},
+    {"-0", 10, 10, 0, "0"},
+    {"5", 10, 10, 1, "5.0"},
+    {"4096", 10, 16, 1, "1.0_+3"},
+    {"1_10", 16, 16, 0, "10000000000000000"},
+    {"1_10", 16, 16, 1, "1.0_+10"},  // the exponent is written in the base too
+    {"1e11", 2, 10, 0, "8"},
+    {"1E5", 16, 10, 0, "485"},  // 'E' is a digit in base 16
+    {"12@16", 10, 10, 0, "18"},
+    {"12@G", 10, 10, 0, "18"},
+    {"z@37", 10, 10, 0, "35"},
+    {"1e1000001", 2, 2, 0, "100000000000000000000000000000000000000000000000000000000000000000"},
+    {"1e1000010", 2, 2, 0, "1.0_+1000010"},  // 2^66: switched to scientific
+    {"1e30", 10, 10, 0, "1.0e+30"},
+    {"1e-18", 10, 10, 0, "0.000000000000000001"},
+    {"1e-19", 10, 10, 0, "1.0e-19"},
+    {"1e4930", 10, 16, 0, "+INF"},
+    {"-1e4930", 10, 16, 1, "-INF"},
+    {"0e5000", 10, 16, 0, "+INF"},
+    {"1e-5000", 10, 16, 0, "0"},
+    {"-", 10, 16, 0, "0"},
+    {".5", 10, 16, 0, "0.8"},
+    {"e5", 10, 16, 0, "0"},
+    {"1e-+5", 10, 10, 1, "1.0e-5"},
+    // Rejected numerals.
+    {"5.", 10, 16, 0, "ERROR"},
+    {".", 10, 16, 0, "ERROR"},
+    {"1e", 10, 16, 0, "ERROR"},
+    {"1e+-5", 10, 16, 0, "ERROR"},
+    {"2", 2, 16, 0, "ERROR"},
+    {"g", 16, 10, 0, "ERROR"},
+    {"1 2", 10, 16, 0, "ERROR"},
+    {"12@1x", 10, 16, 0, "ERROR"},
+    {"12@", 10, 16, 0, "ERROR"},
+    {"1@1", 10, 16, 0, "ERROR"},
+    {"--5", 10, 16, 0, "ERROR"},
+    {"\t5", 10, 16, 0, "ERROR"},    // only the space is a blank
+    {"5\xB5", 10, 16, 0, "ERROR"},  // no byte above 127 is a digit
+    {"\xB5", 10, 16, 0, "ERROR"},
+};
+
+TEST(ConvertLine, ShowsWhatTheDialogShows) {
+  for (const Case& c : kDialogTexts) {
+    Converted r = convert(c.numeral, c.from, c.to, c.scientific);
+    EXPECT_EQ(r.text, c.text) << c.numeral << " " << c.from << "->" << c.to;
+    bool rejected = std::string(c.text) == "ERROR";
+    EXPECT_EQ(r.outcome, rejected ? kNotANumeral : kConverted) << c.numeral;
+  }
+}
+
+TEST(ConvertLine, BlanksAroundTheNumeralAreIgnored) {
+  EXPECT_EQ(convert("  255  ").text, "FF");
+  EXPECT_EQ(convert(" -0.5", 10, 2).text, "-0.1");
+  // Longer than the dialog's 28 characters, blanks and leading zeros alike.
+  EXPECT_EQ(convert(std::string(1000, ' ') + "255" + std::string(1000, ' ')).text, "FF");
+  EXPECT_EQ(convert(std::string(40, '0') + "255").text, "FF");
+  EXPECT_EQ(convert("0." + std::string(40, '0') + "1e41").text, "1");
+}
+
+TEST(ConvertLine, EmptyAndBlankNumeralsAreRejected) {
+  for (const char* line : {"", " ", "      "}) {
+    Converted r = convert(line);
+    EXPECT_EQ(r.outcome, kEmptyNumeral) << '"' << line << '"';
+    EXPECT_EQ(r.text, "ERROR");
+  }
+}
+
+TEST(ConvertLine, NulByteRejectsTheWholeNumeral) {
+  // Cut at the NUL, "25" would convert to 19.
+  const std::string nul(1, '\0');
+  Converted r = convert("25" + nul + "5");
+  EXPECT_EQ(r.outcome, kNulByte);
+  EXPECT_EQ(r.text, "ERROR");
+  EXPECT_EQ(convert(nul).outcome, kNulByte);
+  EXPECT_EQ(convert("5 " + nul).outcome, kNulByte);
+}
+
+TEST(ConvertLine, LengthLimit) {
+  std::string longest = std::string(kMaxNumeralLength - 3, ' ') + "255";
+  EXPECT_EQ(convert(longest).text, "FF");
+  Converted r = convert(longest + " ");
+  EXPECT_EQ(r.outcome, kNumeralTooLong);
+  EXPECT_EQ(r.text, "ERROR");
+  // A numeral of many digits up to the limit still converts.
+  EXPECT_EQ(convert(std::string(kMaxNumeralLength, '0')).text, "0");
+  EXPECT_EQ(convert("1." + std::string(kMaxNumeralLength - 2, '0'), 2, 10).text, "1");
+
+  // Beyond the limit the text is not read at all.
+  CliOptions options;
+  char out[kLineOutputSize];
+  EXPECT_EQ(convertLine(nullptr, kMaxNumeralLength + 1, options, out), kNumeralTooLong);
+  EXPECT_STREQ(out, "ERROR");
+}
+
+TEST(ConvertLine, HugeExponentsGiveAValueOrInfinity) {
+  std::string largest = convert("1e4929", 10, 10).text;
+  EXPECT_EQ(largest.substr(0, 3), "1.0") << largest;
+  EXPECT_EQ(largest.substr(largest.size() - 6), "e+4929") << largest;
+  std::string nines(kMaxNumeralLength - 3, '9');
+  EXPECT_EQ(convert("1e" + nines).text, "+INF");
+  EXPECT_EQ(convert("-1e" + nines).text, "-INF");
+  EXPECT_EQ(convert("1e-" + nines.substr(1)).text, "0");
+  EXPECT_EQ(convert("1e2147483648", 10, 10).text, "+INF");
+  EXPECT_EQ(convert("1e-2147483649", 10, 10).text, "0");
+}
+
+TEST(ConvertLine, NothingCarriesOverBetweenNumerals) {
+  // The '@' base of one numeral is not the input base of the next.
+  EXPECT_EQ(convert("12@16", 10, 10).text, "18");
+  EXPECT_EQ(convert("12", 10, 10).text, "12");
+  // Nor is the base a failed suffix has already written.
+  EXPECT_EQ(convert("12@1x", 10, 10).outcome, kNotANumeral);
+  EXPECT_EQ(convert("12", 10, 10).text, "12");
+  // An automatic switch to scientific notation applies to its numeral only.
+  EXPECT_EQ(convert("1e30", 10, 10).text, "1.0e+30");
+  EXPECT_EQ(convert("5", 10, 10).text, "5");
+  // Overflow flags: cleared by the next accepted numeral, whatever came
+  // between.
+  EXPECT_EQ(convert("1e4930").text, "+INF");
+  EXPECT_EQ(convert("xyz", 10, 10).text, "ERROR");
+  EXPECT_EQ(convert("-1e4930").text, "-INF");
+  EXPECT_EQ(convert("1").text, "1");
+}
+
+TEST(ConvertLine, EveryOutcomeHasItsRule) {
+  EXPECT_STREQ(describeOutcome(kConverted), "");
+  for (LineOutcome o : {kEmptyNumeral, kNumeralTooLong, kNulByte, kNotANumeral})
+    EXPECT_GT(std::string(describeOutcome(o)).size(), 10u) << o;
+  EXPECT_NE(std::string(describeOutcome(kNotANumeral)).find("base-1"), std::string::npos);
+  EXPECT_NE(std::string(describeOutcome(kNumeralTooLong)).find("4096"), std::string::npos);
+}
+
+}  // namespace
