@@ -21,9 +21,10 @@
 
 #include "numeric/ext_real.h"
 
-// Puts the calling thread's x87 unit into the mode every operation expects:
-// `fninit`, then control word 0x0F7F. The mode stays after destruction, as
-// after any ExtReal operation.
+// Puts the calling thread's x87 unit into the mode every operation expects,
+// control word 0x0F7F (by `fninit` and the ExtReal set-up, unless the word is
+// already in force). The mode stays after destruction, as after any ExtReal
+// operation.
 class X87TruncatingMode {
  public:
   X87TruncatingMode();
@@ -56,25 +57,19 @@ class FastReal {
   FastReal operator/=(FastReal b) { return *this = *this / b; }
   // 0 - a, as `fldz; fsub`: both zeros give +0.
   FastReal operator-() const {
-    long double r;
-    __asm__ volatile("fldz\n\tfsub %%st(1), %%st" : "=t"(r) : "0"(v_));
-    FastReal out;
-    out.v_ = r;
-    return out;
+    long double zero;
+    __asm__ volatile("fldz" : "=t"(zero));
+    return binary<'-'>(zero, v_);
   }
 
-  // fcom's C3/C2/C0 pattern, as ExtReal reads it: every NaN comparison is 0.
-  int operator<(FastReal b) const { return status(b) == 0x0100; }
-  int operator<=(FastReal b) const {
-    const unsigned s = status(b);
-    return s == 0x0100 || s == 0x4000;
-  }
-  int operator>(FastReal b) const { return status(b) == 0x0000; }
-  int operator>=(FastReal b) const {
-    const unsigned s = status(b);
-    return s == 0x0000 || s == 0x4000;
-  }
-  int operator==(FastReal b) const { return status(b) == 0x4000; }
+  // The relations `fcom` gives, read from `fcomi`'s flags by the compiler's
+  // own comparisons: every comparison with a NaN (or an operand the unit
+  // rejects, which both instructions report as unordered) is 0.
+  int operator<(FastReal b) const { return v_ < b.v_; }
+  int operator<=(FastReal b) const { return v_ <= b.v_; }
+  int operator>(FastReal b) const { return v_ > b.v_; }
+  int operator>=(FastReal b) const { return v_ >= b.v_; }
+  int operator==(FastReal b) const { return v_ == b.v_; }
 
   long double raw() const { return v_; }
   static FastReal fromRaw(long double v) {
@@ -94,12 +89,6 @@ class FastReal {
     if constexpr (op == '/') __asm__ volatile("fdiv %%st(1), %%st" : "=t"(r) : "0"(a), "u"(b));
     return fromRaw(r);
   }
-  unsigned status(FastReal b) const {
-    unsigned short sw;
-    __asm__ volatile("fcom %%st(1)\n\tfnstsw %0" : "=a"(sw) : "t"(v_), "u"(b.v_));
-    return sw & 0x4500u;
-  }
-
   long double v_;
 };
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "numeral/format.h"
 #include "numeral/parse.h"
@@ -105,29 +106,40 @@ TEST(FastEquivalence, RandomConversionsGiveIdenticalTexts) {
   NumeralSource source(20261208);
   const long count = conversionCount();
   long accepted = 0, overflowed = 0, scientificOut = 0;
-  for (long i = 0; i < count; ++i) {
-    const int inputBase = 2 + source.below(35);
-    const int outputBase = 2 + source.below(35);
-    const int scientific = source.below(2);
-    const std::string numeral = source.numeral(inputBase);
-
-    const Outcome literal = convert<ExtReal>(numeral, inputBase, outputBase, scientific);
-    Outcome fast;
-    {
-      X87TruncatingMode mode;
-      fast = convert<FastReal>(numeral, inputBase, outputBase, scientific);
+  // In batches: the literal conversions first, then the fast ones back to
+  // back with no re-initialisation in between, as the command-line
+  // converter runs them.
+  constexpr int kBatch = 1000;
+  struct Job {
+    std::string numeral;
+    int inputBase, outputBase, scientific;
+    Outcome literal;
+  };
+  std::vector<Job> jobs(kBatch);
+  for (long done = 0; done < count; done += kBatch) {
+    for (Job& job : jobs) {
+      job.inputBase = 2 + source.below(35);
+      job.outputBase = 2 + source.below(35);
+      job.scientific = source.below(2);
+      job.numeral = source.numeral(job.inputBase);
+      job.literal = convert<ExtReal>(job.numeral, job.inputBase, job.outputBase, job.scientific);
     }
-    ASSERT_EQ(fast.accepted, literal.accepted) << numeral;
-    ASSERT_EQ(fast.base, literal.base) << numeral;
-    ASSERT_EQ(fast.plus, literal.plus) << numeral;
-    ASSERT_EQ(fast.minus, literal.minus) << numeral;
-    if (!literal.accepted) continue;
-    ASSERT_STREQ(fast.text, literal.text)
-        << numeral << " from base " << inputBase << " to base " << outputBase;
-    ASSERT_EQ(fast.scientific, literal.scientific) << numeral;
-    ++accepted;
-    overflowed += literal.plus + literal.minus;
-    scientificOut += literal.scientific;
+    X87TruncatingMode mode;
+    for (const Job& job : jobs) {
+      const Outcome fast = convert<FastReal>(job.numeral, job.inputBase, job.outputBase, job.scientific);
+      const Outcome& literal = job.literal;
+      ASSERT_EQ(fast.accepted, literal.accepted) << job.numeral;
+      ASSERT_EQ(fast.base, literal.base) << job.numeral;
+      ASSERT_EQ(fast.plus, literal.plus) << job.numeral;
+      ASSERT_EQ(fast.minus, literal.minus) << job.numeral;
+      if (!literal.accepted) continue;
+      ASSERT_STREQ(fast.text, literal.text)
+          << job.numeral << " from base " << job.inputBase << " to base " << job.outputBase;
+      ASSERT_EQ(fast.scientific, literal.scientific) << job.numeral;
+      ++accepted;
+      overflowed += literal.plus + literal.minus;
+      scientificOut += literal.scientific;
+    }
   }
   // The generator must reach every kind of outcome, or the comparison says little.
   EXPECT_GT(accepted, count / 2);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -74,6 +75,27 @@ TEST(FastReal, PowersAndLogarithmsMatchLiteralOperations) {
     ASSERT_TRUE(exttest::sameBits(extLogBase(FastReal(ExtReal(7)), FastReal(x)).toExtReal(),
                                   extLogBase(ExtReal(7), x)));
   }
+}
+
+// Nothing re-initialises the unit between fast operations, so one that left
+// a value behind on the eight-register stack would corrupt the ninth
+// operation after it.
+TEST(FastReal, LongRunsWithoutReinitialisationKeepTheStackBalanced) {
+  X87TruncatingMode mode;
+  const int three = 3;
+  FastReal x(three);
+  for (int i = 0; i < 100; ++i) {
+    x = -x;
+    x = x * FastReal(three) / FastReal(three);
+    const int eight = 8;
+    ASSERT_EQ(toInt(extExp2(extLog2(FastReal(eight)))), 8) << i;  // both exact
+    ASSERT_EQ(toInt(x < FastReal(0) ? -x : x), 3) << i;
+  }
+  std::uint16_t tagWord;
+  unsigned char environment[28];
+  __asm__ volatile("fnstenv %0" : "=m"(environment));
+  std::memcpy(&tagWord, environment + 8, 2);
+  EXPECT_EQ(tagWord, 0xFFFF) << "registers left in use";
 }
 
 TEST(FastReal, ConstructorsAreExact) {
