@@ -250,7 +250,7 @@ void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Re
     // Step 7.
     n = Arithmetic<Real>::maxDigits(base);
     // Step 8: subtract the digit, then multiply.
-    Arithmetic<Real>::extractDigits(digits, n, &value, b);
+    Arithmetic<Real>::extractDigits(digits, n, &value, b, base);
   } else {
     const int point = subnormal ? kSubnormalPoint : kSubnormalPoint + 1 - finite.biasedExponent();
     n = subnormal ? digitsForSubnormal(finite.significand(), base)

@@ -22,6 +22,11 @@ int cachedMaxDigits(int base);
 // from a table filled once with extLog2 itself; other bases are computed.
 FastReal cachedLog2OfBase(int base);
 
+// extPow(base, exponent) computed by FastReal with the cached logarithm,
+// memoised per thread in a small direct-mapped table: the power depends only
+// on the two ints, and conversions in a batch reuse few of them.
+FastReal cachedPower(int base, int exponent);
+
 // The steps of the numeral stages that take a base as an int. For ExtReal
 // they are the literal operations; for FastReal the same operations with the
 // logarithm of the base and maxDigits looked up instead of recomputed, which
@@ -37,13 +42,14 @@ struct Arithmetic<ExtReal> {
   // extLogBase(base, x)
   static ExtReal logBase(int base, ExtReal x) { return extLogBase(ExtReal(base), x); }
   // n digit loop steps: digit = toInt(value), stored as a signed 8-bit value;
-  // value = (value - stored) * base.
-  static void extractDigits(char* digits, int n, ExtReal* value, ExtReal base) {
+  // value = (value - stored) * base. baseValue is ExtReal(base).
+  static void extractDigits(char* digits, int n, ExtReal* value, ExtReal baseValue, int base) {
+    (void)base;
     for (int i = 0; i < n; ++i) {
       digits[i] = static_cast<char>(toInt(*value));
       const int stored = digits[i];
       *value -= ExtReal(stored);
-      *value *= base;
+      *value *= baseValue;
     }
   }
 };
@@ -51,42 +57,28 @@ struct Arithmetic<ExtReal> {
 template <>
 struct Arithmetic<FastReal> {
   static int maxDigits(int base) { return cachedMaxDigits(base); }
-  static FastReal power(int base, int exponent) {
-    return extExp2(FastReal(exponent) * cachedLog2OfBase(base));
-  }
+  static FastReal power(int base, int exponent) { return cachedPower(base, exponent); }
   static FastReal logBase(int base, FastReal x) { return extLog2(x) / cachedLog2OfBase(base); }
-  // The same steps with the integer part taken by `frndint` in a register,
-  // so that the store of the digit to memory is off the chain of dependent
-  // operations. Under rounding toward zero `frndint` gives exactly the value
-  // that `fistp` then `fild` would give whenever the truncation is a digit
-  // that survives the 8-bit store; otherwise the literal steps are redone.
-  static void extractDigits(char* digits, int n, FastReal* value, FastReal base) {
-    const FastReal start = *value;
-    for (int i = 0; i < n; ++i) {
-      const int digit = toInt(*value);
-      digits[i] = static_cast<char>(digit);
-      if (digits[i] != digit) {
-        *value = start;
-        extractDigitsLiterally(digits, n, value, base);
-        return;
-      }
-      *value -= truncated(*value);
-      *value *= base;
-    }
+  // The same steps, computed exactly in integers: for a positive normal
+  // value below 2^63 the integer part is the significand's top bits, the
+  // subtraction is exact, and the product by an integer base truncated to 64
+  // significant bits is what `fmul` gives under rounding toward zero. The
+  // loop so runs on integer units, without the x87 latencies. Values it does
+  // not cover (a digit that does not survive the 8-bit store, zero, or an
+  // odd start) take the literal steps.
+  static void extractDigits(char* digits, int n, FastReal* value, FastReal baseValue, int base) {
+    if (!extractDigitsExactly(digits, n, value, base))
+      extractDigitsLiterally(digits, n, value, baseValue);
   }
 
  private:
-  static FastReal truncated(FastReal x) {
-    long double r;
-    __asm__ volatile("frndint" : "=t"(r) : "0"(x.raw()));
-    return FastReal::fromRaw(r);
-  }
-  static void extractDigitsLiterally(char* digits, int n, FastReal* value, FastReal base) {
+  static bool extractDigitsExactly(char* digits, int n, FastReal* value, int base);
+  static void extractDigitsLiterally(char* digits, int n, FastReal* value, FastReal baseValue) {
     for (int i = 0; i < n; ++i) {
       digits[i] = static_cast<char>(toInt(*value));
       const int stored = digits[i];
       *value -= FastReal(stored);
-      *value *= base;
+      *value *= baseValue;
     }
   }
 };

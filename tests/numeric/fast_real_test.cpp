@@ -1,6 +1,8 @@
 // FastReal must give exactly the bits of the literal ExtReal operations.
 #include "numeric/fast_real.h"
 
+#include "numeric/arithmetic.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -107,6 +109,39 @@ TEST(FastReal, ConstructorsAreExact) {
   EXPECT_TRUE(exttest::sameBits(FastReal(d).toExtReal(), ExtReal(d)));
   EXPECT_TRUE(exttest::sameBits(FastReal(f).toExtReal(), ExtReal(f)));
   EXPECT_EQ(x87ControlWord(), ExtFormat::kControlWord);
+}
+
+}  // namespace
+
+namespace {
+
+// The integer digit loop of the fast path against the literal x87 steps, on
+// values around the digit range of every base (below 1, inside [1, base),
+// above it, and past the 8-bit store) and on the odd cases.
+TEST(FastReal, DigitExtractionMatchesLiteralSteps) {
+  std::mt19937_64 rng(1234);
+  std::vector<ExtReal> starts = {ExtReal(0), ExtReal(-0.0), ExtReal(1), ExtReal(-5), ExtReal(127),
+                                 ExtReal(128), ExtReal(1000), exttest::smallestSubnormal(),
+                                 exttest::quietNaN(), exttest::plusInf()};
+  for (int i = 0; i < 3000; ++i) {
+    const int unbiased = static_cast<int>(rng() % 16) - 6;  // 2^-6 .. 2^9
+    starts.push_back(exttest::bits(rng() | 0x8000000000000000ULL,
+                                   static_cast<std::uint16_t>(16383 + unbiased)));
+  }
+  for (int base = 2; base <= 36; ++base) {
+    for (std::size_t k = 0; k < starts.size(); k += (base % 5) + 1) {
+      char literalDigits[64], fastDigits[64];
+      ExtReal literalValue = starts[k];
+      Arithmetic<ExtReal>::extractDigits(literalDigits, 64, &literalValue, ExtReal(base), base);
+      X87TruncatingMode mode;
+      FastReal fastValue(starts[k]);
+      Arithmetic<FastReal>::extractDigits(fastDigits, 64, &fastValue, FastReal(base), base);
+      ASSERT_EQ(std::memcmp(literalDigits, fastDigits, 64), 0)
+          << "base " << base << " from " << exttest::describe(starts[k]);
+      ASSERT_TRUE(exttest::sameBits(fastValue.toExtReal(), literalValue))
+          << "base " << base << " from " << exttest::describe(starts[k]);
+    }
+  }
 }
 
 }  // namespace
