@@ -153,10 +153,8 @@ void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
   }
   // Step 13. The first digit is never 0 here; the floor of 1 only keeps the
   // formatter's promise of at least one digit for any input.
-  int kept = 0;
-  for (int i = 0; i < n; ++i)
-    if (digits[i] != 0) kept = i + 1;
-  if (kept == 0) kept = 1;
+  int kept = n;
+  while (kept > 1 && digits[kept - 1] == 0) --kept;
   // Step 14.
   for (int i = 0; i < kept; ++i) digits[i] = digitCharacter(digits[i]);
   *count = kept;

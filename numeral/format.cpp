@@ -62,9 +62,14 @@ void layoutNumeral(char* out, const char* digits, int count, int negative, int e
       out[at++] = '.';
       for (int k = 0; k < -exponent - 1; ++k) out[at++] = '0';
     }
-    for (int k = 0; k < count; ++k) {
-      out[at++] = digits[k];
-      if (k == exponent && k < count - 1) out[at++] = '.';
+    // Digits 0 .. exponent, then a point only when more digits follow.
+    const int beforePoint = exponent >= 0 && exponent < count - 1 ? exponent + 1 : count;
+    std::memcpy(out + at, digits, static_cast<std::size_t>(beforePoint));
+    at += beforePoint;
+    if (beforePoint < count) {
+      out[at++] = '.';
+      std::memcpy(out + at, digits + beforePoint, static_cast<std::size_t>(count - beforePoint));
+      at += count - beforePoint;
     }
     if (exponent >= 0 && exponent + 1 > count)
       for (int k = 0; k < exponent + 1 - count; ++k) out[at++] = '0';
@@ -76,7 +81,10 @@ void layoutNumeral(char* out, const char* digits, int count, int negative, int e
   out[at++] = digits[0];
   out[at++] = '.';
   if (count == 1) out[at++] = '0';
-  for (int k = 1; k < count; ++k) out[at++] = digits[k];
+  if (count > 1) {
+    std::memcpy(out + at, digits + 1, static_cast<std::size_t>(count - 1));
+    at += count - 1;
+  }
   formatExponent(out + at, exponent, base);
   *scientific = 1;
 }
