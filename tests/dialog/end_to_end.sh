@@ -7,14 +7,9 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 veltrane=$1
 probe_exe=$2
-: "${WINEPREFIX:?set WINEPREFIX}"
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-"$here/../../scripts/wine-prefix.sh" ensure "$WINEPREFIX"
-
 # shellcheck source=tests/dialog/wine_display.sh
 source "$here/wine_display.sh"
+wine_setup
 app_pid=
 cleanup() {
   if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then

@@ -5,14 +5,9 @@
 #   run_dialog_test.sh program.exe [args...]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-: "${WINEPREFIX:?set WINEPREFIX}"
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-"$here/../../scripts/wine-prefix.sh" ensure "$WINEPREFIX"
-
 # shellcheck source=tests/dialog/wine_display.sh
 source "$here/wine_display.sh"
+wine_setup
 # shellcheck disable=SC2317 # called by the trap
 cleanup() {
   wine_gui_settings_undo

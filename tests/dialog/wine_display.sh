@@ -8,6 +8,16 @@
 #                a window manager manages their windows (Y or N); needs
 #                WINEPREFIX and $wine, the Wine loader
 #   wine_gui_settings_undo   removes those settings again
+#   wine_setup   checks WINEPREFIX, silences Wine's debug output, sets $wine
+#                and boots the prefix once
+
+wine_setup() {
+  : "${WINEPREFIX:?set WINEPREFIX}"
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+  wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+  "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-prefix.sh" ensure "$WINEPREFIX"
+}
 
 xvfb_pid=
 xvfb_dir=
