@@ -30,6 +30,9 @@ LineOutcome convertLine(const char* line, std::size_t length, const CliOptions& 
   FastReal value;
   if (!parseNumeral(&value, text, &inputBase)) return kNotANumeral;
   formatNumeral(out, value, options.outputBase, &scientific);
+  // The parser accepts an empty numeral in base 0, whose value (0 times 0^0)
+  // is not a number: the text is "ERROR", and so is the outcome.
+  if (std::strcmp(out, kErrorText) == 0) return kNoValue;
   return kConverted;
 }
 
@@ -44,6 +47,8 @@ const char* describeOutcome(LineOutcome outcome) {
       return "numeral longer than 4096 bytes";
     case kNulByte:
       return "NUL byte inside the numeral";
+    case kNoValue:
+      return "an '@0' base suffix names no number";
     case kNotANumeral:
       return "digits can't be larger than base-1; for bases other than 10 use '_' instead of 'e'";
   }

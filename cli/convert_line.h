@@ -28,6 +28,7 @@ enum LineOutcome {
   kNumeralTooLong,  // more than kMaxNumeralLength bytes
   kNulByte,         // a NUL byte inside the numeral
   kNotANumeral,     // rejected by the numeral parser
+  kNoValue,         // accepted, but names no number: base 0 from an '@0' suffix
 };
 
 // Converts the numeral in line[0 .. length-1] (not NUL-terminated; any bytes)

@@ -70,7 +70,7 @@ void writeQuoted(const char* text, std::size_t length) {
 void reportRejection(const char* where, unsigned long position, const char* line,
                      std::size_t length, LineOutcome outcome, const CliOptions& options) {
   std::fprintf(stderr, "veltrane-cli: %s %lu: ", where, position);
-  if (outcome == kNotANumeral || outcome == kNulByte) {
+  if (outcome == kNotANumeral || outcome == kNulByte || outcome == kNoValue) {
     // Show the numeral as it was read, without its surrounding blanks.
     while (length > 0 && line[0] == ' ') ++line, --length;
     while (length > 0 && line[length - 1] == ' ') --length;

@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!accepted || std::strcmp(window.output, "ERROR") == 0 ||
       std::strcmp(window.output, "+INF") == 0 || std::strcmp(window.output, "-INF") == 0)
     return 0;
-  FUZZ_CHECK(fuzzcheck::isWellFormedNumeral(window.output, converterState.outputBase,
-                                            window.scientific));
+  FUZZ_CHECK(
+      fuzzcheck::isWellFormedNumeral(window.output, converterState.outputBase, window.scientific));
   return 0;
 }

@@ -30,7 +30,8 @@ void checkDigits(const ExtReal& value, int base) {
   const int effectiveBase = clampBase(base);
   const int limit = maxDigits(effectiveBase);
   for (int i = 0; i < kGuard; ++i) FUZZ_CHECK(buffer[i] == kPoison);
-  for (int i = kGuard + limit; i < static_cast<int>(sizeof buffer); ++i) FUZZ_CHECK(buffer[i] == kPoison);
+  for (int i = kGuard + limit; i < static_cast<int>(sizeof buffer); ++i)
+    FUZZ_CHECK(buffer[i] == kPoison);
   FUZZ_CHECK(count >= 1 && count <= limit - 1);
   FUZZ_CHECK(negative == 0 || negative == 1);
   for (int i = 0; i < count; ++i) FUZZ_CHECK(fuzzcheck::digitOf(digits[i]) < effectiveBase);

@@ -281,6 +281,16 @@ class ExitStatus(unittest.TestCase):
             self.assertIn(word, text)
         self.assertEqual(run("--version"), (0, f"veltrane-cli {ARGS.version}\n".encode(), b""))
 
+    def test_a_numeral_naming_no_number_is_rejected(self):
+        # Base 0 from an '@0' suffix admits only an empty numeral, whose
+        # value is not a number: ERROR, said on stderr, and exit status 1.
+        status, out, err = run("--", "@0", "-@0", "+@00", "@00xyz", "255")
+        self.assertEqual(status, 1)
+        self.assertEqual(lines(out), ["ERROR", "ERROR", "ERROR", "ERROR", "FF"])
+        self.assertEqual(lines(err)[0],
+                         "veltrane-cli: argument 2: \"@0\": an '@0' base suffix names no number")
+        self.assertEqual(len(lines(err)), 4)
+
     def test_overflow_counts_as_converted(self):
         self.assertEqual(run("1e4930", "-t", "10")[0], 0)
 

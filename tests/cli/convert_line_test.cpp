@@ -167,9 +167,17 @@ TEST(ConvertLine, NothingCarriesOverBetweenNumerals) {
   EXPECT_EQ(convert("1").text, "1");
 }
 
+TEST(ConvertLine, BaseZeroNamesNoNumber) {
+  for (const char* numeral : {"@0", "-@0", "+@00", "@00xyz"}) {
+    const auto result = convert(numeral, 10, 16);
+    EXPECT_EQ(result.outcome, kNoValue) << numeral;
+    EXPECT_EQ(result.text, "ERROR") << numeral;
+  }
+}
+
 TEST(ConvertLine, EveryOutcomeHasItsRule) {
   EXPECT_STREQ(describeOutcome(kConverted), "");
-  for (LineOutcome o : {kEmptyNumeral, kNumeralTooLong, kNulByte, kNotANumeral})
+  for (LineOutcome o : {kEmptyNumeral, kNumeralTooLong, kNulByte, kNotANumeral, kNoValue})
     EXPECT_GT(std::string(describeOutcome(o)).size(), 10u) << o;
   EXPECT_NE(std::string(describeOutcome(kNotANumeral)).find("base-1"), std::string::npos);
   EXPECT_NE(std::string(describeOutcome(kNumeralTooLong)).find("4096"), std::string::npos);

@@ -1,0 +1,205 @@
+// Arbitrary bytes as the standard input of veltrane-cli, through its line
+// reader and convertLine with an in-memory input and output, the way the
+// program's read loop drives them.
+//   byte 0: input base (2 + mod 35); byte 1: output base (2 + mod 35);
+//   byte 2: bit 0 scientific notation, bits 1-3 the size of every read (see
+//           kReadSizes), bit 4 the input ends in a read error instead of EOF;
+//   byte 3: 0, or the first line gets 3968 + byte 3 blanks in front, which
+//           puts it around the 4096-byte limit;
+//   the rest: the input.
+// Checks: the reader splits the input exactly as an independent model does,
+// one output line per input line whatever the bytes; each output line is
+// "ERROR", "+INF", "-INF" or a well-formed numeral in the output base, and the
+// same text the dialog's arithmetic gives for that numeral; a rejected line
+// is always "ERROR" and an accepted one never is.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/conversion.h"
+#include "cli/convert_line.h"
+#include "cli/line_reader.h"
+#include "fuzz/fuzz_check.h"
+#include "numeral/format.h"
+#include "numeral/parse.h"
+
+namespace {
+
+constexpr std::size_t kHeader = 4;
+constexpr std::size_t kPaddingBase = kMaxNumeralLength - 128;
+// Sizes of the reads: single bytes, odd sizes that split CR LF, lines and the
+// line limit, and whole blocks.
+constexpr std::size_t kReadSizes[8] = {1, 2, 3, 7, 64, 4095, 4097, 1 << 20};
+
+// The input stream: `padding` blanks, then the fuzzer's bytes.
+struct Stream {
+  const std::uint8_t* data;
+  std::size_t dataSize;
+  std::size_t padding;
+  std::size_t size() const { return padding + dataSize; }
+  char at(std::size_t i) const { return i < padding ? ' ' : static_cast<char>(data[i - padding]); }
+};
+
+struct Source {
+  const Stream* stream;
+  std::size_t readSize;
+  bool failAtEnd;
+  std::size_t position = 0;
+  int reads = 0;
+  int flushes = 0;
+};
+
+long readSource(void* context, char* buffer, std::size_t size) {
+  Source* source = static_cast<Source*>(context);
+  FUZZ_CHECK(source->flushes == source->reads + 1);  // the output is flushed before every read
+  ++source->reads;
+  const std::size_t left = source->stream->size() - source->position;
+  if (left == 0 && source->failAtEnd) return -1;
+  std::size_t n = size < source->readSize ? size : source->readSize;
+  if (n > left) n = left;
+  for (std::size_t i = 0; i < n; ++i) buffer[i] = source->stream->at(source->position + i);
+  source->position += n;
+  return static_cast<long>(n);
+}
+
+void countFlush(void* context) { ++static_cast<Source*>(context)->flushes; }
+
+// The next line by the rule in line_reader.h, found independently: from
+// *start to the next LF or the end, less one CR right before either. Returns
+// false at the end of the input. *terminated tells whether an LF ended it.
+bool nextModelLine(const Stream& stream, std::size_t* start, std::size_t* lineStart,
+                   std::size_t* length, bool* terminated) {
+  const std::size_t size = stream.size();
+  if (*start >= size) return false;
+  std::size_t end = *start;
+  while (end < size && stream.at(end) != '\n') ++end;
+  *lineStart = *start;
+  *length = end - *start;
+  *terminated = end < size;
+  if (*length > 0 && stream.at(end - 1) == '\r') --*length;
+  *start = end + 1;
+  return true;
+}
+
+// What the dialog's arithmetic writes for the line: ExtReal throughout, as the
+// Convert command computes. Returns false when the parser rejects it.
+bool dialogText(const char* line, std::size_t length, const CliOptions& options, char* out,
+                int* scientific) {
+  char text[kMaxNumeralLength + 1];
+  std::memcpy(text, line, length);
+  text[length] = '\0';
+  trimSpaces(text);
+  int base = options.inputBase;
+  ExtReal value;
+  if (!parseNumeral(&value, text, &base)) return false;
+  *scientific = options.scientific;
+  formatNumeral(out, value, options.outputBase, scientific);
+  return true;
+}
+
+bool isBlank(const char* line, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i)
+    if (line[i] != ' ') return false;
+  return true;
+}
+
+void checkOutputLine(const char* line, std::size_t length, const CliOptions& options,
+                     LineOutcome outcome, const char* out) {
+  const bool isError = std::strcmp(out, "ERROR") == 0;
+  if (length > kMaxNumeralLength) {
+    FUZZ_CHECK(outcome == kNumeralTooLong && isError);
+    return;
+  }
+  if (std::memchr(line, '\0', length) != nullptr) {
+    FUZZ_CHECK(outcome == kNulByte && isError);
+    return;
+  }
+  if (isBlank(line, length)) {
+    FUZZ_CHECK(outcome == kEmptyNumeral && isError);
+    return;
+  }
+  char expected[kFormatBufferSize];
+  int scientific = -1;
+  if (!dialogText(line, length, options, expected, &scientific)) {
+    FUZZ_CHECK(outcome == kNotANumeral && isError);
+    return;
+  }
+  FUZZ_CHECK(outcome == kConverted);
+  // An accepted numeral that printed ERROR would leave the exit status 0
+  // and standard error silent.
+  FUZZ_CHECK(!isError);
+  if (std::strcmp(out, expected) != 0) {
+    std::fprintf(stderr, "cli \"%s\", dialog \"%s\"\n", out, expected);
+    FUZZ_CHECK(std::strcmp(out, expected) == 0);
+  }
+  if (std::strcmp(out, "+INF") == 0 || std::strcmp(out, "-INF") == 0) return;
+  FUZZ_CHECK(scientific == 0 || scientific == 1);
+  if (options.scientific) FUZZ_CHECK(scientific == 1);
+  FUZZ_CHECK(fuzzcheck::isWellFormedNumeral(out, options.outputBase, scientific));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < kHeader) return 0;
+  CliOptions options;
+  options.inputBase = 2 + data[0] % 35;
+  options.outputBase = 2 + data[1] % 35;
+  options.scientific = data[2] & 1;
+  const std::size_t readSize = kReadSizes[(data[2] >> 1) & 7];
+  const bool failAtEnd = (data[2] >> 4) & 1;
+  const Stream stream{data + kHeader, size - kHeader, data[3] == 0 ? 0 : kPaddingBase + data[3]};
+
+  // The program's loop, with its standard output in memory.
+  Source source{&stream, readSize, failAtEnd};
+  auto reader = std::make_unique<LineReader>(readSource, countFlush, &source);
+  std::string output;
+  std::size_t modelStart = 0;
+  int lines = 0;
+  LineReader::Result result;
+  const char* line;
+  std::size_t length;
+  while ((result = reader->next(&line, &length)) == LineReader::kLine) {
+    std::size_t lineStart, modelLength;
+    bool terminated;
+    FUZZ_CHECK(nextModelLine(stream, &modelStart, &lineStart, &modelLength, &terminated));
+    // After a failed read the unterminated last line is never reported.
+    FUZZ_CHECK(terminated || !failAtEnd);
+    FUZZ_CHECK(length == modelLength);
+    const std::size_t kept = length < kMaxNumeralLength + 1 ? length : kMaxNumeralLength + 1;
+    for (std::size_t i = 0; i < kept; ++i) FUZZ_CHECK(line[i] == stream.at(lineStart + i));
+
+    char out[kLineOutputSize];
+    const LineOutcome outcome = convertLine(line, length, options, out);
+    FUZZ_CHECK(std::memchr(out, '\0', kLineOutputSize) != nullptr);
+    checkOutputLine(line, length, options, outcome, out);
+    output += out;
+    output += '\n';
+    ++lines;
+  }
+  FUZZ_CHECK(result == (failAtEnd ? LineReader::kReadError : LineReader::kEnd));
+  FUZZ_CHECK(source.position == stream.size());
+
+  // Every line the model finds was reported, except the unterminated one a
+  // read error loses.
+  std::size_t lineStart, modelLength;
+  bool terminated;
+  if (nextModelLine(stream, &modelStart, &lineStart, &modelLength, &terminated))
+    FUZZ_CHECK(failAtEnd && !terminated);
+
+  // One output line per input line, and nothing but those lines.
+  int outputLines = 0;
+  std::size_t begin = 0;
+  for (std::size_t end; (end = output.find('\n', begin)) != std::string::npos; begin = end + 1) {
+    const std::string text = output.substr(begin, end - begin);
+    FUZZ_CHECK(text == "ERROR" || text == "+INF" || text == "-INF" ||
+               fuzzcheck::isWellFormedNumeral(text.c_str(), options.outputBase, 0) ||
+               fuzzcheck::isWellFormedNumeral(text.c_str(), options.outputBase, 1));
+    ++outputLines;
+  }
+  FUZZ_CHECK(begin == output.size());
+  FUZZ_CHECK(outputLines == lines);
+  return 0;
+}
