@@ -126,9 +126,14 @@ void checkOutputLine(const char* line, std::size_t length, const CliOptions& opt
     FUZZ_CHECK(outcome == kNotANumeral && isError);
     return;
   }
+  // The dialog writes ERROR without a message box for a numeral that the
+  // parser accepts but that names no number (base 0); the command line
+  // counts it as rejected, so that the exit status and standard error say so.
+  if (std::strcmp(expected, "ERROR") == 0) {
+    FUZZ_CHECK(outcome == kNoValue && isError);
+    return;
+  }
   FUZZ_CHECK(outcome == kConverted);
-  // An accepted numeral that printed ERROR would leave the exit status 0
-  // and standard error silent.
   FUZZ_CHECK(!isError);
   if (std::strcmp(out, expected) != 0) {
     std::fprintf(stderr, "cli \"%s\", dialog \"%s\"\n", out, expected);
