@@ -5,8 +5,8 @@
 #include "numeral/format.h"
 #include "numeral/parse.h"
 #include "numeric/ext_math.h"
-#include "numeric/fast_real.h"
 #include "numeric/ext_real.h"
+#include "numeric/fast_real.h"
 
 namespace {
 

@@ -56,14 +56,15 @@ ExtReal extExp2(ExtReal x) {
                    : [f] "m"(fraction)
                    : X87_CLOBBERS);
   ExtReal scaled;  // 1 * 2^integerPart
-  __asm__ volatile("fldt %[i]\n\t"
-                   "fldt %[y]\n\t"
-                   "fscale\n\t"
-                   "fstpt %[s]\n\t"
-                   "fstp %%st(0)"
-                   : [s] "=m"(scaled)
-                   : [i] "m"(integerPart), [y] "m"(one)
-                   : X87_CLOBBERS);
+  __asm__ volatile(
+      "fldt %[i]\n\t"
+      "fldt %[y]\n\t"
+      "fscale\n\t"
+      "fstpt %[s]\n\t"
+      "fstp %%st(0)"
+      : [s] "=m"(scaled)
+      : [i] "m"(integerPart), [y] "m"(one)
+      : X87_CLOBBERS);
   scaled *= fractionPower + ExtReal(1);
   return scaled;
 }

@@ -1,25 +1,27 @@
 #include "numeric/ext_real.h"
-#include "numeric/x87_asm.h"
 
 #include <cstring>
+
+#include "numeric/x87_asm.h"
 
 namespace {
 
 // Loads b, then a on top, applies INSN with st(0) as destination (so the
 // object is the left operand), stores with a pop and pops b.
-#define DEFINE_X87_BINARY(name, insn)                                       \
-  ExtReal name(const ExtReal& a, const ExtReal& b) {                        \
-    ExtReal result;                                                         \
-    std::uint16_t cw;                                                       \
-    __asm__ volatile(X87_SETUP                                              \
-                     "fldt %[b]\n\t"                                        \
-                     "fldt %[a]\n\t" insn " %%st(1), %%st\n\t"              \
-                     "fstpt %[r]\n\t"                                       \
-                     "fstp %%st(0)"                                         \
-                     : [r] "=m"(result), [cw] "=m"(cw)                      \
-                     : [a] "m"(a), [b] "m"(b)                               \
-                     : X87_CLOBBERS);                                       \
-    return result;                                                          \
+#define DEFINE_X87_BINARY(name, insn)                  \
+  ExtReal name(const ExtReal& a, const ExtReal& b) {   \
+    ExtReal result;                                    \
+    std::uint16_t cw;                                  \
+    __asm__ volatile(X87_SETUP                         \
+                     "fldt %[b]\n\t"                   \
+                     "fldt %[a]\n\t" insn              \
+                     " %%st(1), %%st\n\t"              \
+                     "fstpt %[r]\n\t"                  \
+                     "fstp %%st(0)"                    \
+                     : [r] "=m"(result), [cw] "=m"(cw) \
+                     : [a] "m"(a), [b] "m"(b)          \
+                     : X87_CLOBBERS);                  \
+    return result;                                     \
   }
 
 DEFINE_X87_BINARY(x87Add, "fadd")

@@ -17,7 +17,7 @@
 // The 80-bit layout and the floating-point mode, named once.
 struct ExtFormat {
   static constexpr int kBytes = 10;
-  static constexpr int kSignificandBits = 64;      // explicit integer bit 63
+  static constexpr int kSignificandBits = 64;  // explicit integer bit 63
   static constexpr int kExponentBias = 16383;
   static constexpr int kMaxBiasedExponent = 0x7FFF;  // infinities and NaNs
   static constexpr int kSignBit = 79;

@@ -1,10 +1,9 @@
 #include "numeric/fast_real.h"
 
-#include "numeric/arithmetic.h"
-#include "numeric/ext_math.h"
-
 #include <cstdint>
 
+#include "numeric/arithmetic.h"
+#include "numeric/ext_math.h"
 #include "numeric/x87_asm.h"
 
 X87TruncatingMode::X87TruncatingMode() {
@@ -52,7 +51,8 @@ FastReal cachedPower(int base, int exponent) {
   constexpr unsigned kEntries = 4096;  // a power of two
   thread_local Entry cache[kEntries];
   const unsigned slot =
-      (static_cast<unsigned>(base) * 2654435761u + static_cast<unsigned>(exponent)) & (kEntries - 1);
+      (static_cast<unsigned>(base) * 2654435761u + static_cast<unsigned>(exponent)) &
+      (kEntries - 1);
   Entry& entry = cache[slot];
   if (entry.filled && entry.base == base && entry.exponent == exponent)
     return FastReal::fromRaw(entry.power);
@@ -74,7 +74,8 @@ bool Arithmetic<FastReal>::extractDigitsExactly(char* digits, int n, FastReal* v
   int exponent = biased - ExtFormat::kExponentBias;
   // For a power of two the product keeps the normalised significand and
   // only moves the exponent.
-  const int powerOfTwoShift = (base & (base - 1)) == 0 ? __builtin_ctz(static_cast<unsigned>(base)) : 0;
+  const int powerOfTwoShift =
+      (base & (base - 1)) == 0 ? __builtin_ctz(static_cast<unsigned>(base)) : 0;
   for (int i = 0; i < n; ++i) {
     if (significand == 0) {  // (0 - 0) * base stays +0
       digits[i] = 0;
@@ -101,7 +102,8 @@ bool Arithmetic<FastReal>::extractDigitsExactly(char* digits, int n, FastReal* v
       continue;
     }
     // The exact product has 64 + shift bits; keeping the top 64 truncates.
-    const unsigned __int128 product = static_cast<unsigned __int128>(significand) * static_cast<unsigned>(base);
+    const unsigned __int128 product =
+        static_cast<unsigned __int128>(significand) * static_cast<unsigned>(base);
     const std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
     const int shift = 64 - __builtin_clzll(high);
     significand = static_cast<std::uint64_t>(product >> shift);

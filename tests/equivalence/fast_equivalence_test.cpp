@@ -126,7 +126,8 @@ TEST(FastEquivalence, RandomConversionsGiveIdenticalTexts) {
     }
     X87TruncatingMode mode;
     for (const Job& job : jobs) {
-      const Outcome fast = convert<FastReal>(job.numeral, job.inputBase, job.outputBase, job.scientific);
+      const Outcome fast =
+          convert<FastReal>(job.numeral, job.inputBase, job.outputBase, job.scientific);
       const Outcome& literal = job.literal;
       ASSERT_EQ(fast.accepted, literal.accepted) << job.numeral;
       ASSERT_EQ(fast.base, literal.base) << job.numeral;

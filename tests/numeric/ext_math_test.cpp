@@ -99,16 +99,18 @@ int referenceMaxDigits(int base) {
 TEST(MaxDigits, EveryBaseMatchesIndependentCount) {
   const struct {
     int base, digits;
-  } fixed[] = {{2, 64}, {3, 40}, {4, 32}, {8, 21}, {10, 19}, {16, 16}, {30, 13}, {31, 12}, {36, 12}};
+  } fixed[] = {{2, 64},  {3, 40},  {4, 32},  {8, 21}, {10, 19},
+               {16, 16}, {30, 13}, {31, 12}, {36, 12}};
   for (const auto& f : fixed) EXPECT_EQ(maxDigits(f.base), f.digits) << f.base;
-  for (int base = 2; base <= 36; ++base) EXPECT_EQ(maxDigits(base), referenceMaxDigits(base)) << base;
+  for (int base = 2; base <= 36; ++base)
+    EXPECT_EQ(maxDigits(base), referenceMaxDigits(base)) << base;
 }
 
 TEST(DoubleExponent, ReadsTheBiasedField) {
   const struct {
     double value;
     int exponent;
-  } cases[] = {{1.0, 0}, {0.75, -1}, {1024.0, 10}, {-8.0, 3}, {0.0, -1023},
+  } cases[] = {{1.0, 0},      {0.75, -1},      {1024.0, 10},     {-8.0, 3},  {0.0, -1023},
                {-0.0, -1023}, {5e-324, -1023}, {HUGE_VAL, 1024}, {NAN, 1024}};
   for (const auto& c : cases) EXPECT_EQ(doubleExponent(c.value), c.exponent) << c.value;
 }

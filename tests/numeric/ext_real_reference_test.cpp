@@ -18,8 +18,8 @@ using u128 = unsigned __int128;
 ExtReal truncatedFrom(bool negative, u128 magnitude, int shift) {
   int top = 127;
   while (!((magnitude >> top) & 1)) --top;
-  const std::uint64_t significand = static_cast<std::uint64_t>(
-      top >= 63 ? magnitude >> (top - 63) : magnitude << (63 - top));
+  const std::uint64_t significand =
+      static_cast<std::uint64_t>(top >= 63 ? magnitude >> (top - 63) : magnitude << (63 - top));
   const int unbiased = top + shift;
   return ExtReal::fromBits(significand,
                            static_cast<std::uint16_t>((negative ? 0x8000 : 0) + unbiased + 16383));
@@ -30,8 +30,8 @@ struct Operand {
   std::uint64_t significand;  // integer bit set
   int unbiased;               // value = significand * 2^(unbiased - 63)
   ExtReal value() const {
-    return ExtReal::fromBits(significand,
-                             static_cast<std::uint16_t>((negative ? 0x8000 : 0) + unbiased + 16383));
+    return ExtReal::fromBits(
+        significand, static_cast<std::uint16_t>((negative ? 0x8000 : 0) + unbiased + 16383));
   }
 };
 
@@ -45,8 +45,8 @@ TEST(ExtRealReference, MultiplicationTruncatesExactProduct) {
   for (int i = 0; i < 20000; ++i) {
     const Operand a = randomOperand(rng), b = randomOperand(rng);
     const u128 product = static_cast<u128>(a.significand) * b.significand;
-    const ExtReal expected = truncatedFrom(a.negative != b.negative, product,
-                                           (a.unbiased - 63) + (b.unbiased - 63));
+    const ExtReal expected =
+        truncatedFrom(a.negative != b.negative, product, (a.unbiased - 63) + (b.unbiased - 63));
     ASSERT_TRUE(exttest::sameBits(a.value() * b.value(), expected)) << i;
   }
 }
@@ -86,8 +86,12 @@ TEST(ExtRealReference, SubtractionTruncatesExactDifference) {
     b.unbiased = a.unbiased - 1 - static_cast<int>(rng() % 62);  // a > b, fits 128 bits
     const int gap = a.unbiased - b.unbiased;
     const u128 difference = (static_cast<u128>(a.significand) << gap) - b.significand;
-    ASSERT_TRUE(exttest::sameBits(a.value() - b.value(), truncatedFrom(false, difference, b.unbiased - 63))) << i;
-    ASSERT_TRUE(exttest::sameBits(b.value() - a.value(), truncatedFrom(true, difference, b.unbiased - 63))) << i;
+    ASSERT_TRUE(
+        exttest::sameBits(a.value() - b.value(), truncatedFrom(false, difference, b.unbiased - 63)))
+        << i;
+    ASSERT_TRUE(
+        exttest::sameBits(b.value() - a.value(), truncatedFrom(true, difference, b.unbiased - 63)))
+        << i;
   }
 }
 

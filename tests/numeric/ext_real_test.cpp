@@ -4,8 +4,8 @@
 
 #include <cfloat>
 #include <climits>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "tests/support/ext_testing.h"
@@ -71,7 +71,8 @@ TEST(ExtReal, ArithmeticTruncatesAndTakesObjectAsLeftOperand) {
       {"1 / 4", one / four, ExtReal(0.25)},
       {"1 / 3 truncated", one / three, bits(0xAAAAAAAAAAAAAAAAULL, 16383 - 2)},
       {"1 / 10 truncated", one / ten, bits(0xCCCCCCCCCCCCCCCCULL, 16383 - 4)},
-      {"-1 / 3 truncated toward zero", minusOne / three, bits(0xAAAAAAAAAAAAAAAAULL, 0x8000 | (16383 - 2))},
+      {"-1 / 3 truncated toward zero", minusOne / three,
+       bits(0xAAAAAAAAAAAAAAAAULL, 0x8000 | (16383 - 2))},
       {"2 * 3", two * three, ExtReal(6)},
       {"3 + 4", three + four, ExtReal(7)},
       {"1 / 0", one / zero, exttest::plusInf()},

@@ -1,8 +1,6 @@
 // FastReal must give exactly the bits of the literal ExtReal operations.
 #include "numeric/fast_real.h"
 
-#include "numeric/arithmetic.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "numeric/arithmetic.h"
 #include "numeric/ext_math.h"
 #include "tests/support/ext_testing.h"
 
@@ -17,10 +16,18 @@ namespace {
 
 std::vector<ExtReal> interestingValues() {
   std::vector<ExtReal> values = {
-      ExtReal(0),          ExtReal(-0.0),         ExtReal(1),
-      ExtReal(-1),         ExtReal(10),           ExtReal(1) / ExtReal(3),
-      exttest::largestFinite(), -exttest::largestFinite(), exttest::plusInf(),
-      exttest::minusInf(), exttest::quietNaN(),   exttest::smallestSubnormal(),
+      ExtReal(0),
+      ExtReal(-0.0),
+      ExtReal(1),
+      ExtReal(-1),
+      ExtReal(10),
+      ExtReal(1) / ExtReal(3),
+      exttest::largestFinite(),
+      -exttest::largestFinite(),
+      exttest::plusInf(),
+      exttest::minusInf(),
+      exttest::quietNaN(),
+      exttest::smallestSubnormal(),
       exttest::bits(0x8000000000000000ULL, 1),  // smallest normal
       exttest::bits(0x7FFFFFFFFFFFFFFFULL, 0),  // largest subnormal
   };
@@ -120,13 +127,14 @@ namespace {
 // above it, and past the 8-bit store) and on the odd cases.
 TEST(FastReal, DigitExtractionMatchesLiteralSteps) {
   std::mt19937_64 rng(1234);
-  std::vector<ExtReal> starts = {ExtReal(0), ExtReal(-0.0), ExtReal(1), ExtReal(-5), ExtReal(127),
-                                 ExtReal(128), ExtReal(1000), exttest::smallestSubnormal(),
-                                 exttest::quietNaN(), exttest::plusInf()};
+  std::vector<ExtReal> starts = {
+      ExtReal(0),          ExtReal(-0.0),     ExtReal(1),    ExtReal(-5),
+      ExtReal(127),        ExtReal(128),      ExtReal(1000), exttest::smallestSubnormal(),
+      exttest::quietNaN(), exttest::plusInf()};
   for (int i = 0; i < 3000; ++i) {
     const int unbiased = static_cast<int>(rng() % 16) - 6;  // 2^-6 .. 2^9
-    starts.push_back(exttest::bits(rng() | 0x8000000000000000ULL,
-                                   static_cast<std::uint16_t>(16383 + unbiased)));
+    starts.push_back(
+        exttest::bits(rng() | 0x8000000000000000ULL, static_cast<std::uint16_t>(16383 + unbiased)));
   }
   for (int base = 2; base <= 36; ++base) {
     for (std::size_t k = 0; k < starts.size(); k += (base % 5) + 1) {
