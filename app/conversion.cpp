@@ -11,7 +11,7 @@ namespace {
 
 // Read sizes in bytes, the NUL included: 28 characters of numeral and 8 of
 // each base; anything longer is cut without notice.
-constexpr int kNumeralReadSize = 29;
+constexpr int kNumeralReadSize = kNumeralFieldLength + 1;
 constexpr int kBaseReadSize = 9;
 constexpr int kBaseTextSize = 20;
 

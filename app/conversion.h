@@ -25,13 +25,17 @@ class ConverterWindow {
   ~ConverterWindow() = default;
 };
 
+// The most characters of the numeral field that the command reads; the dialog
+// limits the field to the same length, so that what it shows is what is read.
+constexpr int kNumeralFieldLength = 28;
+
 // The conversion record of the process. Between two commands it holds what
 // the latest one stored: the trimmed numeral, both bases as parseBaseField
 // (or an '@' suffix) left them, and the notation read from the buttons.
 struct ConverterState {
   int inputBase;
   int outputBase;
-  char inputText[252];  // NUL-terminated, never more than 28 characters
+  char inputText[252];  // NUL-terminated, never more than kNumeralFieldLength characters
   int scientific;       // 0 standard, 1 scientific
 
   // Clears every field. The first construction (the global's, before twoPow64

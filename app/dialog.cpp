@@ -56,6 +56,12 @@ void onInitDialog(HWND dialog) {
   appendBaseChoices(dialog, IDC_INPUT_BASE);
   appendBaseChoices(dialog, IDC_OUTPUT_BASE);
   SetFocus(GetDlgItem(dialog, IDC_INPUT_TEXT));
+  // The command reads only kNumeralFieldLength characters of the field. With
+  // the same limit on the field, typing stops there and a longer paste is cut
+  // where the user sees it, so no number is converted other than the one
+  // shown. Text set by another program (WM_SETTEXT) is not limited; the
+  // command still cuts it.
+  SendDlgItemMessageA(dialog, IDC_INPUT_TEXT, EM_LIMITTEXT, kNumeralFieldLength, 0);
 }
 
 // Only user edits reach the clearing cases: the Convert command writes the

@@ -37,6 +37,8 @@ int focusedControl(HWND dialog) {
 
 int printState(HWND dialog) {
   printText("input", GetDlgItem(dialog, IDC_INPUT_TEXT));
+  std::printf("inputLimit=%d\n",
+              static_cast<int>(SendDlgItemMessageA(dialog, IDC_INPUT_TEXT, EM_GETLIMITTEXT, 0, 0)));
   printText("output", GetDlgItem(dialog, IDC_OUTPUT_TEXT));
   printText("inputBase", GetDlgItem(dialog, IDC_INPUT_BASE));
   printText("outputBase", GetDlgItem(dialog, IDC_OUTPUT_BASE));

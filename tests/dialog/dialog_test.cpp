@@ -220,6 +220,38 @@ TEST_F(ConverterDialog, ResultFollowsTheBasesAndNotation) {
   EXPECT_EQ(text(IDC_OUTPUT_TEXT), "ERROR");
 }
 
+// The field takes no more than the command reads, so typing 10^30 leaves
+// 10^27 on screen and that is what converts; a program's WM_SETTEXT is not
+// limited, and the command cuts that text at the same length.
+TEST_F(ConverterDialog, NumeralFieldHoldsWhatConvertReads) {
+  EXPECT_EQ(SendDlgItemMessageA(dialog_, IDC_INPUT_TEXT, EM_GETLIMITTEXT, 0, 0), 28);
+  struct Row {
+    std::string typed;
+    const char* output;
+  };
+  const Row rows[] = {
+      {"1" + std::string(30, '0'), "3.3B2E3C9FD0803D_+16"},   // 10^27
+      {"0." + std::string(26, '0') + "1", "0"},               // the 1 never arrives
+      {std::string(27, '7') + "12", "1.921A0823055AC8_+17"},  // 7...71, one digit fewer
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.typed);
+    SendDlgItemMessageA(dialog_, IDC_STANDARD, BM_CLICK, 0, 0);
+    setText(IDC_INPUT_TEXT, "");
+    for (char c : row.typed) typeChar(item(IDC_INPUT_TEXT), c);
+    pump(dialog_);
+    EXPECT_EQ(text(IDC_INPUT_TEXT), row.typed.substr(0, 28));
+    convert();
+    EXPECT_EQ(text(IDC_OUTPUT_TEXT), row.output);
+
+    SendDlgItemMessageA(dialog_, IDC_STANDARD, BM_CLICK, 0, 0);
+    setText(IDC_INPUT_TEXT, row.typed.c_str());
+    EXPECT_EQ(text(IDC_INPUT_TEXT), row.typed);
+    convert();
+    EXPECT_EQ(text(IDC_OUTPUT_TEXT), row.output);
+  }
+}
+
 TEST_F(ConverterDialog, EscapeDoesNothing) {
   SendDlgItemMessageA(dialog_, IDC_STANDARD, BM_CLICK, 0, 0);
   setText(IDC_INPUT_TEXT, "255");

@@ -67,7 +67,7 @@ probe wait >/dev/null || {
 # No window manager runs on the display: give the dialog the X input focus.
 xdotool windowfocus --sync "$(xdotool search --name '^Veltrane$' | head -n 1)"
 
-expect "defaults" input= output= inputBase=10 outputBase=16 standard=0 scientific=0 \
+expect "defaults" input= inputLimit=28 output= inputBase=10 outputBase=16 standard=0 scientific=0 \
   inputBaseCount=35 outputBaseCount=35 focus=1000
 
 # Tab order, before any notation button is checked (once one is, Wine's dialog
@@ -101,6 +101,18 @@ expect "Enter converts from a base box" output=0.1 focus=1000
 # Escape does nothing. The Tab after it shows that it has been handled.
 keys Escape Tab
 expect "Escape keeps the dialog" focus=1003 output=0.1
+
+# The numeral field stops at the 28 characters that Convert reads: of 10^30
+# typed, 10^27 stays on screen, and that is what converts (output base 2).
+keys Return
+expect "Enter from the output field" focus=1000
+keys End shift+Home BackSpace
+expect "emptying the numeral" input= output=
+xdotool type --delay 30 "1$(printf '0%.0s' {1..30})"
+expect "typing stops at 28" "input=1$(printf '0%.0s' {1..27})"
+keys Return
+expect "Convert reads what the field shows" \
+  output=1.10011101100101110001111001001111111010000100000000011110011101_+1011001
 
 result=$(probe close) || fail "closing: $result"
 [ "$result" = "exit=0" ] || fail "closing: $result"

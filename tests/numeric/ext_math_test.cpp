@@ -32,8 +32,16 @@ TEST(ExtLog2, ExactAndEdgeValues) {
   EXPECT_TRUE(exttest::isNaN(extLog2(exttest::minusInf())));
   EXPECT_TRUE(exttest::isNaN(extLog2(exttest::quietNaN())));
   EXPECT_TRUE(sameBits(extLog2(exttest::plusInf()), exttest::plusInf()));
-  for (int k = -16382; k <= 16383; k += 97)
-    EXPECT_TRUE(sameBits(extLog2(exttest::powerOfTwo(k)), ExtReal(k))) << k;
+  // Whole powers of two from 1 up are exact on every processor, which keeps
+  // maxDigits of bases 2, 4 and 16 from being one short. Below 1, some
+  // processors' fyl2x under rounding toward zero lands one unit short of -k;
+  // the digit generator's estimate tolerates that.
+  for (int k = -16382; k <= 16383; k += 97) {
+    if (k >= 0)
+      EXPECT_TRUE(sameBits(extLog2(exttest::powerOfTwo(k)), ExtReal(k))) << k;
+    else
+      EXPECT_TRUE(withinUlps(extLog2(exttest::powerOfTwo(k)), ExtReal(k), 1)) << k;
+  }
 }
 
 TEST(ExtExp2, ExactPowersAndFractions) {
