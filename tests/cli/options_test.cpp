@@ -121,7 +121,7 @@ TEST(CommandLine, UsageErrorsNameTheOption) {
       {{"-x"}, "-x"},
       {{"--frm", "2"}, "--frm"},
       {{"--fromage"}, "--fromage"},
-      {{"-sf"}, "-sf"},
+      {{"-sf"}, "-f"},  // grouped: -s, then -f without its base
       {{"-0.5"}, "-0.5"},  // a negative numeral without "--" before it
       {{"255", "-1"}, "-1"},
   };
