@@ -107,8 +107,7 @@ DIALOG_TEXTS = [
     ("   ", 10, 16, False, "ERROR"),
 ]
 
-DIGIT_RULE = ("digits can't be larger than base-1; "
-              "for bases other than 10 use '_' instead of 'e'")
+SUFFIX_RULE = "an '@' suffix is one or two decimal digits or one letter"
 
 
 class Conversions(unittest.TestCase):
@@ -156,8 +155,10 @@ class Messages(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertEqual(lines(out), ["FF", "ERROR", "ERROR"])
         self.assertEqual(lines(err), [
-            'veltrane-cli: argument 2: "xyz" is not a numeral in base 10: ' + DIGIT_RULE,
-            'veltrane-cli: argument 5: "12@1x": ' + DIGIT_RULE,
+            'veltrane-cli: argument 2: "xyz" is not a numeral in base 10: '
+            "'x' at column 1 is not a digit below 10",
+            'veltrane-cli: argument 5: "12@1x" is not a numeral: '
+            "'x' at column 5 is not a decimal digit; " + SUFFIX_RULE,
         ])
 
     def test_rejected_lines_name_their_line(self):
@@ -169,8 +170,120 @@ class Messages(unittest.TestCase):
             "veltrane-cli: line 2: empty numeral",
             "veltrane-cli: line 4: numeral longer than 4096 bytes",
             'veltrane-cli: line 5: "2\\x005": NUL byte inside the numeral',
-            'veltrane-cli: line 6: "\\xB5" is not a numeral in base 16: ' + DIGIT_RULE,
+            'veltrane-cli: line 6: "\\xB5" is not a numeral in base 16: '
+            "byte 0xB5 at column 1 is not a digit",
         ])
+
+
+# Numeral, base, the message after "line 1: ".
+DIAGNOSES = [
+    ("12G", 16, '"12G" is not a numeral in base 16: '
+                "'G' at column 3 is not a digit below 16"),
+    ("5.", 10, '"5." is not a numeral in base 10: '
+               "the point at column 2 is not followed by a digit below 10"),
+    (".", 10, '"." is not a numeral in base 10: '
+              "the point at column 1 is not followed by a digit below 10"),
+    ("1e", 10, '"1e" is not a numeral in base 10: '
+               "the exponent marker 'e' at column 2 is not followed by a digit below 10"),
+    ("1e+-5", 10, '"1e+-5" is not a numeral in base 10: '
+                  "the sign '-' at column 4 is out of place; an exponent marker takes an "
+                  "optional '-', then an optional '+'"),
+    ("1-2", 10, '"1-2" is not a numeral in base 10: the sign \'-\' at column 2 is not first'),
+    ("10@", 10, '"10@" is not a numeral: '
+                "the '@' at column 3 is not followed by a base; " + SUFFIX_RULE),
+    ("12@1x", 10, '"12@1x" is not a numeral: '
+                  "'x' at column 5 is not a decimal digit; " + SUFFIX_RULE),
+    ("12@G6", 10, '"12@G6" is not a numeral: '
+                  "'6' at column 5 follows the letter base 'G', which ends the numeral"),
+    ("12@#", 10, '"12@#" is not a numeral: \'#\' at column 4 is not a base; ' + SUFFIX_RULE),
+    ("19@8", 10, '"19@8" is not a numeral in base 8: \'9\' at column 2 is not a digit below 8'),
+    ("1.2.3", 10, '"1.2.3" is not a numeral in base 10: a second point at column 4'),
+    ("1e5.5", 10, '"1e5.5" is not a numeral in base 10: '
+                  "the point at column 4 is in the exponent, which is whole"),
+    ("1_5_5", 16, '"1_5_5" is not a numeral in base 16: '
+                  "a second exponent marker '_' at column 4"),
+    ("  1 2  ", 10, '"1 2" is not a numeral in base 10: \' \' at column 2 is not a digit'),
+    ("\u00e9t\u00e9", 10, '"\\xC3\\xA9t\\xC3\\xA9" is not a numeral in base 10: '
+                          "byte 0xC3 at column 1 is not a digit"),
+    ("", 10, "empty numeral"),
+    ("@0", 10, "\"@0\": an '@0' base suffix names no number"),
+    ("7" * 5000, 10, "numeral longer than 4096 bytes"),
+    ("1\x002", 10, '"1\\x002": NUL byte inside the numeral'),
+]
+
+
+class Diagnostics(unittest.TestCase):
+    def test_each_rule_with_its_column(self):
+        for numeral, base, message in DIAGNOSES:
+            status, out, err = run("-f", str(base), stdin=numeral.encode() + b"\n")
+            self.assertEqual((status, lines(out)), (1, ["ERROR"]), numeral)
+            self.assertEqual(err.decode("latin-1"), f"veltrane-cli: line 1: {message}\n")
+
+    def test_arguments_are_counted_as_given(self):
+        # Options between numerals keep every numeral's argument number;
+        # every option applies to every numeral.
+        status, out, err = run("1", "-st", "2", "x", "--fr=16", "--", "-G")
+        self.assertEqual((status, lines(out)), (1, ["1.0", "ERROR", "ERROR"]))
+        self.assertEqual(lines(err), [
+            'veltrane-cli: argument 4: "x" is not a numeral in base 16: '
+            "'x' at column 1 is not a digit below 16",
+            'veltrane-cli: argument 7: "-G" is not a numeral in base 16: '
+            "'G' at column 2 is not a digit below 16",
+        ])
+
+
+class OptionForms(unittest.TestCase):
+    def test_getopt_forms(self):
+        for args, expected in [
+            (["-st", "2", "255"], "1.1111111_+111"),
+            (["-st2", "255"], "1.1111111_+111"),
+            (["-s", "-t", "2", "255"], "1.1111111_+111"),
+            (["--to=2", "255"], "11111111"),
+            (["--sci", "255"], "F.F_+1"),
+            (["--fr", "16", "--t=10", "ff"], "255"),
+            (["-f16", "-t", "10", "ff"], "255"),
+            (["255", "--to", "8", "--sc"], "3.77_+2"),
+            (["-t", "2", "--", "-0.5"], "-0.1"),
+        ]:
+            status, out, err = run(*args)
+            self.assertEqual((status, lines(out), err), (0, [expected], b""), args)
+
+    def test_usage_errors_of_getopt_forms(self):
+        for args, message in [
+            (["-st"], "option '-t' needs a base from 2 to 36"),
+            (["--fr"], "option '--from' needs a base from 2 to 36"),
+            (["--sci=1", "5"], "option '--sci' takes no value"),
+            (["-sx", "5"], "unknown option '-x' in '-sx'; try 'veltrane-cli --help'"),
+            (["--explain", "--json", "5"], "options '--explain' and '--json' exclude each other"),
+        ]:
+            status, out, err = run(*args)
+            self.assertEqual((status, out), (2, b""), args)
+            self.assertEqual(err.decode(), f"veltrane-cli: {message}\n", args)
+
+    def test_slash_question_mark(self):
+        status, out, err = run("/?")
+        if ARGS.runner:  # the Windows program
+            self.assertEqual((status, err), (0, b""))
+            self.assertTrue(out.startswith(b"Usage: veltrane-cli"), out)
+        else:
+            self.assertEqual((status, lines(out)), (1, ["ERROR"]))
+        # After "--" it is a numeral everywhere.
+        self.assertEqual(run("--", "/?")[:2], (1, b"ERROR\n"))
+
+    def test_help_documents_the_new_options(self):
+        text = run("--help")[1].decode()
+        for word in ("--explain", "--json", "exact_complete", "ulps", "-st 2", "--sci",
+                     "byte order mark", "column"):
+            self.assertIn(word, text)
+
+
+class ByteOrderMark(unittest.TestCase):
+    def test_a_mark_at_the_start_is_ignored(self):
+        status, out, err = run(stdin=b"\xef\xbb\xbf255\r\n\xef\xbb\xbf1\n")
+        self.assertEqual(status, 1)
+        self.assertEqual(lines(out), ["FF", "ERROR"])  # only at the very start
+        self.assertIn(b"line 2:", err)
+        self.assertEqual(run(stdin=b"\xef\xbb\xbf"), (0, b"", b""))
 
 
 class StandardInput(unittest.TestCase):
@@ -303,7 +416,7 @@ class ExitStatus(unittest.TestCase):
         finally:
             os.close(directory)
         self.assertEqual((status, out), (3, b""))
-        self.assertIn(b"cannot read standard input", err)
+        self.assertIn(b"cannot read standard input before the first line", err)
 
     def test_unwritable_output(self):
         if ARGS.runner or not os.path.exists("/dev/full"):
