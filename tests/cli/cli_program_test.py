@@ -374,7 +374,9 @@ def random_numerals(rng, count):
         mantissa = "".join(rng.choice(DIGITS[:base]) for _ in range(rng.randint(1, 30)))
         point = rng.randint(0, len(mantissa))
         mantissa = mantissa[:point] + "." + mantissa[point:] if point < len(mantissa) else mantissa
-        exponent = rng.randint(int(-16470 / math.log2(base)), int(16400 / math.log2(base)))
+        # One in four near the bottom of the range, where values are subnormal.
+        low, high = (-16470, 16400) if rng.random() < 0.75 else (-16440, -16350)
+        exponent = rng.randint(int(low / math.log2(base)), int(high / math.log2(base)))
         sign = rng.choice(["", "-"])
         numeral = sign + mantissa + "_" + ("-" if exponent < 0 else "") + to_base(abs(exponent), base)
         cases.append((numeral, base))
