@@ -139,10 +139,20 @@ bool isSuffixFault(NumeralFault fault) {
 
 // The reason alone: the rule and its column, or the outcome's statement.
 void putReason(Sink* sink, LineOutcome outcome, const LineDetails& details) {
-  if (outcome == kNotANumeral && details.numeral != nullptr) {
+  const char* numeral = details.numeral;
+  const std::size_t length = details.numeralLength;
+  const void* nul = numeral != nullptr ? std::memchr(numeral, '\0', length) : nullptr;
+  const void* at = numeral != nullptr ? std::memchr(numeral, '@', length) : nullptr;
+  if (outcome == kNotANumeral && numeral != nullptr) {
     char rule[256];
-    describeDiagnosis(rule, sizeof rule, details.numeral, details.diagnosis);
+    describeDiagnosis(rule, sizeof rule, numeral, details.diagnosis);
     sink->put(rule);
+  } else if (outcome == kNulByte && nul != nullptr) {
+    sink->format("NUL byte inside the numeral at column %lu",
+                 static_cast<unsigned long>(static_cast<const char*>(nul) - numeral) + 1);
+  } else if (outcome == kNoValue && at != nullptr) {
+    sink->format("the '@0' base suffix at column %lu names no number",
+                 static_cast<unsigned long>(static_cast<const char*>(at) - numeral) + 1);
   } else {
     sink->put(describeOutcome(outcome));
   }

@@ -173,7 +173,7 @@ class Messages(unittest.TestCase):
         self.assertEqual(lines(err), [
             "veltrane-cli: line 2: empty numeral",
             "veltrane-cli: line 4: numeral longer than 4096 bytes",
-            'veltrane-cli: line 5: "2\\x005": NUL byte inside the numeral',
+            'veltrane-cli: line 5: "2\\x005": NUL byte inside the numeral at column 2',
             'veltrane-cli: line 6: "\\xB5" is not a numeral in base 16: '
             "byte 0xB5 at column 1 is not a digit",
         ])
@@ -210,9 +210,10 @@ DIAGNOSES = [
     ("\u00e9t\u00e9", 10, '"\\xC3\\xA9t\\xC3\\xA9" is not a numeral in base 10: '
                           "byte 0xC3 at column 1 is not a digit"),
     ("", 10, "empty numeral"),
-    ("@0", 10, "\"@0\": an '@0' base suffix names no number"),
+    ("@0", 10, "\"@0\": the '@0' base suffix at column 1 names no number"),
+    ("+@00xyz", 10, "\"+@00xyz\": the '@0' base suffix at column 2 names no number"),
     ("7" * 5000, 10, "numeral longer than 4096 bytes"),
-    ("1\x002", 10, '"1\\x002": NUL byte inside the numeral'),
+    ("1\x002", 10, '"1\\x002": NUL byte inside the numeral at column 2'),
 ]
 
 
@@ -611,7 +612,8 @@ class ExitStatus(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertEqual(lines(out), ["ERROR", "ERROR", "ERROR", "ERROR", "FF"])
         self.assertEqual(lines(err)[0],
-                         "veltrane-cli: argument 2: \"@0\": an '@0' base suffix names no number")
+                         "veltrane-cli: argument 2: \"@0\": "
+                         "the '@0' base suffix at column 1 names no number")
         self.assertEqual(len(lines(err)), 4)
 
     def test_overflow_counts_as_converted(self):
