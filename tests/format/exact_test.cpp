@@ -118,6 +118,8 @@ const Distance kDistances[] = {
     {"+INF", 10, kOne, 0x3FFF, nullptr},
     {"-INF", 10, kOne, 0x3FFF, nullptr},
     {"ERROR", 10, kOne, 0x3FFF, nullptr},
+    {"ERROR", 36, kOne, 0x3FFF, nullptr},  // all five are digits in base 36
+    {"-INF", 24, kOne, 0x3FFF, nullptr},
     {"1e5", 16, kOne, 0x3FFF, nullptr},  // 'e' is no output marker in base 16
     {"1", 10, kOne, 0x7FFF, nullptr},    // an infinity has no last place
 };
