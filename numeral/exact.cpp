@@ -287,14 +287,26 @@ bool formatExactValue(char* out, ExtReal value, int base) {
       }
       e.exponent = -zeros - 1;
     }
-    while (!fraction.isZero()) {
-      if (e.count == kExactDigitLimit) {
-        e.complete = false;
-        break;
+    // A chunk of digits a pass: the bits a multiplication by base^chunkDigits
+    // carries to 2^m are those digits, leading zeros included.
+    int chunkDigits;
+    const std::uint32_t chunk = chunkOf(base, &chunkDigits);
+    while (!fraction.isZero() && e.count < kExactDigitLimit) {
+      fraction.multiplyAdd(chunk, 0);
+      std::uint64_t group = fraction.takeFrom(m);
+      char digits[32];
+      for (int i = chunkDigits - 1; i >= 0; --i) {
+        digits[i] = static_cast<char>(group % static_cast<std::uint32_t>(base));
+        group /= static_cast<std::uint32_t>(base);
       }
-      fraction.multiplyAdd(static_cast<std::uint32_t>(base), 0);
-      e.digit[e.count++] = static_cast<char>(fraction.takeFrom(m));
+      for (int i = 0; i < chunkDigits; ++i) {
+        if (e.count < kExactDigitLimit)
+          e.digit[e.count++] = digits[i];
+        else if (digits[i] != 0)
+          e.complete = false;
+      }
     }
+    if (!fraction.isZero()) e.complete = false;
   }
   while (e.count > 1 && e.digit[e.count - 1] == 0) --e.count;
 
