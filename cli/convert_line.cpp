@@ -7,10 +7,21 @@
 #include "numeral/parse.h"
 #include "numeric/fast_real.h"
 
-LineOutcome convertLine(const char* line, std::size_t length, const CliOptions& options,
-                        char* out) {
+LineOutcome convertLine(const char* line, std::size_t length, const CliOptions& options, char* out,
+                        LineDetails* details) {
   std::strcpy(out, kErrorText);
+  LineDetails ignored;
+  LineDetails& found = details != nullptr ? *details : ignored;
+  found = LineDetails();
+  found.base = options.inputBase;
   if (length > kMaxNumeralLength) return kNumeralTooLong;
+  // The numeral as trimSpaces leaves it, located in the caller's line.
+  std::size_t start = 0;
+  std::size_t end = length;
+  while (start < end && line[start] == ' ') ++start;
+  while (end > start && line[end - 1] == ' ') --end;
+  found.numeral = line + start;
+  found.numeralLength = end - start;
   // The parser reads NUL-terminated text: a NUL inside the line would cut the
   // numeral short and convert only what comes before it.
   if (std::memchr(line, '\0', length) != nullptr) return kNulByte;
@@ -28,11 +39,23 @@ LineOutcome convertLine(const char* line, std::size_t length, const CliOptions& 
   // The register-resident arithmetic: the same bits as the dialog's, faster.
   X87TruncatingMode mode;
   FastReal value;
-  if (!parseNumeral(&value, text, &inputBase)) return kNotANumeral;
+  if (!parseNumeral(&value, text, &inputBase)) {
+    if (details != nullptr) {
+      found.diagnosis = diagnoseNumeral(text, options.inputBase);
+      found.base = found.diagnosis.base;
+    }
+    return kNotANumeral;
+  }
+  found.base = inputBase;
   formatNumeral(out, value, options.outputBase, &scientific);
   // The parser accepts an empty numeral in base 0, whose value (0 times 0^0)
   // is not a number: the text is "ERROR", and so is the outcome.
   if (std::strcmp(out, kErrorText) == 0) return kNoValue;
+  if (plusInfinity == 0 && minusInfinity == 0) {
+    found.hasValue = true;
+    found.value = value.toExtReal();
+    found.scientific = scientific;
+  }
   return kConverted;
 }
 

@@ -5,9 +5,21 @@
 LineReader::LineReader(ReadFunction read, BeforeRead beforeRead, void* context)
     : read_(read), beforeRead_(beforeRead), context_(context) {}
 
+namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+}  // namespace
+
 LineReader::Result LineReader::next(const char** data, std::size_t* length) {
   std::size_t total = 0;  // bytes of this line seen so far
   char last = '\0';       // the last of them
+  // The first line may begin with a byte order mark, which is kept and
+  // dropped with the line's room to spare.
+  const std::size_t capacity = kLineCapacity + (firstLine_ ? kMarkLength : 0);
+  const bool first = firstLine_;
+  firstLine_ = false;
+  std::size_t skipped = 0;
   for (;;) {
     if (blockStart_ == blockEnd_) {
       if (atEnd_) break;
@@ -25,25 +37,34 @@ LineReader::Result LineReader::next(const char** data, std::size_t* length) {
     std::size_t available = blockEnd_ - blockStart_;
     const char* lf = static_cast<const char*>(std::memchr(start, '\n', available));
     std::size_t piece = lf != nullptr ? static_cast<std::size_t>(lf - start) : available;
-    if (total < kLineCapacity) {
-      std::size_t kept = kLineCapacity - total < piece ? kLineCapacity - total : piece;
+    if (total < capacity) {
+      std::size_t kept = capacity - total < piece ? capacity - total : piece;
       std::memcpy(line_ + total, start, kept);
     }
     if (piece > 0) last = start[piece - 1];
     total += piece;
     if (lf != nullptr) {
       blockStart_ += piece + 1;
-      if (last == '\r') --total;
-      *data = line_;
+      if (first) skipped = markLength(total);
+      total -= skipped;
+      if (last == '\r' && total > 0) --total;
+      *data = line_ + skipped;
       *length = total;
       return kLine;
     }
     blockStart_ = blockEnd_;
   }
   // End of input: what follows the last LF is a line only if it is not empty.
+  if (first) skipped = markLength(total);
+  total -= skipped;
   if (total == 0) return kEnd;
   if (last == '\r') --total;
-  *data = line_;
+  *data = line_ + skipped;
   *length = total;
   return kLine;
+}
+
+std::size_t LineReader::markLength(std::size_t total) const {
+  if (total < kMarkLength || std::memcmp(line_, kByteOrderMark, kMarkLength) != 0) return 0;
+  return kMarkLength;
 }

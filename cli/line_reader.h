@@ -8,7 +8,9 @@
 
 // A line ends at LF or at the end of input; a CR right before either is part
 // of the line end, not of the line. Input that ends with LF has no further,
-// empty line. Lines may hold any bytes, NUL included.
+// empty line. Lines may hold any bytes, NUL included. A UTF-8 byte order
+// mark (EF BB BF) at the very start of the input is not part of any line;
+// input that holds nothing else has no line.
 //
 // Input is read in large blocks through a callback. beforeRead runs right
 // before every read, which is the only place the reader may block: a caller
@@ -38,6 +40,12 @@ class LineReader {
   // One byte more than the longest numeral, for a CR whose LF has not been
   // seen yet.
   static constexpr std::size_t kLineCapacity = kMaxNumeralLength + 1;
+  // The first line also keeps a byte order mark in front.
+  static constexpr std::size_t kMarkLength = 3;
+
+  // kMarkLength when the first total bytes of line_ begin with a byte order
+  // mark, else 0.
+  std::size_t markLength(std::size_t total) const;
 
   ReadFunction read_;
   BeforeRead beforeRead_;
@@ -45,8 +53,9 @@ class LineReader {
   std::size_t blockStart_ = 0;
   std::size_t blockEnd_ = 0;
   bool atEnd_ = false;
+  bool firstLine_ = true;
   char block_[kBlockSize];
-  char line_[kLineCapacity];
+  char line_[kLineCapacity + kMarkLength];
 };
 
 #endif

@@ -14,6 +14,7 @@
 #include "cli/convert_line.h"
 #include "cli/line_reader.h"
 #include "cli/options.h"
+#include "cli/report.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ constexpr int kExitUsage = 2;
 constexpr int kExitInputOutput = 3;
 
 const char kHelp[] =
-    "Usage: veltrane-cli [--from B] [--to B] [--scientific] [--] [NUMERAL...]\n"
+    "Usage: veltrane-cli [OPTION]... [--] [NUMERAL]...\n"
     "Converts real numerals from one base to another (bases 2 to 36), computing\n"
     "with the x87 80-bit extended type and truncating arithmetic. With no NUMERAL,\n"
     "reads numerals from standard input, one a line.\n"
@@ -33,67 +34,81 @@ const char kHelp[] =
     "  -t, --to B          base of the results (default 16)\n"
     "  -s, --scientific    scientific notation; very large or small results switch\n"
     "                      to it on their own\n"
+    "      --explain       for each numeral, a labelled block: the numeral and its\n"
+    "                      base, the stored 80-bit value (sign, biased exponent,\n"
+    "                      significand, class), its exact value in the output base,\n"
+    "                      the text, and the text's distance from the stored value\n"
+    "                      in units of its last place (ulps)\n"
+    "      --json          the same facts as one JSON object a line, with the keys\n"
+    "                      numeral, from, to, text, notation, outcome, stored,\n"
+    "                      class, exact, exact_complete and ulps\n"
     "      --              the arguments after it are numerals, even -0.5\n"
-    "  -h, --help          this help\n"
+    "  -h, --help          this help"
+#ifdef _WIN32
+    " (also /?)"
+#endif
+    "\n"
     "      --version       the version\n"
     "\n"
+    "Short options may be grouped (-st 2) and long ones shortened (--sci, --fr 16).\n"
     "Prints one line per numeral: the result, +INF or -INF when it is too large,\n"
-    "or ERROR, with the reason on standard error. Exit status: 0 when every numeral\n"
-    "was converted, 1 when one was rejected, 2 for a usage error, 3 when input\n"
-    "could not be read or output written.\n"
+    "or ERROR, with the rule it broke and its column on standard error. A UTF-8\n"
+    "byte order mark at the start of standard input is ignored. Exit status: 0\n"
+    "when every numeral was converted, 1 when one was rejected, 2 for a usage\n"
+    "error, 3 when input could not be read or output written.\n"
+    "\n"
+    "The exact value has at most 1100 significant digits, cut beyond that; the\n"
+    "distance is (text - stored) / (unit in the last place of the stored value),\n"
+    "to six significant digits cut toward zero.\n"
+    "In --json, outcome is converted, overflow, rejected, empty, too_long,\n"
+    "nul_byte or no_value; stored is the 80-bit image as 20 hex digits; notation,\n"
+    "stored, class, exact, exact_complete and ulps are null where they do not apply.\n"
     "\n"
     "Examples:\n"
     "  veltrane-cli 255                        prints FF\n"
     "  veltrane-cli --to 2 -- -0.5             prints -0.1\n"
-    "  printf '12@16\\n1e4930\\n' | veltrane-cli -t 10   prints 18 and +INF\n";
+    "  printf '12@16\\n1e4930\\n' | veltrane-cli -t 10   prints 18 and +INF\n"
+    "  veltrane-cli --explain 0.1              shows how 0.1 is stored\n";
 
 // Both streams are fully buffered through these and flushed before every read
 // of standard input, so the output keeps pace with an interactive writer.
 char stdoutBuffer[1 << 16];
 char stderrBuffer[1 << 12];
 
-// Writes the numeral for a message: printable ASCII as it is, every other
-// byte (and the quote and backslash) as \xNN, so the message stays one line.
-void writeQuoted(const char* text, std::size_t length) {
-  std::fputc('"', stderr);
-  for (std::size_t i = 0; i < length; ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
-      std::fprintf(stderr, "\\x%02X", c);
-    } else {
-      std::fputc(c, stderr);
-    }
-  }
-  std::fputc('"', stderr);
+char reportBuffer[kReportSize];
+
+void reportRejection(const char* where, unsigned long position, LineOutcome outcome,
+                     const LineDetails& details) {
+  describeRejection(reportBuffer, sizeof reportBuffer, outcome, details);
+  std::fprintf(stderr, "veltrane-cli: %s %lu: %s\n", where, position, reportBuffer);
 }
 
-void reportRejection(const char* where, unsigned long position, const char* line,
-                     std::size_t length, LineOutcome outcome, const CliOptions& options) {
-  std::fprintf(stderr, "veltrane-cli: %s %lu: ", where, position);
-  if (outcome == kNotANumeral || outcome == kNulByte || outcome == kNoValue) {
-    // Show the numeral as it was read, without its surrounding blanks.
-    while (length > 0 && line[0] == ' ') ++line, --length;
-    while (length > 0 && line[length - 1] == ' ') --length;
-    writeQuoted(line, length);
-    if (outcome == kNotANumeral && std::memchr(line, '@', length) == nullptr) {
-      std::fprintf(stderr, " is not a numeral in base %d: ", options.inputBase);
-    } else {
-      std::fputs(": ", stderr);
-    }
-  }
-  std::fputs(describeOutcome(outcome), stderr);
-  std::fputc('\n', stderr);
-}
-
-// Converts one numeral and writes its output line; false when it was rejected.
+// Converts one numeral and writes its output: the text line, or its report;
+// false when it was rejected.
 bool convertAndPrint(const char* where, unsigned long position, const char* line,
                      std::size_t length, const CliOptions& options) {
   char out[kLineOutputSize];
-  LineOutcome outcome = convertLine(line, length, options, out);
-  std::fputs(out, stdout);
-  std::fputc('\n', stdout);
+  LineDetails details;
+  LineOutcome outcome = convertLine(line, length, options, out, &details);
+  switch (options.report) {
+    case kReportText:
+      std::fputs(out, stdout);
+      std::fputc('\n', stdout);
+      break;
+    case kReportExplain:
+      std::fwrite(
+          reportBuffer, 1,
+          writeExplanation(reportBuffer, sizeof reportBuffer, outcome, out, details, options),
+          stdout);
+      break;
+    case kReportJson:
+      std::fwrite(reportBuffer, 1,
+                  writeJsonLine(reportBuffer, sizeof reportBuffer, outcome, out, details, options),
+                  stdout);
+      break;
+  }
   if (outcome == kConverted) return true;
-  reportRejection(where, position, line, length, outcome, options);
+  reportRejection(where, position, outcome, details);
   return false;
 }
 
@@ -141,8 +156,12 @@ int convertStandardInput(const CliOptions& options) {
     LineReader::Result result = reader.next(&line, &length);
     if (result == LineReader::kEnd) break;
     if (result == LineReader::kReadError) {
-      std::fprintf(stderr, "veltrane-cli: cannot read standard input after line %lu: %s\n",
-                   lineNumber, std::strerror(errno));
+      if (lineNumber == 0)
+        std::fprintf(stderr, "veltrane-cli: cannot read standard input before the first line: %s\n",
+                     std::strerror(errno));
+      else
+        std::fprintf(stderr, "veltrane-cli: cannot read standard input after line %lu: %s\n",
+                     lineNumber, std::strerror(errno));
       return kExitInputOutput;
     }
     // Output that can no longer be written ends the run early.

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include <getopt.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -9,6 +11,30 @@ namespace {
 
 // A base box holds 8 characters, which keeps parseBaseField below 10^8.
 constexpr std::size_t kBaseFieldLength = 8;
+
+// Codes of the long options that have no short form.
+constexpr int kVersionOption = 256;
+constexpr int kExplainOption = 257;
+constexpr int kJsonOption = 258;
+// getopt_long's code for an argument that is not an option, in the order
+// the leading '-' of the short options asks for.
+constexpr int kNonOption = 1;
+
+// '-': options and numerals come back in their order, none moved, so every
+// numeral keeps its place in argv (the messages count arguments by it).
+// ':': a missing value is told apart from an unknown option.
+const char kShortOptions[] = "-:f:t:sh";
+
+const option kLongOptions[] = {
+    {"from", required_argument, nullptr, 'f'},
+    {"to", required_argument, nullptr, 't'},
+    {"scientific", no_argument, nullptr, 's'},
+    {"explain", no_argument, nullptr, kExplainOption},
+    {"json", no_argument, nullptr, kJsonOption},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersionOption},
+    {nullptr, 0, nullptr, 0},
+};
 
 // Reads a base like a base box does; false for anything but 2..36.
 bool readBase(const char* text, int* base) {
@@ -20,77 +46,124 @@ bool readBase(const char* text, int* base) {
   return parseBaseField(base, field) == 1;
 }
 
-// For "--name" and "--name=value": true when arg is that option; *value then
-// points after '=' or is null.
-bool matchLong(const char* arg, const char* name, const char** value) {
-  std::size_t n = std::strlen(name);
-  if (std::strncmp(arg, name, n) != 0) return false;
-  if (arg[n] == '\0') {
-    *value = nullptr;
-    return true;
+// The name of a base option as it was written, for messages: "--from" and
+// "--to" in full even when abbreviated, "-f" and "-t" as they are.
+void optionName(char* name, std::size_t size, const char* element, int code) {
+  const bool isLong = element[0] == '-' && element[1] == '-';
+  if (code == 'f')
+    std::snprintf(name, size, "%s", isLong ? "--from" : "-f");
+  else if (code == 't')
+    std::snprintf(name, size, "%s", isLong ? "--to" : "-t");
+  else
+    std::snprintf(name, size, "%s", element);
+}
+
+// The message for an option getopt_long did not take; arg is the argument
+// it was read from.
+void unknownOption(char* message, std::size_t messageSize, const char* arg, int code) {
+  if (arg[0] == '-' && arg[1] == '-') {
+    // An unknown long option, an ambiguous abbreviation, or a value given to
+    // one that takes none.
+    const char* equals = std::strchr(arg, '=');
+    const int length =
+        static_cast<int>(equals != nullptr ? equals - arg : static_cast<long>(std::strlen(arg)));
+    if (code != 0 && equals != nullptr)
+      std::snprintf(message, messageSize, "option '%.*s' takes no value", length, arg);
+    else
+      std::snprintf(message, messageSize, "unknown option '%.*s'; try 'veltrane-cli --help'",
+                    length, arg);
+    return;
   }
-  if (arg[n] == '=') {
-    *value = arg + n + 1;
-    return true;
-  }
-  return false;
+  // "-0.5" and "-1" are negative numerals more likely than options.
+  const bool numeric = (code >= '0' && code <= '9') || code == '.';
+  const char* hint = numeric ? " (a negative numeral goes after '--')" : "";
+  if (arg[1] == code && arg[2] == '\0')
+    std::snprintf(message, messageSize, "unknown option '%s'%s; try 'veltrane-cli --help'", arg,
+                  hint);
+  else
+    std::snprintf(message, messageSize, "unknown option '-%c' in '%s'%s; try 'veltrane-cli --help'",
+                  code, arg, hint);
 }
 
 }  // namespace
 
 CliAction parseCommandLine(int argc, char** argv, CliOptions* options, char* message,
                            std::size_t messageSize) {
-  bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    const char* arg = argv[i];
-    if (optionsEnded || arg[0] != '-' || arg[1] == '\0') continue;  // a numeral
-    argv[i] = nullptr;
-    if (std::strcmp(arg, "--") == 0) {
-      optionsEnded = true;
-      continue;
-    }
-    if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) return kShowHelp;
-    if (std::strcmp(arg, "--version") == 0) return kShowVersion;
-    if (std::strcmp(arg, "-s") == 0 || std::strcmp(arg, "--scientific") == 0) {
-      options->scientific = 1;
-      continue;
-    }
+  // Every call starts a fresh scan (0 also resets the BSD-derived getopt of
+  // MinGW-w64), and getopt_long prints nothing: the messages are ours.
+  optind = 0;
+  opterr = 0;
+  bool explain = false;
+  bool json = false;
+  for (;;) {
+    // The argument this call reads (a group of short options may take
+    // several calls); 0 only before the first call.
+    const int element = optind < 1 ? 1 : optind;
+    const int code = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
+    if (code == -1) break;
+    const char* arg = element < argc ? argv[element] : "";
 
-    // The two base options. The name used is kept for the message.
-    int* base = nullptr;
-    const char* value = nullptr;
-    char name[8];
-    if (matchLong(arg, "--from", &value)) {
-      base = &options->inputBase;
-      std::strcpy(name, "--from");
-    } else if (matchLong(arg, "--to", &value)) {
-      base = &options->outputBase;
-      std::strcpy(name, "--to");
-    } else if (arg[1] == 'f' || arg[1] == 't') {
-      base = arg[1] == 'f' ? &options->inputBase : &options->outputBase;
-      std::snprintf(name, sizeof name, "-%c", arg[1]);
-      value = arg[2] != '\0' ? arg + 2 : nullptr;
-    } else {
-      std::snprintf(message, messageSize,
-                    "unknown option '%s' (a negative numeral goes after '--'); "
-                    "try 'veltrane-cli --help'",
-                    arg);
-      return kUsageError;
-    }
-    if (value == nullptr) {
-      if (i + 1 == argc) {
-        std::snprintf(message, messageSize, "option '%s' needs a base from 2 to 36", name);
-        return kUsageError;
+    // Options and their values are taken out of argv once they are read.
+    if (code != kNonOption)
+      for (int i = element; i < optind && i < argc; ++i) argv[i] = nullptr;
+
+    switch (code) {
+      case kNonOption:
+#ifdef _WIN32
+        // The Windows way of asking for help.
+        if (std::strcmp(optarg, "/?") == 0) return kShowHelp;
+#endif
+        break;  // a numeral: it stays in place
+      case 'h':
+        return kShowHelp;
+      case kVersionOption:
+        return kShowVersion;
+      case 's':
+        options->scientific = 1;
+        break;
+      case kExplainOption:
+        explain = true;
+        break;
+      case kJsonOption:
+        json = true;
+        break;
+      case 'f':
+      case 't': {
+        char name[16];
+        optionName(name, sizeof name, arg, code);
+        if (!readBase(optarg, code == 'f' ? &options->inputBase : &options->outputBase)) {
+          std::snprintf(message, messageSize,
+                        "option '%s': '%s' is not a base; give a whole decimal number from 2 to 36",
+                        name, optarg);
+          return kUsageError;
+        }
+        break;
       }
-      value = argv[++i];
-      argv[i] = nullptr;
-    }
-    if (!readBase(value, base)) {
-      std::snprintf(message, messageSize,
-                    "option '%s': '%s' is not a base; give a whole decimal number from 2 to 36",
-                    name, value);
-      return kUsageError;
+      case ':':
+        if (std::strchr(arg, '=') == nullptr) {
+          char name[16];
+          optionName(name, sizeof name, arg, optopt);
+          std::snprintf(message, messageSize, "option '%s' needs a base from 2 to 36", name);
+          return kUsageError;
+        }
+        // The BSD-derived getopt_long reports a value given to an option
+        // that takes none this way too.
+        unknownOption(message, messageSize, arg, optopt);
+        return kUsageError;
+      default:
+        unknownOption(message, messageSize, arg, optopt);
+        return kUsageError;
     }
   }
+  // After "--", every argument from optind on is a numeral; "--" itself is
+  // taken out.
+  if (optind > 1 && optind <= argc && argv[optind - 1] != nullptr &&
+      std::strcmp(argv[optind - 1], "--") == 0)
+    argv[optind - 1] = nullptr;
+  if (explain && json) {
+    std::snprintf(message, messageSize, "options '--explain' and '--json' exclude each other");
+    return kUsageError;
+  }
+  options->report = explain ? kReportExplain : json ? kReportJson : kReportText;
   return kRunConversions;
 }

@@ -11,7 +11,10 @@
 // one output line per input line whatever the bytes; each output line is
 // "ERROR", "+INF", "-INF" or a well-formed numeral in the output base, and the
 // same text the dialog's arithmetic gives for that numeral; a rejected line
-// is always "ERROR" and an accepted one never is.
+// is always "ERROR" and an accepted one never is; the diagnosis names a fault
+// exactly for a numeral the parser rejects, and its message is one printable
+// line naming a column; the --json line is one strict JSON object and the
+// --explain block ends in an empty line and shows the text.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,7 +24,10 @@
 #include "app/conversion.h"
 #include "cli/convert_line.h"
 #include "cli/line_reader.h"
+#include "cli/report.h"
 #include "fuzz/fuzz_check.h"
+#include "fuzz/json_check.h"
+#include "numeral/diagnose.h"
 #include "numeral/format.h"
 #include "numeral/parse.h"
 
@@ -67,11 +73,16 @@ long readSource(void* context, char* buffer, std::size_t size) {
 void countFlush(void* context) { ++static_cast<Source*>(context)->flushes; }
 
 // The next line by the rule in line_reader.h, found independently: from
-// *start to the next LF or the end, less one CR right before either. Returns
+// *start (past a byte order mark at the very start) to the next LF or the
+// end, less one CR right before either. Returns
 // false at the end of the input. *terminated tells whether an LF ended it.
 bool nextModelLine(const Stream& stream, std::size_t* start, std::size_t* lineStart,
                    std::size_t* length, bool* terminated) {
   const std::size_t size = stream.size();
+  // A byte order mark at the very start belongs to no line.
+  if (*start == 0 && size >= 3 && stream.at(0) == '\xEF' && stream.at(1) == '\xBB' &&
+      stream.at(2) == '\xBF')
+    *start = 3;
   if (*start >= size) return false;
   std::size_t end = *start;
   while (end < size && stream.at(end) != '\n') ++end;
@@ -93,7 +104,11 @@ bool dialogText(const char* line, std::size_t length, const CliOptions& options,
   trimSpaces(text);
   int base = options.inputBase;
   ExtReal value;
-  if (!parseNumeral(&value, text, &base)) return false;
+  const bool accepted = parseNumeral(&value, text, &base);
+  const NumeralDiagnosis diagnosis = diagnoseNumeral(text, options.inputBase);
+  FUZZ_CHECK((diagnosis.fault == kNoFault) == accepted);
+  if (accepted || diagnosis.suffixBase) FUZZ_CHECK(diagnosis.base == base);
+  if (!accepted) return false;
   *scientific = options.scientific;
   formatNumeral(out, value, options.outputBase, scientific);
   return true;
@@ -145,6 +160,48 @@ void checkOutputLine(const char* line, std::size_t length, const CliOptions& opt
   FUZZ_CHECK(fuzzcheck::isWellFormedNumeral(out, options.outputBase, scientific));
 }
 
+char report[kReportSize];
+
+bool isPrintableLine(const char* text) {
+  for (const char* p = text; *p != '\0'; ++p)
+    if (static_cast<unsigned char>(*p) < 0x20 || static_cast<unsigned char>(*p) >= 0x7F)
+      return false;
+  return true;
+}
+
+void checkReports(LineOutcome outcome, const char* out, const LineDetails& details,
+                  const CliOptions& options) {
+  if (details.hasValue) FUZZ_CHECK(outcome == kConverted);
+  if (outcome == kNotANumeral) {
+    FUZZ_CHECK(details.diagnosis.fault != kNoFault);
+    FUZZ_CHECK(details.numeral != nullptr);
+    if (details.diagnosis.fault != kEmptyText)
+      FUZZ_CHECK(details.diagnosis.offset < details.numeralLength);
+  }
+  describeRejection(report, sizeof report, outcome, details);
+  FUZZ_CHECK(isPrintableLine(report));
+  FUZZ_CHECK((report[0] != '\0') == (outcome != kConverted));
+  if (outcome == kNotANumeral) FUZZ_CHECK(std::strstr(report, " at column ") != nullptr);
+
+  std::size_t length = writeJsonLine(report, sizeof report, outcome, out, details, options);
+  FUZZ_CHECK(length >= 2 && length < sizeof report && report[length] == '\0');
+  FUZZ_CHECK(report[length - 1] == '\n' && std::memchr(report, '\n', length - 1) == nullptr);
+  if (!fuzzcheck::isJsonDocument(report, length - 1)) {
+    std::fprintf(stderr, "not JSON: %s", report);
+    FUZZ_CHECK(false);
+  }
+  FUZZ_CHECK(report[0] == '{');
+  FUZZ_CHECK((std::strstr(report, "\"stored\": null") == nullptr) == details.hasValue);
+
+  length = writeExplanation(report, sizeof report, outcome, out, details, options);
+  FUZZ_CHECK(length >= 2 && length < sizeof report && report[length] == '\0');
+  FUZZ_CHECK(report[length - 1] == '\n' && report[length - 2] == '\n');
+  std::string textLine = "\ntext:      ";
+  textLine += out;
+  FUZZ_CHECK(std::strstr(report, textLine.c_str()) != nullptr);
+  if (details.hasValue) FUZZ_CHECK(std::strstr(report, "\ndistance:  ") != nullptr);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -177,9 +234,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < kept; ++i) FUZZ_CHECK(line[i] == stream.at(lineStart + i));
 
     char out[kLineOutputSize];
-    const LineOutcome outcome = convertLine(line, length, options, out);
+    LineDetails details;
+    const LineOutcome outcome = convertLine(line, length, options, out, &details);
     FUZZ_CHECK(std::memchr(out, '\0', kLineOutputSize) != nullptr);
     checkOutputLine(line, length, options, outcome, out);
+    checkReports(outcome, out, details, options);
     output += out;
     output += '\n';
     ++lines;

@@ -1,14 +1,19 @@
 // Raw 10-byte ExtReal images (every NaN, infinity, denormal, pseudo-denormal
 // and unnormal encoding included) and a base 0..40 through generateDigits
 // and formatNumeral; normal values must also survive the round trip through
-// text in the same base.
+// text in the same base. The exact expansion of every finite image is a
+// well-formed scientific numeral that lies 0 ulps from the image when it is
+// complete and less than one ulp toward zero when it was cut; a power-of-two
+// base always gives it complete, a fraction in an odd base never does.
 //   bytes 0-9: the image; byte 10: base (mod 41); byte 11: bit 0 scientific.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "fuzz/fuzz_check.h"
+#include "fuzz/json_check.h"
 #include "numeral/digits.h"
+#include "numeral/exact.h"
 #include "numeral/format.h"
 #include "numeral/parse.h"
 #include "numeric/ext_math.h"
@@ -68,6 +73,42 @@ void checkRoundTrip(const ExtReal& value, int base) {
   }
 }
 
+void checkExact(const ExtReal& value, int base, const char* text) {
+  const StoredClass kind = classifyStored(value);
+  char distance[64];
+  if (kind == kStoredInfinity || kind == kStoredNotANumber) {
+    FUZZ_CHECK(!formatUlpDistance(distance, sizeof distance, "1", base, value));
+    return;
+  }
+  char exact[kExactTextSize + kGuard];
+  std::memset(exact, static_cast<char>(kPoison), sizeof exact);
+  const bool complete = formatExactValue(exact, value, base);
+  for (std::size_t i = kExactTextSize; i < sizeof exact; ++i)
+    FUZZ_CHECK(exact[i] == static_cast<char>(kPoison));
+  FUZZ_CHECK(std::memchr(exact, '\0', kExactTextSize) != nullptr);
+  FUZZ_CHECK(fuzzcheck::isWellFormedNumeral(exact, base, 1));
+  if ((base & (base - 1)) == 0) FUZZ_CHECK(complete);
+  const int q = lastPlaceExponent(value);
+  const bool hasFraction =
+      value.significand() != 0 && q < 0 && (q <= -64 || (value.significand() << (64 + q)) != 0);
+  if (base % 2 == 1 && hasFraction) FUZZ_CHECK(!complete);
+
+  FUZZ_CHECK(formatUlpDistance(distance, sizeof distance, exact, base, value));
+  FUZZ_CHECK(fuzzcheck::isJsonNumber(distance));
+  if (complete) {
+    FUZZ_CHECK(std::strcmp(distance, "0") == 0);
+  } else {
+    // Cut toward zero: opposite in sign to the value, and far below one ulp.
+    FUZZ_CHECK((distance[0] == '-') == !value.signBit());
+    FUZZ_CHECK(std::strchr(distance, 'e') != nullptr);
+  }
+  // The formatted text has a distance too, unless it has no value.
+  const bool hasValue = std::strcmp(text, "ERROR") != 0 && std::strcmp(text, "+INF") != 0 &&
+                        std::strcmp(text, "-INF") != 0;
+  FUZZ_CHECK(formatUlpDistance(distance, sizeof distance, text, base, value) == hasValue);
+  if (hasValue) FUZZ_CHECK(fuzzcheck::isJsonNumber(distance));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -93,5 +134,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::strcmp(text, "-INF") != 0)
     FUZZ_CHECK(fuzzcheck::isWellFormedNumeral(text, base, scientific));
   checkRoundTrip(value, base);
+  checkExact(value, base, text);
   return 0;
 }

@@ -1,5 +1,6 @@
 // Numeral text, input base 0..99, output base 2..36 and notation through
-// parseNumeral and formatNumeral.
+// parseNumeral and formatNumeral; diagnoseNumeral names a fault exactly when
+// the parser rejects the text.
 //   byte 0: input base (mod 100); byte 1: output base (2 + mod 35);
 //   byte 2: bit 0 asks for scientific notation; the rest is the text.
 #include <cstddef>
@@ -7,6 +8,7 @@
 #include <cstring>
 
 #include "fuzz/fuzz_check.h"
+#include "numeral/diagnose.h"
 #include "numeral/format.h"
 #include "numeral/parse.h"
 
@@ -32,8 +34,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   plusInfinity = 7;
   minusInfinity = 7;
   ExtReal value;
+  const int givenBase = base;
   const bool accepted = parseNumeral(&value, text, &base);
+  const NumeralDiagnosis diagnosis = diagnoseNumeral(text, givenBase);
+  FUZZ_CHECK((diagnosis.fault == kNoFault) == accepted);
+  if (accepted || diagnosis.suffixBase) FUZZ_CHECK(diagnosis.base == base);
   if (!accepted) {
+    if (diagnosis.fault != kEmptyText) FUZZ_CHECK(diagnosis.offset < std::strlen(text));
+    char message[256];
+    describeDiagnosis(message, sizeof message, text, diagnosis);
+    FUZZ_CHECK(message[0] != '\0' && std::strlen(message) < sizeof message - 1);
     FUZZ_CHECK(plusInfinity == 7 && minusInfinity == 7);
     return 0;
   }

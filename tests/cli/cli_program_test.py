@@ -11,13 +11,17 @@ Windows console program writes them.
 """
 
 import argparse
+import json
+import math
 import os
+import random
 import select
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
+from fractions import Fraction
 
 ARGS = None
 
@@ -107,8 +111,7 @@ DIALOG_TEXTS = [
     ("   ", 10, 16, False, "ERROR"),
 ]
 
-DIGIT_RULE = ("digits can't be larger than base-1; "
-              "for bases other than 10 use '_' instead of 'e'")
+SUFFIX_RULE = "an '@' suffix is one or two decimal digits or one letter"
 
 
 class Conversions(unittest.TestCase):
@@ -156,8 +159,10 @@ class Messages(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertEqual(lines(out), ["FF", "ERROR", "ERROR"])
         self.assertEqual(lines(err), [
-            'veltrane-cli: argument 2: "xyz" is not a numeral in base 10: ' + DIGIT_RULE,
-            'veltrane-cli: argument 5: "12@1x": ' + DIGIT_RULE,
+            'veltrane-cli: argument 2: "xyz" is not a numeral in base 10: '
+            "'x' at column 1 is not a digit below 10",
+            'veltrane-cli: argument 5: "12@1x" is not a numeral: '
+            "'x' at column 5 is not a decimal digit; " + SUFFIX_RULE,
         ])
 
     def test_rejected_lines_name_their_line(self):
@@ -168,9 +173,328 @@ class Messages(unittest.TestCase):
         self.assertEqual(lines(err), [
             "veltrane-cli: line 2: empty numeral",
             "veltrane-cli: line 4: numeral longer than 4096 bytes",
-            'veltrane-cli: line 5: "2\\x005": NUL byte inside the numeral',
-            'veltrane-cli: line 6: "\\xB5" is not a numeral in base 16: ' + DIGIT_RULE,
+            'veltrane-cli: line 5: "2\\x005": NUL byte inside the numeral at column 2',
+            'veltrane-cli: line 6: "\\xB5" is not a numeral in base 16: '
+            "byte 0xB5 at column 1 is not a digit",
         ])
+
+
+# Numeral, base, the message after "line 1: ".
+DIAGNOSES = [
+    ("12G", 16, '"12G" is not a numeral in base 16: '
+                "'G' at column 3 is not a digit below 16"),
+    ("5.", 10, '"5." is not a numeral in base 10: '
+               "the point at column 2 is not followed by a digit below 10"),
+    (".", 10, '"." is not a numeral in base 10: '
+              "the point at column 1 is not followed by a digit below 10"),
+    ("1e", 10, '"1e" is not a numeral in base 10: '
+               "the exponent marker 'e' at column 2 is not followed by a digit below 10"),
+    ("1e+-5", 10, '"1e+-5" is not a numeral in base 10: '
+                  "the sign '-' at column 4 is out of place; an exponent marker takes an "
+                  "optional '-', then an optional '+'"),
+    ("1-2", 10, '"1-2" is not a numeral in base 10: the sign \'-\' at column 2 is not first'),
+    ("10@", 10, '"10@" is not a numeral: '
+                "the '@' at column 3 is not followed by a base; " + SUFFIX_RULE),
+    ("12@1x", 10, '"12@1x" is not a numeral: '
+                  "'x' at column 5 is not a decimal digit; " + SUFFIX_RULE),
+    ("12@G6", 10, '"12@G6" is not a numeral: '
+                  "'6' at column 5 follows the letter base 'G', which ends the numeral"),
+    ("12@#", 10, '"12@#" is not a numeral: \'#\' at column 4 is not a base; ' + SUFFIX_RULE),
+    ("19@8", 10, '"19@8" is not a numeral in base 8: \'9\' at column 2 is not a digit below 8'),
+    ("1.2.3", 10, '"1.2.3" is not a numeral in base 10: a second point at column 4'),
+    ("1e5.5", 10, '"1e5.5" is not a numeral in base 10: '
+                  "the point at column 4 is in the exponent, which is whole"),
+    ("1_5_5", 16, '"1_5_5" is not a numeral in base 16: '
+                  "a second exponent marker '_' at column 4"),
+    ("  1 2  ", 10, '"1 2" is not a numeral in base 10: \' \' at column 2 is not a digit'),
+    ("\u00e9t\u00e9", 10, '"\\xC3\\xA9t\\xC3\\xA9" is not a numeral in base 10: '
+                          "byte 0xC3 at column 1 is not a digit"),
+    ("", 10, "empty numeral"),
+    ("@0", 10, "\"@0\": the '@0' base suffix at column 1 names no number"),
+    ("+@00xyz", 10, "\"+@00xyz\": the '@0' base suffix at column 2 names no number"),
+    ("7" * 5000, 10, "numeral longer than 4096 bytes"),
+    ("1\x002", 10, '"1\\x002": NUL byte inside the numeral at column 2'),
+]
+
+
+class Diagnostics(unittest.TestCase):
+    def test_each_rule_with_its_column(self):
+        for numeral, base, message in DIAGNOSES:
+            status, out, err = run("-f", str(base), stdin=numeral.encode() + b"\n")
+            self.assertEqual((status, lines(out)), (1, ["ERROR"]), numeral)
+            self.assertEqual(err.decode("latin-1"), f"veltrane-cli: line 1: {message}\n")
+
+    def test_arguments_are_counted_as_given(self):
+        # Options between numerals keep every numeral's argument number;
+        # every option applies to every numeral.
+        status, out, err = run("1", "-st", "2", "x", "--fr=16", "--", "-G")
+        self.assertEqual((status, lines(out)), (1, ["1.0", "ERROR", "ERROR"]))
+        self.assertEqual(lines(err), [
+            'veltrane-cli: argument 4: "x" is not a numeral in base 16: '
+            "'x' at column 1 is not a digit below 16",
+            'veltrane-cli: argument 7: "-G" is not a numeral in base 16: '
+            "'G' at column 2 is not a digit below 16",
+        ])
+
+
+class OptionForms(unittest.TestCase):
+    def test_getopt_forms(self):
+        for args, expected in [
+            (["-st", "2", "255"], "1.1111111_+111"),
+            (["-st2", "255"], "1.1111111_+111"),
+            (["-s", "-t", "2", "255"], "1.1111111_+111"),
+            (["--to=2", "255"], "11111111"),
+            (["--sci", "255"], "F.F_+1"),
+            (["--fr", "16", "--t=10", "ff"], "255"),
+            (["-f16", "-t", "10", "ff"], "255"),
+            (["255", "--to", "8", "--sc"], "3.77_+2"),
+            (["-t", "2", "--", "-0.5"], "-0.1"),
+        ]:
+            status, out, err = run(*args)
+            self.assertEqual((status, lines(out), err), (0, [expected], b""), args)
+
+    def test_usage_errors_of_getopt_forms(self):
+        for args, message in [
+            (["-st"], "option '-t' needs a base from 2 to 36"),
+            (["--fr"], "option '--from' needs a base from 2 to 36"),
+            (["--sci=1", "5"], "option '--sci' takes no value"),
+            (["-sx", "5"], "unknown option '-x' in '-sx'; try 'veltrane-cli --help'"),
+            (["--explain", "--json", "5"], "options '--explain' and '--json' exclude each other"),
+        ]:
+            status, out, err = run(*args)
+            self.assertEqual((status, out), (2, b""), args)
+            self.assertEqual(err.decode(), f"veltrane-cli: {message}\n", args)
+
+    def test_slash_question_mark(self):
+        status, out, err = run("/?")
+        if ARGS.runner:  # the Windows program
+            self.assertEqual((status, err), (0, b""))
+            self.assertTrue(out.startswith(b"Usage: veltrane-cli"), out)
+        else:
+            self.assertEqual((status, lines(out)), (1, ["ERROR"]))
+        # After "--" it is a numeral everywhere.
+        self.assertEqual(run("--", "/?")[:2], (1, b"ERROR\n"))
+
+    def test_help_documents_the_new_options(self):
+        text = run("--help")[1].decode()
+        for word in ("--explain", "--json", "exact_complete", "ulps", "-st 2", "--sci",
+                     "byte order mark", "column"):
+            self.assertIn(word, text)
+
+
+class ByteOrderMark(unittest.TestCase):
+    def test_a_mark_at_the_start_is_ignored(self):
+        status, out, err = run(stdin=b"\xef\xbb\xbf255\r\n\xef\xbb\xbf1\n")
+        self.assertEqual(status, 1)
+        self.assertEqual(lines(out), ["FF", "ERROR"])  # only at the very start
+        self.assertIn(b"line 2:", err)
+        self.assertEqual(run(stdin=b"\xef\xbb\xbf"), (0, b"", b""))
+
+
+# --- Exact rational reference for --explain and --json ----------------------
+
+DIGITS = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+JSON_KEYS = ["numeral", "from", "to", "text", "notation", "outcome", "stored", "class",
+             "exact", "exact_complete", "ulps"]
+
+
+def to_base(n, base):
+    """The digits of a non-negative integer."""
+    if n == 0:
+        return "0"
+    out = []
+    while n:
+        n, d = divmod(n, base)
+        out.append(DIGITS[d])
+    return "".join(reversed(out))
+
+
+def exponent_suffix(e, base):
+    if e == 0:
+        return ""
+    return ("e" if base == 10 else "_") + ("-" if e < 0 else "+") + to_base(abs(e), base)
+
+
+def stored_value(hex20):
+    """The 80-bit image as (sign bit, biased exponent, significand, exact value)."""
+    sign_exponent, significand = int(hex20[:4], 16), int(hex20[4:], 16)
+    sign, biased = sign_exponent >> 15, sign_exponent & 0x7FFF
+    q = max(biased, 1) - 16446
+    value = Fraction(significand) * Fraction(2) ** q
+    return sign, biased, significand, q, -value if sign else value
+
+
+def exact_text(value, negative, base, limit=1100):
+    """The expansion in Veltrane's scientific syntax, cut after limit digits."""
+    sign = "-" if negative else ""
+    x = abs(value)
+    if x == 0:
+        return sign + "0.0", True
+    n, d = x.numerator, x.denominator
+    # The exponent of the first digit: base^e <= x < base^(e+1).
+    e = int((n.bit_length() - d.bit_length()) / math.log2(base)) - 2
+    while not (n * base ** max(-e - 1, 0) < d * base ** max(e + 1, 0)):
+        e += 1
+    while not (n * base ** max(-e, 0) >= d * base ** max(e, 0)):
+        e -= 1
+    shift = limit - 1 - e  # x * base^shift has exactly `limit` integer digits
+    scaled_n = n * base ** max(shift, 0)
+    scaled_d = d * base ** max(-shift, 0)
+    digits, rest = divmod(scaled_n, scaled_d)
+    text = to_base(digits, base).rstrip("0")
+    return sign + text[0] + "." + (text[1:] or "0") + exponent_suffix(e, base), rest == 0
+
+
+def text_value(text, base):
+    """The value of an output numeral."""
+    negative = text.startswith("-")
+    body = text.lstrip("-")
+    marker = "e" if base == 10 else "_"
+    exponent = 0
+    if marker in body:
+        body, suffix = body.split(marker)
+        exponent = int(suffix[1:], base) * (-1 if suffix[0] == "-" else 1)
+    whole, _, fraction = body.partition(".")
+    value = Fraction(int(whole + fraction, base)) * Fraction(base) ** (exponent - len(fraction))
+    return -value if negative else value
+
+
+def strict_json(line):
+    return json.loads(line, parse_constant=lambda c: (_ for _ in ()).throw(ValueError(c)))
+
+
+def random_numerals(rng, count):
+    """Numerals in random bases spread over the whole extended range, subnormals
+    and overflow included, with a few fixed cases."""
+    cases = [("0.1", 10), ("0", 10), ("-0", 10), ("1e-100000000111101", 2),
+             ("1e-100000000111100", 2), ("-1.1e-100000000111110", 2), ("1e4931", 10),
+             ("ffffffffffffffff_1000", 16), ("1e-4950", 10), ("255", 10), ("-0.5", 10),
+             ("1_-a", 36), ("2.5", 7), ("1e4929", 10), ("ffff@16", 10)]
+    while len(cases) < count:
+        base = rng.choice([2, 3, 7, 10, 16, 36])
+        mantissa = "".join(rng.choice(DIGITS[:base]) for _ in range(rng.randint(1, 30)))
+        point = rng.randint(0, len(mantissa))
+        mantissa = mantissa[:point] + "." + mantissa[point:] if point < len(mantissa) else mantissa
+        # One in four near the bottom of the range, where values are subnormal.
+        low, high = (-16470, 16400) if rng.random() < 0.75 else (-16440, -16350)
+        exponent = rng.randint(int(low / math.log2(base)), int(high / math.log2(base)))
+        sign = rng.choice(["", "-"])
+        numeral = sign + mantissa + "_" + ("-" if exponent < 0 else "") + to_base(abs(exponent), base)
+        cases.append((numeral, base))
+    return cases
+
+
+class ExplainAndJson(unittest.TestCase):
+    def check_json_line(self, record, numeral, base_from, base_to, plain_text):
+        self.assertEqual(list(record), JSON_KEYS)
+        self.assertEqual(record["numeral"], numeral)
+        self.assertEqual(record["to"], base_to)
+        self.assertEqual(record["text"], plain_text)
+        if record["outcome"] == "overflow":
+            self.assertIn(plain_text, ("+INF", "-INF"))
+            for key in ("notation", "stored", "class", "exact", "exact_complete", "ulps"):
+                self.assertIsNone(record[key], key)
+            return
+        self.assertEqual(record["outcome"], "converted", record)
+        self.assertEqual(record["from"], base_from)
+        self.assertIn(record["notation"], ("standard", "scientific"))
+        self.assertRegex(record["stored"], "^[0-9A-F]{20}$")
+        sign, biased, significand, q, stored = stored_value(record["stored"])
+        expected_class = ("zero" if significand == 0 else "subnormal" if biased == 0
+                          else "normal")
+        self.assertEqual(record["class"], expected_class)
+        exact, complete = exact_text(stored, sign == 1, base_to)
+        self.assertEqual(record["exact"], exact, numeral)
+        self.assertEqual(record["exact_complete"], complete, numeral)
+        # ulps: at least 3 (here 6) significant digits, cut toward zero.
+        ulps = (text_value(plain_text, base_to) - stored) / Fraction(2) ** q
+        shown = Fraction(repr(record["ulps"])) if isinstance(record["ulps"], float) \
+            else Fraction(record["ulps"])
+        self.assertTrue(isinstance(record["ulps"], (int, float)))
+        if ulps == 0:
+            self.assertEqual(shown, 0)
+        else:
+            self.assertEqual(shown == 0 or (shown > 0) == (ulps > 0), True, numeral)
+            self.assertLessEqual(abs(shown), abs(ulps), numeral)
+            self.assertLess(abs(ulps) - abs(shown), abs(ulps) * Fraction(1, 10 ** 5), numeral)
+        return exact, ulps
+
+    def test_json_against_exact_rational_arithmetic(self):
+        rng = random.Random(14)
+        cases = random_numerals(rng, 160 if ARGS.runner else 400)
+        by_bases = {}
+        for numeral, base in cases:
+            by_bases.setdefault((base, rng.choice([2, 3, 10, 16, 36])), []).append(numeral)
+        checked = 0
+        for (base_from, base_to), numerals in by_bases.items():
+            data = "".join(n + "\n" for n in numerals).encode()
+            args = ["-f", str(base_from), "-t", str(base_to)]
+            _, plain, _ = run(*args, stdin=data)
+            status, out, err = run(*args, "--json", stdin=data)
+            self.assertEqual(status, 0, err)
+            records = [strict_json(line) for line in out.decode().split("\n")[:-1]]
+            self.assertEqual(len(records), len(numerals))
+            for record, numeral, text in zip(records, numerals, lines(plain)):
+                base = int(numeral.split("@")[1]) if "@" in numeral else base_from
+                self.check_json_line(record, numeral, base, base_to, text)
+                checked += 1
+        self.assertEqual(checked, len(cases))
+
+    def test_the_example_of_one_tenth(self):
+        status, out, _ = run("--json", "-t", "10", "0.1")
+        self.assertEqual(status, 0)
+        self.assertEqual(strict_json(out.decode()), {
+            "numeral": "0.1", "from": 10, "to": 10, "text": "0.1", "notation": "standard",
+            "outcome": "converted", "stored": "3FFBCCCCCCCCCCCCCCCD", "class": "normal",
+            "exact": "1.000000000000000000013552527156068805425093160010874271392822265625e-1",
+            "exact_complete": True, "ulps": -0.2})
+
+    def test_json_of_rejected_and_odd_lines(self):
+        data = b"12G\n\n@0\n\xff\xc3\xa9\"\\\n1\x002\n" + b"1" * 5000 + b"\n1_2000\n-1_2000\n"
+        status, out, _ = run("--json", "-f", "16", stdin=data)
+        self.assertEqual(status, 1)
+        records = [strict_json(line) for line in out.decode("utf-8").split("\n")[:-1]]
+        self.assertEqual([r["outcome"] for r in records], [
+            "rejected", "empty", "no_value", "rejected", "nul_byte", "too_long", "overflow",
+            "overflow"])
+        self.assertEqual(records[3]["numeral"], "\ufffd\u00e9\"\\")
+        self.assertEqual(records[4]["numeral"], "1\u00002")
+        self.assertIsNone(records[5]["numeral"])
+        self.assertEqual(records[2]["from"], 0)
+        for r in records:
+            self.assertEqual(list(r), JSON_KEYS)
+            self.assertIsNone(r["stored"])
+            self.assertIsNone(r["ulps"])
+            self.assertIn(r["text"], ("ERROR", "+INF", "-INF"))
+
+    def test_explain_blocks_agree_with_json(self):
+        rng = random.Random(41)
+        cases = random_numerals(rng, 40)
+        numerals = [n for n, b in cases if b == 10]
+        data = "".join(n + "\n" for n in numerals + ["12G"]).encode()
+        _, out, _ = run("-t", "16", "--json", stdin=data)
+        records = [strict_json(line) for line in out.decode().split("\n")[:-1]]
+        status, out, _ = run("-t", "16", "--explain", stdin=data)
+        self.assertEqual(status, 1)
+        blocks = out.decode().split("\n\n")
+        self.assertEqual(blocks[-1], "")
+        self.assertEqual(len(blocks) - 1, len(records))
+        for block, record in zip(blocks, records):
+            fields = dict(line.split(":", 1) for line in block.split("\n") if ":" in line[:10])
+            fields = {k: v.strip() for k, v in fields.items()}
+            self.assertEqual(fields["numeral"], json.dumps(record["numeral"]))
+            self.assertEqual(fields["bases"], f"from {record['from']} to 16")
+            self.assertTrue(fields["text"].startswith(record["text"]))
+            if record["stored"] is None:
+                self.assertTrue("rejected" in fields or fields["stored"].startswith("none"))
+                continue
+            self.assertTrue(fields["stored"].startswith(record["stored"] + ": sign "))
+            self.assertIn(", " + record["class"], fields["stored"])
+            self.assertEqual(fields["exact"], record["exact"])
+            self.assertEqual(("(cut after" in block), not record["exact_complete"])
+            distance = fields["distance"].split(" ")[0]
+            self.assertEqual(float(distance), record["ulps"])
+            self.assertEqual(distance[0] in "+-" or distance == "0", True)
 
 
 class StandardInput(unittest.TestCase):
@@ -288,7 +612,8 @@ class ExitStatus(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertEqual(lines(out), ["ERROR", "ERROR", "ERROR", "ERROR", "FF"])
         self.assertEqual(lines(err)[0],
-                         "veltrane-cli: argument 2: \"@0\": an '@0' base suffix names no number")
+                         "veltrane-cli: argument 2: \"@0\": "
+                         "the '@0' base suffix at column 1 names no number")
         self.assertEqual(len(lines(err)), 4)
 
     def test_overflow_counts_as_converted(self):
@@ -303,7 +628,7 @@ class ExitStatus(unittest.TestCase):
         finally:
             os.close(directory)
         self.assertEqual((status, out), (3, b""))
-        self.assertIn(b"cannot read standard input", err)
+        self.assertIn(b"cannot read standard input before the first line", err)
 
     def test_unwritable_output(self):
         if ARGS.runner or not os.path.exists("/dev/full"):

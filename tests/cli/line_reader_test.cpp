@@ -92,6 +92,39 @@ TEST(LineReader, SplitsOnLfAndDropsTheCrBeforeIt) {
   }
 }
 
+TEST(LineReader, IgnoresAByteOrderMarkAtTheStartOnly) {
+  const std::string bom = "\xEF\xBB\xBF";
+  struct Case {
+    std::string input;
+    std::vector<Line> lines;
+  };
+  const Case cases[] = {
+      {bom, {}},
+      {bom + "255", {whole("255")}},
+      {bom + "255\r\n7\n", {whole("255"), whole("7")}},
+      {bom + "\n", {whole("")}},
+      {bom + "\r\n", {whole("")}},
+      {bom + "\r", {whole("")}},
+      {bom + bom + "1\n", {whole(bom + "1")}},                // only the first
+      {"1\n" + bom + "2\n", {whole("1"), whole(bom + "2")}},  // only at the start
+      {"\xEF\xBB" + std::string("1\n"),
+       {whole("\xEF\xBB"
+              "1")}},  // not a whole mark
+      {" " + bom + "1", {whole(" " + bom + "1")}},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t chunk : kChunks) {
+      EXPECT_EQ(readAll(c.input, chunk), c.lines) << '"' << c.input << "\" chunk " << chunk;
+    }
+  }
+  // The mark does not count against the length limit of the first line.
+  const std::string longest(kMaxNumeralLength, '7');
+  for (std::size_t chunk : kChunks) {
+    EXPECT_EQ(readAll(bom + longest + "\r\n" + longest, chunk),
+              (std::vector<Line>{whole(longest), whole(longest)}));
+  }
+}
+
 TEST(LineReader, LongLinesAreCountedNotKept) {
   const std::size_t max = kMaxNumeralLength;
   std::string longest(max, '7');

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,18 @@ TEST(CommandLine, OptionSpellings) {
       {{"--scientific"}, 10, 16, 1},
       {{"-f", "2", "-f", "3"}, 3, 16, 0},  // the last one counts
       {{"--to", "2", "-s", "--from", "16"}, 16, 2, 1},
+      // Grouped short options, and a value in the same argument or the next.
+      {{"-st", "2"}, 10, 2, 1},
+      {{"-st2"}, 10, 2, 1},
+      {{"-sf", "16", "-t8"}, 16, 8, 1},
+      {{"-ss"}, 10, 16, 1},
+      // Unambiguous abbreviations of long options.
+      {{"--sci"}, 10, 16, 1},
+      {{"--s"}, 10, 16, 1},
+      {{"--fr", "16"}, 16, 16, 0},
+      {{"--f=3"}, 3, 16, 0},
+      {{"--t", "36"}, 10, 36, 0},
+      {{"--to", " 7 "}, 10, 7, 0},
   };
   for (const Case& c : cases) {
     Parsed p = parse(c.args);
@@ -121,7 +134,16 @@ TEST(CommandLine, UsageErrorsNameTheOption) {
       {{"-x"}, "-x"},
       {{"--frm", "2"}, "--frm"},
       {{"--fromage"}, "--fromage"},
-      {{"-sf"}, "-sf"},
+      {{"-sf"}, "-f"},       // grouped: -s, then -f without its base
+      {{"--fr"}, "--from"},  // an abbreviation is named in full
+      {{"--t=1"}, "--to"},
+      {{"-st", "99"}, "-t"},
+      {{"-sx"}, "-x"},
+      {{"-sx"}, "-sx"},
+      {{"--scientific=1"}, "--scientific"},
+      {{"--sci=1"}, "--sci"},
+      {{"--explain", "--json"}, "--json"},
+      {{"--jsonx"}, "--jsonx"},
       {{"-0.5"}, "-0.5"},  // a negative numeral without "--" before it
       {{"255", "-1"}, "-1"},
   };
@@ -132,6 +154,43 @@ TEST(CommandLine, UsageErrorsNameTheOption) {
     EXPECT_EQ(p.message.find('\n'), std::string::npos) << p.message;
   }
   EXPECT_NE(parse({"-0.5"}).message.find("--"), std::string::npos);
+}
+
+TEST(CommandLine, Reports) {
+  EXPECT_EQ(parse({}).options.report, kReportText);
+  EXPECT_EQ(parse({"--explain", "1"}).options.report, kReportExplain);
+  EXPECT_EQ(parse({"1", "--ex"}).options.report, kReportExplain);
+  EXPECT_EQ(parse({"--json"}).options.report, kReportJson);
+  EXPECT_EQ(parse({"--j", "-t", "2"}).options.report, kReportJson);
+  // An option in the middle of a group names what is wrong and where.
+  EXPECT_NE(parse({"-0.5"}).message.find("'-0'"), std::string::npos);
+}
+
+// getopt_long permutes nothing here: numerals keep their order and their
+// argument numbers, whatever stands between them.
+TEST(CommandLine, NumeralsKeepTheirArgumentNumbers) {
+  std::vector<std::string> storage = {"veltrane-cli", "1", "-st2", "2",  "--fr=16", "3",
+                                      "--to",         "8", "4",    "--", "-5",      "-t"};
+  std::vector<char*> argv;
+  for (std::string& s : storage) argv.push_back(&s[0]);
+  argv.push_back(nullptr);
+  CliOptions options;
+  char message[128] = "";
+  ASSERT_EQ(parseCommandLine(static_cast<int>(storage.size()), argv.data(), &options, message,
+                             sizeof message),
+            kRunConversions)
+      << message;
+  const std::vector<int> numerals = {1, 3, 5, 8, 10, 11};
+  for (std::size_t i = 1; i < storage.size(); ++i) {
+    const bool isNumeral = std::find(numerals.begin(), numerals.end(), i) != numerals.end();
+    EXPECT_EQ(argv[i] != nullptr, isNumeral) << i;
+    if (isNumeral) {
+      EXPECT_EQ(argv[i], storage[i]) << i;
+    }
+  }
+  EXPECT_EQ(options.inputBase, 16);
+  EXPECT_EQ(options.outputBase, 8);
+  EXPECT_EQ(options.scientific, 1);
 }
 
 TEST(CommandLine, NumeralsStayInPlace) {
@@ -153,6 +212,16 @@ TEST(CommandLine, HelpAndVersion) {
   EXPECT_EQ(parse({"--", "--help"}).action, kRunConversions);
   // Options are read in order: an error before --help is still an error.
   EXPECT_EQ(parse({"-f", "1", "--help"}).action, kUsageError);
+  EXPECT_EQ(parse({"-sh"}).action, kShowHelp);
+  EXPECT_EQ(parse({"--he"}).action, kShowHelp);
+  EXPECT_EQ(parse({"--vers"}).action, kShowVersion);
+#ifdef _WIN32
+  EXPECT_EQ(parse({"/?"}).action, kShowHelp);
+  EXPECT_EQ(parse({"255", "/?"}).action, kShowHelp);
+#else
+  EXPECT_EQ(parse({"/?"}).numerals, Strings{"/?"});
+#endif
+  EXPECT_EQ(parse({"--", "/?"}).numerals, Strings{"/?"});
 }
 
 }  // namespace

@@ -1,0 +1,305 @@
+#include "cli/report.h"
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "numeral/exact.h"
+
+namespace {
+
+// Appends to a fixed buffer, cutting what does not fit; always NUL-terminated.
+class Sink {
+ public:
+  Sink(char* out, std::size_t size) : out_(out), size_(size) {
+    if (size_ > 0) out_[0] = '\0';
+  }
+
+  void put(char c) {
+    if (length_ + 1 < size_) {
+      out_[length_++] = c;
+      out_[length_] = '\0';
+    }
+  }
+  void put(const char* text) {
+    while (*text != '\0') put(*text++);
+  }
+  void format(const char* pattern, ...) __attribute__((format(printf, 2, 3))) {
+    char piece[512];
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(piece, sizeof piece, pattern, args);
+    va_end(args);
+    put(piece);
+  }
+  std::size_t length() const { return length_; }
+
+ private:
+  char* out_;
+  std::size_t size_;
+  std::size_t length_ = 0;
+};
+
+// The numeral in double quotes, one line of printable ASCII.
+void putQuoted(Sink* sink, const char* text, std::size_t length) {
+  sink->put('"');
+  for (std::size_t i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
+      sink->format("\\x%02X", c);
+    } else {
+      sink->put(static_cast<char>(c));
+    }
+  }
+  sink->put('"');
+}
+
+// The length of the UTF-8 sequence at text (at most length bytes), or 0 when
+// it is not a well-formed one (overlong forms, surrogates and code points
+// above U+10FFFF included).
+std::size_t utf8Sequence(const unsigned char* text, std::size_t length) {
+  const unsigned char c = text[0];
+  std::size_t n;
+  std::uint32_t code;
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+    code = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    code = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    code = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (length < n) return 0;
+  for (std::size_t i = 1; i < n; ++i) {
+    if ((text[i] & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (text[i] & 0x3F);
+  }
+  if ((n == 3 && code < 0x800) || (n == 4 && code < 0x10000)) return 0;
+  if (code >= 0xD800 && code <= 0xDFFF) return 0;
+  if (code > 0x10FFFF) return 0;
+  return n;
+}
+
+void putJsonString(Sink* sink, const char* text, std::size_t length) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  sink->put('"');
+  for (std::size_t i = 0; i < length;) {
+    const unsigned char c = p[i];
+    const std::size_t n = utf8Sequence(p + i, length - i);
+    if (n == 0) {
+      sink->put("\\ufffd");
+      ++i;
+      continue;
+    }
+    if (c == '"' || c == '\\') {
+      sink->put('\\');
+      sink->put(static_cast<char>(c));
+    } else if (c < 0x20 || c == 0x7F) {
+      sink->format("\\u%04x", c);
+    } else {
+      for (std::size_t k = 0; k < n; ++k) sink->put(static_cast<char>(p[i + k]));
+    }
+    i += n;
+  }
+  sink->put('"');
+}
+
+bool isInfinityText(const char* text) {
+  return std::strcmp(text, "+INF") == 0 || std::strcmp(text, "-INF") == 0;
+}
+
+const char* className(StoredClass kind) {
+  switch (kind) {
+    case kStoredZero:
+      return "zero";
+    case kStoredSubnormal:
+      return "subnormal";
+    case kStoredNormal:
+      return "normal";
+    case kStoredUnnormal:
+      return "unnormal";
+    case kStoredInfinity:
+      return "infinity";
+    case kStoredNotANumber:
+      return "nan";
+  }
+  return "";
+}
+
+bool isSuffixFault(NumeralFault fault) {
+  return fault == kSuffixMissing || fault == kSuffixNotABase || fault == kSuffixAfterLetter ||
+         fault == kSuffixSecondNotDecimal;
+}
+
+// The reason alone: the rule and its column, or the outcome's statement.
+void putReason(Sink* sink, LineOutcome outcome, const LineDetails& details) {
+  const char* numeral = details.numeral;
+  const std::size_t length = details.numeralLength;
+  const void* nul = numeral != nullptr ? std::memchr(numeral, '\0', length) : nullptr;
+  const void* at = numeral != nullptr ? std::memchr(numeral, '@', length) : nullptr;
+  if (outcome == kNotANumeral && numeral != nullptr) {
+    char rule[256];
+    describeDiagnosis(rule, sizeof rule, numeral, details.diagnosis);
+    sink->put(rule);
+  } else if (outcome == kNulByte && nul != nullptr) {
+    sink->format("NUL byte inside the numeral at column %lu",
+                 static_cast<unsigned long>(static_cast<const char*>(nul) - numeral) + 1);
+  } else if (outcome == kNoValue && at != nullptr) {
+    sink->format("the '@0' base suffix at column %lu names no number",
+                 static_cast<unsigned long>(static_cast<const char*>(at) - numeral) + 1);
+  } else {
+    sink->put(describeOutcome(outcome));
+  }
+}
+
+// Everything the reports say about the stored value.
+struct StoredFacts {
+  bool known = false;
+  char image[24] = "";  // 20 hex digits
+  StoredClass kind = kStoredZero;
+  char exact[kExactTextSize] = "";
+  bool exactKnown = false;
+  bool complete = false;
+  char ulps[48] = "";
+  bool ulpsKnown = false;
+};
+
+void gatherFacts(StoredFacts* facts, const char* text, const LineDetails& details,
+                 const CliOptions& options) {
+  if (!details.hasValue) return;
+  const ExtReal& v = details.value;
+  facts->known = true;
+  std::snprintf(facts->image, sizeof facts->image, "%04X%016" PRIX64,
+                static_cast<unsigned>(v.signAndExponent()), v.significand());
+  facts->kind = classifyStored(v);
+  if (facts->kind != kStoredInfinity && facts->kind != kStoredNotANumber) {
+    facts->complete = formatExactValue(facts->exact, v, options.outputBase);
+    facts->exactKnown = true;
+    facts->ulpsKnown =
+        formatUlpDistance(facts->ulps, sizeof facts->ulps, text, options.outputBase, v);
+  }
+}
+
+}  // namespace
+
+void describeRejection(char* out, std::size_t size, LineOutcome outcome,
+                       const LineDetails& details) {
+  Sink sink(out, size);
+  if (outcome == kConverted) return;
+  if (details.numeral != nullptr && outcome != kEmptyNumeral) {
+    putQuoted(&sink, details.numeral, details.numeralLength);
+    if (outcome == kNotANumeral && !isSuffixFault(details.diagnosis.fault))
+      sink.format(" is not a numeral in base %d", details.diagnosis.base);
+    else if (outcome == kNotANumeral)
+      sink.put(" is not a numeral");
+    sink.put(": ");
+  }
+  putReason(&sink, outcome, details);
+}
+
+const char* outcomeWord(LineOutcome outcome, const char* text) {
+  switch (outcome) {
+    case kConverted:
+      return isInfinityText(text) ? "overflow" : "converted";
+    case kEmptyNumeral:
+      return "empty";
+    case kNumeralTooLong:
+      return "too_long";
+    case kNulByte:
+      return "nul_byte";
+    case kNotANumeral:
+      return "rejected";
+    case kNoValue:
+      return "no_value";
+  }
+  return "";
+}
+
+std::size_t writeExplanation(char* out, std::size_t size, LineOutcome outcome, const char* text,
+                             const LineDetails& details, const CliOptions& options) {
+  Sink sink(out, size);
+  StoredFacts facts;
+  gatherFacts(&facts, text, details, options);
+
+  sink.put("numeral:   ");
+  if (details.numeral != nullptr)
+    putQuoted(&sink, details.numeral, details.numeralLength);
+  else
+    sink.put("(not read)");
+  sink.format("\nbases:     from %d to %d\n", details.base, options.outputBase);
+
+  if (outcome != kConverted) {
+    sink.put("rejected:  ");
+    putReason(&sink, outcome, details);
+    sink.put('\n');
+  } else if (!facts.known) {
+    sink.put("stored:    none; the number is too large to hold\n");
+  } else {
+    const ExtReal& v = details.value;
+    sink.format("stored:    %s: sign %d, biased exponent 0x%04X (%d), significand 0x%016" PRIX64
+                ", %s\n",
+                facts.image, v.signBit() ? 1 : 0, static_cast<unsigned>(v.biasedExponent()),
+                v.biasedExponent(), v.significand(), className(facts.kind));
+    if (facts.exactKnown) {
+      sink.put("exact:     ");
+      sink.put(facts.exact);
+      sink.put('\n');
+      if (!facts.complete)
+        sink.format("           (cut after %d significant digits; the expansion goes on)\n",
+                    kExactDigitLimit);
+    }
+  }
+  sink.put("text:      ");
+  sink.put(text);
+  if (details.scientific == 0) sink.put(" (standard notation)");
+  if (details.scientific == 1) sink.put(" (scientific notation)");
+  sink.put('\n');
+  if (facts.ulpsKnown) {
+    sink.format("distance:  %s%s ulp (text - stored, in units of 2^%d)\n",
+                facts.ulps[0] == '-' || std::strcmp(facts.ulps, "0") == 0 ? "" : "+", facts.ulps,
+                lastPlaceExponent(details.value));
+  }
+  sink.put('\n');
+  return sink.length();
+}
+
+std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, const char* text,
+                          const LineDetails& details, const CliOptions& options) {
+  Sink sink(out, size);
+  StoredFacts facts;
+  gatherFacts(&facts, text, details, options);
+
+  sink.put("{\"numeral\": ");
+  if (details.numeral != nullptr)
+    putJsonString(&sink, details.numeral, details.numeralLength);
+  else
+    sink.put("null");
+  sink.format(", \"from\": %d, \"to\": %d, \"text\": ", details.base, options.outputBase);
+  putJsonString(&sink, text, std::strlen(text));
+  sink.put(", \"notation\": ");
+  sink.put(details.scientific == 0   ? "\"standard\""
+           : details.scientific == 1 ? "\"scientific\""
+                                     : "null");
+  sink.format(", \"outcome\": \"%s\", \"stored\": ", outcomeWord(outcome, text));
+  if (facts.known) {
+    sink.format("\"%s\", \"class\": \"%s\"", facts.image, className(facts.kind));
+  } else {
+    sink.put("null, \"class\": null");
+  }
+  sink.put(", \"exact\": ");
+  if (facts.exactKnown) {
+    sink.put('"');
+    sink.put(facts.exact);
+    sink.format("\", \"exact_complete\": %s", facts.complete ? "true" : "false");
+  } else {
+    sink.put("null, \"exact_complete\": null");
+  }
+  sink.format(", \"ulps\": %s}\n", facts.ulpsKnown ? facts.ulps : "null");
+  return sink.length();
+}

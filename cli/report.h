@@ -1,0 +1,38 @@
+// What veltrane-cli writes about one numeral beyond its text: the message for
+// a rejected numeral, the --explain block and the --json line.
+#ifndef VELTRANE_CLI_REPORT_H
+#define VELTRANE_CLI_REPORT_H
+
+#include <cstddef>
+
+#include "cli/convert_line.h"
+
+// Room for any report: a numeral of kMaxNumeralLength bytes escaped six
+// bytes a byte, an exact expansion and the rest.
+constexpr std::size_t kReportSize = 8 * kMaxNumeralLength;
+
+// The rejection message after "line N: " or "argument N: ", without line
+// end: the numeral in quotes (printable ASCII as it is, any other byte and
+// '"' and '\' as \xNN), then the rule it broke, e.g.
+//   "12G" is not a numeral in base 16: 'G' at column 3 is not a digit below 16
+// Writes "" for kConverted. Truncated to size.
+void describeRejection(char* out, std::size_t size, LineOutcome outcome,
+                       const LineDetails& details);
+
+// The --explain block for one numeral: labelled lines, each ending in LF,
+// then an empty line. text is what convertLine wrote. Returns the length.
+std::size_t writeExplanation(char* out, std::size_t size, LineOutcome outcome, const char* text,
+                             const LineDetails& details, const CliOptions& options);
+
+// The --json object for one numeral, on one line ending in LF, with the keys
+// numeral, from, to, text, notation, outcome, stored, class, exact,
+// exact_complete and ulps. Strings are valid UTF-8: a byte that is not part
+// of a UTF-8 sequence becomes U+FFFD. Returns the length.
+std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, const char* text,
+                          const LineDetails& details, const CliOptions& options);
+
+// The stable word of an outcome in --json: "converted", "overflow",
+// "rejected", "empty", "too_long", "nul_byte" or "no_value".
+const char* outcomeWord(LineOutcome outcome, const char* text);
+
+#endif
