@@ -51,7 +51,7 @@ const char kHelp[] =
     "      --version       the version\n"
     "\n"
     "Short options may be grouped (-st 2) and long ones shortened (--sci, --fr 16).\n"
-    "Prints one line per numeral: the result, +INF or -INF when it is too large,\n"
+    "Prints one line per numeral: the result, +INF or -INF when it overflows,\n"
     "or ERROR, with the rule it broke and its column on standard error. A UTF-8\n"
     "byte order mark at the start of standard input is ignored. Exit status: 0\n"
     "when every numeral was converted, 1 when one was rejected, 2 for a usage\n"

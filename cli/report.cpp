@@ -239,7 +239,7 @@ std::size_t writeExplanation(char* out, std::size_t size, LineOutcome outcome, c
     putReason(&sink, outcome, details);
     sink.put('\n');
   } else if (!facts.known) {
-    sink.put("stored:    none; the number is too large to hold\n");
+    sink.put("stored:    none; the numeral overflows (+INF/-INF)\n");
   } else {
     const ExtReal& v = details.value;
     sink.format("stored:    %s: sign %d, biased exponent 0x%04X (%d), significand 0x%016" PRIX64
