@@ -23,6 +23,9 @@ if(WIN32)
   set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
   set(CPACK_NSIS_INSTALLED_ICON_NAME veltrane.exe)
   set(CPACK_NSIS_MUI_FINISHPAGE_RUN veltrane.exe)
+  # An x86-64 installer, like the programs: makensis defaults to a 32-bit
+  # one, which Wine without its 32-bit part (Debian's wine64 alone) cannot run.
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
