@@ -12,7 +12,7 @@ packages=(
   wine64 fonts-wine xvfb xdotool imagemagick
   clang libclang-rt-14-dev
   libmpfr-dev hyperfine python3
-  nsis lintian desktop-file-utils man-db dpkg-dev
+  nsis lintian desktop-file-utils man-db bsdextrautils dpkg-dev file
 )
 
 missing=()
