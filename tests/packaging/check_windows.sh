@@ -74,6 +74,14 @@ for program in veltrane veltrane-cli; do
 done
 check "ZIP: veltrane.exe has one resource, GUI, system DLLs only" \
   bash "$repo/tests/dialog/check_executable.sh" "$zip_dir/veltrane.exe" "$objdump" "$windres"
+# The Debian package carries the same dialog, from the same release build.
+same_dialog_in_deb() {
+  local debs=("$packages"/veltrane_*_amd64.deb)
+  [ ${#debs[@]} = 1 ] || return 0 # the Debian packages are checked on their own
+  dpkg-deb --fsys-tarfile "${debs[0]}" | tar -xO ./usr/lib/veltrane/veltrane.exe >"$t/deb.exe"
+  cmp "$t/deb.exe" "$zip_dir/veltrane.exe"
+}
+check "ZIP: veltrane.exe is the one in the Debian package" same_dialog_in_deb
 console_program() { grep -q '^Subsystem[[:space:]]*00000003' <<<"$("$objdump" -p "$1")"; }
 check "ZIP: veltrane-cli.exe is a console program" console_program "$zip_dir/veltrane-cli.exe"
 
