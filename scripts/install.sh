@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, the Debian packages that the builds and tests need,
-# and only those that are missing: quick on a machine that has them all.
+# Installs, with apt-get, the Debian packages that the builds, tests and
+# packages need, and only those that are missing: quick on a machine that has
+# them all. fonts-wine is only a recommendation of the Wine packages, and
+# without it the dialog shows fallback fonts.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix
-  wine64 xvfb xdotool x11-apps imagemagick
+  wine64 fonts-wine xvfb xdotool imagemagick
   clang libclang-rt-14-dev
   libmpfr-dev hyperfine python3
+  nsis lintian desktop-file-utils man-db bsdextrautils dpkg-dev file
 )
 
 missing=()

@@ -1,24 +1,46 @@
 #!/usr/bin/env bash
-# Builds the Windows program and opens the converter dialog under Wine.
-#   bash scripts/run.sh                      on the current X display
-#   bash scripts/run.sh --virtual [FILE.png] [--type NUMERAL]
-#       on a private virtual display (Xvfb), inside a Wine desktop window that
-#       draws the caption; optionally types NUMERAL and presses Enter; saves a
-#       screenshot to FILE.png (default build/windows/veltrane.png), then closes.
-# Installs what is missing first (scripts/install.sh), and uses a private Wine
-# prefix in build/windows/wineprefix.
+# Builds the Windows program and opens the converter dialog under Wine; see
+# --help. Installs what is missing first (scripts/install.sh), and uses a
+# private Wine prefix in build/windows/wineprefix.
 set -euo pipefail
+# A relative screenshot path is the caller's, taken before moving to the
+# repository.
+caller=$(pwd)
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$(pwd)
 
-usage() {
-  sed -n '2,8s/^# \{0,1\}//p' "$0" >&2
+help() {
+  cat <<'HELP'
+Usage: bash scripts/run.sh [--virtual [FILE.png] [--type NUMERAL]]
+Installs what is missing (scripts/install.sh), builds the Windows program
+(build/windows) and opens the converter dialog under Wine, with a private Wine
+prefix in build/windows/wineprefix.
+
+  (no option)           opens the dialog on the current X display (DISPLAY);
+                        close it to end
+  --virtual [FILE.png]  opens it on a private virtual display (Xvfb) instead,
+                        inside a Wine desktop window that draws the caption,
+                        saves a screenshot of the display to FILE.png (default
+                        build/windows/veltrane.png; a relative path is taken
+                        from the current folder), then closes the dialog
+  --type NUMERAL        with --virtual: types NUMERAL (a negative one too, such
+                        as -12.5) and presses Enter before the screenshot
+  -h, --help            this help
+
+Exit status: 0 when the dialog opened (and, with --virtual, the screenshot was
+saved), 1 when it could not be opened, 2 for a usage error.
+HELP
+}
+
+usage_error() {
+  echo "run.sh: $*; see bash scripts/run.sh --help" >&2
   exit 2
 }
 
 virtual=0
 shot=
 numeral=
+typed=0
 while [ $# -gt 0 ]; do
   case $1 in
     --virtual)
@@ -29,16 +51,20 @@ while [ $# -gt 0 ]; do
       fi
       ;;
     --type)
-      [ $# -gt 1 ] || usage
+      [ $# -gt 1 ] || usage_error "--type needs a numeral"
       numeral=$2
+      typed=1
       shift
       ;;
-    -h | --help) usage ;;
-    *) usage ;;
+    -h | --help)
+      help
+      exit 0
+      ;;
+    *) usage_error "unknown argument '$1'" ;;
   esac
   shift
 done
-if [ -n "$numeral" ] && [ "$virtual" = 0 ]; then
+if [ "$typed" = 1 ] && [ "$virtual" = 0 ]; then
   echo "run.sh: --type works only with --virtual" >&2
   exit 2
 fi
@@ -73,7 +99,7 @@ fi
 
 # On a private display: Xvfb picks a free display number (-displayfd).
 shot=${shot:-$build/veltrane.png}
-case $shot in /*) ;; *) shot=$root/$shot ;; esac
+case $shot in /*) ;; *) shot=$caller/$shot ;; esac
 tmp=$(mktemp -d)
 xvfb_pid=
 desktop_pid=
@@ -126,13 +152,16 @@ if [ -z "$window" ]; then
 fi
 sleep 2 # let the dialog finish opening and drawing
 xdotool windowfocus --sync "$window"
-if [ -n "$numeral" ]; then
-  xdotool type --delay 40 "$numeral"
+if [ "$typed" = 1 ]; then
+  # "--": a numeral such as -12.5 is not one of xdotool's options.
+  xdotool type --delay 40 -- "$numeral"
   xdotool key Return
   sleep 1
 fi
 mkdir -p "$(dirname "$shot")"
-xwd -root -silent | convert xwd:- "$shot"
+# import draws message boxes and dropped-down lists as they are; xwd shows
+# them under Xvfb as black rectangles.
+import -window root "$shot"
 echo "Screenshot saved to $shot"
 
 # Close the dialog as a user would; the desktop ends with its last program.

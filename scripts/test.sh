@@ -1,24 +1,30 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
-# the native build, the Windows build under Wine, the sanitizer build, and a
-# short run of each fuzzer.
-#   VELTRANE_PRESETS="native windows sanitize"  configurations to test
-#   VELTRANE_FUZZ_SECONDS=30                    seconds per fuzzer (0: none)
+# the native build, the Windows build under Wine (and scripts/run.sh), the
+# sanitizer build, a short run of each fuzzer, and the packages
+# (scripts/package.sh) checked as they ship.
+#   VELTRANE_PRESETS="native windows sanitize packages"  what to test
+#   VELTRANE_FUZZ_SECONDS=30                             seconds per fuzzer (0: none)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/install.sh
 
-presets=${VELTRANE_PRESETS:-native windows sanitize}
+presets=${VELTRANE_PRESETS:-native windows sanitize packages}
 fuzz_seconds=${VELTRANE_FUZZ_SECONDS:-30}
 failed=()
 
 for preset in $presets; do
+  [ "$preset" != packages ] || continue
   echo "== $preset: build =="
   cmake --preset "$preset" -DVELTRANE_WERROR=ON >/dev/null
   cmake --build --preset "$preset"
   echo "== $preset: test =="
   ctest --preset "$preset" || failed+=("$preset")
+  if [ "$preset" = windows ]; then
+    echo "== windows: scripts/run.sh =="
+    bash tests/scripts/run_script_test.sh || failed+=(run.sh)
+  fi
 done
 
 if [[ " $presets " == *" sanitize "* ]] && [ "$fuzz_seconds" -gt 0 ]; then
@@ -37,6 +43,23 @@ if [[ " $presets " == *" sanitize "* ]] && [ "$fuzz_seconds" -gt 0 ]; then
       failed+=("$name")
     fi
   done
+fi
+
+if [[ " $presets " == *" packages "* ]]; then
+  echo "== packages: build =="
+  if bash scripts/package.sh; then
+    echo "== packages: test =="
+    # The dialog checks read the dialog back with the Windows test build's probe.
+    probe=build/windows/tests/dialog/dialog_probe.exe
+    if [ ! -f "$probe" ]; then
+      cmake --preset windows >/dev/null
+      cmake --build --preset windows --target dialog_probe
+    fi
+    bash tests/packaging/check_debs.sh build/packages "$probe" || failed+=(debian-packages)
+    bash tests/packaging/check_windows.sh build/packages "$probe" || failed+=(windows-packages)
+  else
+    failed+=(packages)
+  fi
 fi
 
 if [ ${#failed[@]} -gt 0 ]; then

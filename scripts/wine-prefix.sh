@@ -22,6 +22,16 @@ for fd in /proc/$$/fd/*; do
   n=${fd##*/}
   if [ "$n" -gt 2 ] 2>/dev/null; then eval "exec $n>&-" 2>/dev/null || true; fi
 done
+# Debian 12's Wine looks for its own fonts (the fonts-wine package) at a path
+# it cannot open, Z:\usr\share\wine\../fonts, and dialogs fall back to other
+# fonts; linked into the prefix's Fonts folder, they are found.
+link_wine_fonts() {
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts font
+  [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ] || return 0
+  for font in /usr/share/wine/fonts/*; do
+    [ -e "$fonts/${font##*/}" ] || ln -s "$font" "$fonts/" || true
+  done
+}
 case $action in
   ensure|start)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -34,6 +44,7 @@ case $action in
         "$wineserver" -w
       fi
     fi
+    link_wine_fonts
     if [ "$action" = start ]; then
       "$wineserver" -p || true
       # Start Wine's background services now, detached from any test's pipes.

@@ -1,0 +1,71 @@
+# CPack settings. The native build makes the Debian packages veltrane-cli and
+# veltrane (one per install component); the Windows build makes a ZIP and an
+# NSIS installer of both programs. scripts/package.sh runs both.
+set(CPACK_PACKAGE_NAME veltrane)
+set(CPACK_PACKAGE_VENDOR "The Veltrane authors")
+set(CPACK_PACKAGE_CONTACT "${VELTRANE_MAINTAINER}")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_SOURCE_GENERATOR "")
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP NSIS)
+  set(CPACK_MONOLITHIC_INSTALL ON)
+  set(CPACK_PACKAGE_FILE_NAME veltrane-${PROJECT_VERSION}-win64)
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Veltrane, a converter of real numbers between bases")
+  # Program Files\Veltrane, or the folder given with /D=.
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY Veltrane)
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Veltrane)
+  set(CPACK_NSIS_PACKAGE_NAME Veltrane)
+  set(CPACK_NSIS_DISPLAY_NAME Veltrane)
+  # Start menu: Veltrane\Veltrane.lnk to the dialog, beside the uninstaller's link.
+  set(CPACK_PACKAGE_EXECUTABLES veltrane Veltrane)
+  set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+  set(CPACK_NSIS_INSTALLED_ICON_NAME veltrane.exe)
+  set(CPACK_NSIS_MUI_FINISHPAGE_RUN veltrane.exe)
+  # An x86-64 installer, like the programs: makensis defaults to a 32-bit
+  # one, which Wine without its 32-bit part (Debian's wine64 alone) cannot run.
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL cli)
+  if(VELTRANE_DIALOG_EXE)
+    list(APPEND CPACK_COMPONENTS_ALL dialog)
+  endif()
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+  set(CPACK_DEBIAN_PACKAGE_SECTION math)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+  set(CPACK_DEBIAN_CLI_PACKAGE_NAME veltrane-cli)
+  set(CPACK_DEBIAN_CLI_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_CLI_DESCRIPTION
+      "converter of real numbers between bases 2 to 36
+veltrane-cli converts numerals from one positional base into another, any
+base from 2 to 36 on either side. A numeral may carry a sign, a fraction, an
+exponent written in its own base and an @ base suffix; results come in
+standard or scientific notation.
+
+Every value is an x87 80-bit extended real and every step truncates, so the
+digits are exactly those of that arithmetic. Numerals come as arguments or
+one a line on standard input, for scripts and pipes.")
+
+  # The dialog is a Windows x86-64 program: amd64 only, run by Wine.
+  set(CPACK_DEBIAN_DIALOG_PACKAGE_NAME veltrane)
+  set(CPACK_DEBIAN_DIALOG_PACKAGE_DEPENDS "wine64, fonts-wine")
+  set(CPACK_DEBIAN_DIALOG_PACKAGE_RECOMMENDS veltrane-cli)
+  set(CPACK_DEBIAN_DIALOG_DESCRIPTION
+      "converter dialog for real numbers between bases 2 to 36
+Veltrane converts a real number written in one positional base into the same
+number in another, any base from 2 to 36 on either side, with sign, fraction,
+exponent and @ base suffix, in standard or scientific notation. Every value
+is an x87 80-bit extended real and every step truncates.
+
+This package holds the converter dialog, a Windows program, and the launcher
+veltrane, which runs it through Wine in a Wine prefix of each user's own. The
+command-line converter is in the package veltrane-cli.")
+endif()
+
+include(CPack)

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds the release configurations (stripped, no tests) and writes every
+# package into build/packages/:
+#   veltrane-cli_<version>-1_amd64.deb   the command-line converter
+#   veltrane_<version>-1_amd64.deb       the dialog and its Linux launcher
+#   veltrane-<version>-win64.zip         both Windows programs, README, LICENSE
+#   veltrane-<version>-win64.exe         the same as a Windows installer
+# Installs what is missing first (scripts/install.sh).
+#   bash scripts/package.sh
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+if [ $# -gt 0 ]; then
+  sed -n '2,9s/^# \{0,1\}//p' "$0" >&2
+  exit 2
+fi
+
+scripts/install.sh
+
+# The Windows build first: the Linux dialog package takes its veltrane.exe.
+for preset in release-windows release-native; do
+  echo "== $preset: build =="
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j2
+done
+
+out=build/packages
+rm -rf "$out"
+mkdir -p "$out"
+for preset in release-windows release-native; do
+  echo "== $preset: packages =="
+  (cd "build/$preset" && cpack -B "../packages" >/dev/null)
+done
+# CPack's own work folder.
+rm -rf "$out/_CPack_Packages"
+
+echo "Packages in $out:"
+for package in "$out"/*; do
+  printf '  %9d bytes  %s\n' "$(stat -c %s "$package")" "${package##*/}"
+done
