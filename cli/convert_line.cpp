@@ -15,11 +15,13 @@ LineOutcome convertLine(const char* line, std::size_t length, const CliOptions& 
   // numeral short and convert only what comes before it.
   if (std::memchr(line, '\0', length) != nullptr) return kNulByte;
 
+  // The blanks trimSpaces would drop from the copy are left out of it.
+  while (length > 0 && line[0] == ' ') ++line, --length;
+  while (length > 0 && line[length - 1] == ' ') --length;
+  if (length == 0) return kEmptyNumeral;
   char text[kMaxNumeralLength + 1];
   std::memcpy(text, line, length);
   text[length] = '\0';
-  trimSpaces(text);
-  if (text[0] == '\0') return kEmptyNumeral;
 
   // Each numeral starts from the chosen bases and notation: an '@' suffix or
   // an automatic switch to scientific notation applies to its own numeral.

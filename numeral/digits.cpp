@@ -1,6 +1,7 @@
 #include "numeral/digits.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "numeric/arithmetic.h"
 #include "numeric/ext_math.h"
@@ -128,6 +129,14 @@ char digitCharacter(int value) {
   return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
 }
 
+std::uint64_t loadWord(const char* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, 8);
+  return word;
+}
+
+void storeWord(char* at, std::uint64_t word) { std::memcpy(at, &word, 8); }
+
 // Steps 9 to 14: rounds digit values 0 .. n-2 on the guard digit n-1, drops
 // trailing zeros and turns the kept values into characters.
 void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
@@ -152,11 +161,29 @@ void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
     *exponent += 1;
   }
   // Step 13. The first digit is never 0 here; the floor of 1 only keeps the
-  // formatter's promise of at least one digit for any input.
+  // formatter's promise of at least one digit for any input. Eight zero
+  // digits at a time first: base 2 makes 64.
   int kept = n;
+  while (kept > 8 && loadWord(digits + kept - 8) == 0) kept -= 8;
   while (kept > 1 && digits[kept - 1] == 0) --kept;
-  // Step 14.
-  for (int i = 0; i < kept; ++i) digits[i] = digitCharacter(digits[i]);
+  // Step 14, eight digits at a time where all eight are values 0 to 35:
+  // adding 0x76 to such a byte sets its top bit exactly for 10 to 35 and
+  // carries into no other byte, so each byte becomes v + '0', plus 7 ('A' -
+  // '0' - 10) from 10 up, as digitCharacter makes it. Any other byte (a
+  // stray value the literal loop can store for an out-of-range start) takes
+  // digitCharacter itself.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  int i = 0;
+  for (; i + 8 <= kept; i += 8) {
+    const std::uint64_t word = loadWord(digits + i);
+    if ((((word & (0x7F * kOnes)) + 0x5C * kOnes) | word) & (0x80 * kOnes)) {
+      for (int k = i; k < i + 8; ++k) digits[k] = digitCharacter(digits[k]);
+      continue;
+    }
+    const std::uint64_t letters = ((word + 0x76 * kOnes) >> 7) & kOnes;
+    storeWord(digits + i, word + 0x30 * kOnes + 7 * letters);
+  }
+  for (; i < kept; ++i) digits[i] = digitCharacter(digits[i]);
   *count = kept;
 }
 

@@ -1,6 +1,7 @@
 #include "numeral/parse.h"
 
 #include <cstdint>
+#include <type_traits>
 
 #include "numeric/arithmetic.h"
 #include "numeric/ext_math.h"
@@ -53,6 +54,62 @@ void appendDigit(Real* mantissa, int base, int digit) {
   *mantissa *= Real(base);
   *mantissa += Real(digit);
 }
+
+// The mantissa of a numeral, digit by digit. For ExtReal every digit takes
+// the literal steps on the value itself.
+template <class Real>
+class Mantissa {
+ public:
+  explicit Mantissa(Real* value) : value_(value) {}
+  void append(int base, int digit) { appendDigit(value_, base, digit); }
+  void finish() {}
+
+ private:
+  Real* value_;
+};
+
+// For FastReal the digits are first gathered in a 64-bit integer. While the
+// integer and every step towards it (value * base, then + digit, both
+// integers below 2^64) stay below 2^64, each of them has at most 64
+// significant bits, so every truncating fmul and fadd of the literal steps
+// was exact and the x87 value equals the integer: loading it once gives the
+// same bits. Starting from +0, a zero mantissa stays +0 in both. At the
+// first step that would pass 2^64 the exact value is loaded and the rest of
+// the digits take the literal steps.
+template <>
+class Mantissa<FastReal> {
+ public:
+  explicit Mantissa(FastReal* value) : value_(value) {}
+  void append(int base, int digit) {
+    if (exact_) {
+      std::uint64_t scaled;
+      if (!__builtin_mul_overflow(integer_, static_cast<std::uint64_t>(base), &scaled) &&
+          !__builtin_add_overflow(scaled, static_cast<std::uint64_t>(digit), &integer_))
+        return;
+      *value_ = exactValue(integer_);
+      exact_ = false;
+    }
+    appendDigit(value_, base, digit);
+  }
+  // Leaves the mantissa in the value; call before the value is read.
+  void finish() {
+    if (exact_) *value_ = exactValue(integer_);
+  }
+
+ private:
+  // An integer below 2^64 as the x87 value of equal magnitude.
+  static FastReal exactValue(std::uint64_t n) {
+    if (n == 0) return FastReal(ExtReal::fromBits(0, 0));
+    const int leadingZeros = __builtin_clzll(n);
+    return FastReal(ExtReal::fromBits(
+        n << leadingZeros,
+        static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros)));
+  }
+
+  FastReal* value_;
+  std::uint64_t integer_ = 0;
+  bool exact_ = true;
+};
 
 // Reports an accepted numeral too large to hold.
 void setOverflowFlags(int negative) {
@@ -111,21 +168,26 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
   int digit;
   long long integerDigits = 0;
   long long scale = 0;
+  Mantissa<Real> mantissa(result);
   while (digitValue(&digit, *p, radix)) {
-    appendDigit(result, radix, digit);
+    mantissa.append(radix, digit);
     ++integerDigits;
     ++p;
   }
 
   if (*p == '.') {
     ++p;
-    if (!digitValue(&digit, *p, radix)) return false;
+    if (!digitValue(&digit, *p, radix)) {
+      mantissa.finish();
+      return false;
+    }
     do {
-      appendDigit(result, radix, digit);
+      mantissa.append(radix, digit);
       --scale;
       ++p;
     } while (digitValue(&digit, *p, radix));
   }
+  mantissa.finish();
 
   // Where 'e' and 'E' are digits (bases 15 and up) the loops above have
   // consumed them, so only '_' can reach this test there.
@@ -156,7 +218,11 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
   minusInfinity = 0;
   if (scale < kMinScale) scale = kMinScale;
   const int power = static_cast<int>(scale);
-  *result *= Arithmetic<Real>::power(radix, power);
+  // From base 2 up the power for a scale of 0 is exactly 1 (0 * log2(base)
+  // is 0, and 2^0 is 1 in every step of extPow), and a finite value times 1
+  // is itself, so the fast path skips the multiplication.
+  if (!(std::is_same<Real, FastReal>::value && power == 0 && radix >= 2))
+    *result *= Arithmetic<Real>::power(radix, power);
   // Bases above 10 can pass the guard and still exceed the extended range.
   // (A zero mantissa gives zero whatever the power, so it never lands here.)
   if (isLargestFinite(*result)) {

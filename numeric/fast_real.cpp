@@ -1,6 +1,7 @@
 #include "numeric/fast_real.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "numeric/arithmetic.h"
 #include "numeric/ext_math.h"
@@ -61,6 +62,83 @@ FastReal cachedPower(int base, int exponent) {
   return power;
 }
 
+namespace {
+
+// Byte b as its eight bits, one a byte, most significant first.
+struct BitSpread {
+  std::uint64_t of[256];
+  constexpr BitSpread() : of() {
+    for (int b = 0; b < 256; ++b)
+      for (int j = 0; j < 8; ++j) of[b] |= std::uint64_t((b >> (7 - j)) & 1) << (8 * j);
+  }
+};
+constexpr BitSpread kBitSpread;
+
+// Byte b as its two hexadecimal digits, one a byte, the high one first.
+struct NibbleSpread {
+  std::uint16_t of[256];
+  constexpr NibbleSpread() : of() {
+    for (int b = 0; b < 256; ++b) of[b] = static_cast<std::uint16_t>((b >> 4) | ((b & 15) << 8));
+  }
+};
+constexpr NibbleSpread kNibbleSpread;
+
+// The digit loop for base 2^bits (bits 1 to 5) on a value in [1, base),
+// value = significand * 2^(exponent - 63) with 0 <= exponent < bits: every
+// step is exact there. The integer part of a value below 2^bits is a digit
+// below 32, which the 8-bit store keeps; subtracting it leaves the fraction
+// bits, exactly; multiplying a fraction by 2^bits only moves the exponent,
+// and no value in the loop comes near the ends of the range. So digit i is
+// the i-th group of `bits` bits of the binary expansion from the integer
+// part on, zeros past the significand's last bit, and the value left after n
+// steps is the bits below the last digit, moved up by one digit, or +0 when
+// there are none (x - x and 0 * base give +0). Returns that value. n >= 1.
+ExtReal powerOfTwoDigits(char* digits, int n, std::uint64_t significand, int exponent, int bits) {
+  // The expansion in a 128-bit window whose top `bits` bits are digit 0.
+  const int shift = 65 - bits + exponent;  // 60 .. 64
+  const unsigned __int128 window = static_cast<unsigned __int128>(significand) << shift;
+  const std::uint64_t words[2] = {static_cast<std::uint64_t>(window >> 64),
+                                  static_cast<std::uint64_t>(window)};
+  const int inWindow = 128 / bits;  // digits the window holds in whole
+  char all[128];
+  if (bits == 1) {
+    for (int w = 0; w < 2; ++w)
+      for (int b = 0; b < 8; ++b) {
+        const std::uint64_t spread = kBitSpread.of[(words[w] >> (56 - 8 * b)) & 0xFF];
+        std::memcpy(all + 64 * w + 8 * b, &spread, 8);
+      }
+  } else if (bits == 4) {
+    for (int w = 0; w < 2; ++w)
+      for (int b = 0; b < 8; ++b) {
+        const std::uint16_t spread = kNibbleSpread.of[(words[w] >> (56 - 8 * b)) & 0xFF];
+        std::memcpy(all + 16 * w + 2 * b, &spread, 2);
+      }
+  } else {
+    const unsigned mask = (1u << bits) - 1;
+    for (int i = 0; i < inWindow; ++i)
+      all[i] = static_cast<char>(static_cast<unsigned>(window >> (128 - bits * (i + 1))) & mask);
+  }
+  const int copied = n < inWindow ? n : inWindow;
+  std::memcpy(digits, all, static_cast<std::size_t>(copied));
+  // Past the window the expansion is zeros: the significand ends 60 or more
+  // bits above the window's end.
+  if (n > copied) std::memset(digits + copied, 0, static_cast<std::size_t>(n - copied));
+
+  // The bits below the last digit: the low `below` bits of the significand.
+  const int below = 63 - exponent - bits * (n - 1);
+  if (below <= 0) return ExtReal::fromBits(0, 0);
+  const std::uint64_t rest = significand & ((std::uint64_t{1} << below) - 1);
+  if (rest == 0) return ExtReal::fromBits(0, 0);
+  const int leadingZeros = __builtin_clzll(rest);
+  // rest * 2^-below is the fraction; times 2^bits it has its top bit at
+  // 63 - leadingZeros - below + bits.
+  return ExtReal::fromBits(
+      rest << leadingZeros,
+      static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros - below + bits));
+}
+
+}  // namespace
+
 bool Arithmetic<FastReal>::extractDigitsExactly(char* digits, int n, FastReal* value, int base) {
   const ExtReal start = value->toExtReal();
   const int biased = start.biasedExponent();
@@ -72,6 +150,12 @@ bool Arithmetic<FastReal>::extractDigitsExactly(char* digits, int n, FastReal* v
     return false;
   // value = significand * 2^(exponent - 63)
   int exponent = biased - ExtFormat::kExponentBias;
+  if ((base & (base - 1)) == 0 && base <= 32 && n > 0 && exponent >= 0 &&
+      exponent < __builtin_ctz(static_cast<unsigned>(base))) {
+    *value = FastReal(powerOfTwoDigits(digits, n, significand, exponent,
+                                       __builtin_ctz(static_cast<unsigned>(base))));
+    return true;
+  }
   // For a power of two the product keeps the normalised significand and
   // only moves the exponent.
   const int powerOfTwoShift =
