@@ -137,6 +137,51 @@ ExtReal powerOfTwoDigits(char* digits, int n, std::uint64_t significand, int exp
       static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros - below + bits));
 }
 
+// The digit loop on a value from 1 to 2^7, value = fraction * 2^-point with
+// 57 <= point <= 63, in fixed point. Once its digit is taken the fraction is
+// below 2^point, and the exact product by the base, fraction * base *
+// 2^-point, fits the 64-bit significand whole while fraction * base < 2^64:
+// then the truncating fmul drops nothing and the point stays. Otherwise fmul
+// keeps the top 64 bits of the product, that is floor(product / 2^s) with s
+// its bits beyond 64, and the point moves down by s. Either way this is the
+// value fmul gives; normalising its significand would change no value, so it
+// is left out and each step is one multiplication on the critical path. The
+// value stays below base < 2^8, so a 64-bit fraction from a truncation has
+// point > 55, and every shift below stays in range. Returns false, having
+// written digits but not *value, for a digit the 8-bit store would not keep.
+bool fixedPointDigits(char* digits, int n, std::uint64_t fraction, int point, int base,
+                      FastReal* value) {
+  int i = 0;
+  for (; i < n; ++i) {
+    const std::uint64_t digit = fraction >> point;
+    if (digit > 127) return false;
+    digits[i] = static_cast<char>(digit);
+    fraction &= (std::uint64_t{1} << point) - 1;
+    const unsigned __int128 product =
+        static_cast<unsigned __int128>(fraction) * static_cast<unsigned>(base);
+    const std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
+    if (high == 0) {
+      fraction = static_cast<std::uint64_t>(product);
+    } else {
+      const int dropped = 64 - __builtin_clzll(high);
+      fraction = static_cast<std::uint64_t>(product >> dropped);
+      point -= dropped;
+    }
+    // (0 - 0) * base is +0, and every later digit 0.
+    if (fraction == 0) break;
+  }
+  if (i < n) {
+    std::memset(digits + i + 1, 0, static_cast<std::size_t>(n - i - 1));
+    *value = FastReal(ExtReal::fromBits(0, 0));
+    return true;
+  }
+  const int leadingZeros = __builtin_clzll(fraction);
+  *value = FastReal(ExtReal::fromBits(
+      fraction << leadingZeros,
+      static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros - point)));
+  return true;
+}
+
 }  // namespace
 
 bool Arithmetic<FastReal>::extractDigitsExactly(char* digits, int n, FastReal* value, int base) {
@@ -156,6 +201,8 @@ bool Arithmetic<FastReal>::extractDigitsExactly(char* digits, int n, FastReal* v
                                        __builtin_ctz(static_cast<unsigned>(base))));
     return true;
   }
+  if ((base & (base - 1)) != 0 && exponent >= 0 && exponent <= 6)
+    return fixedPointDigits(digits, n, significand, 63 - exponent, base, value);
   // For a power of two the product keeps the normalised significand and
   // only moves the exponent.
   const int powerOfTwoShift =
