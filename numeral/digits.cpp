@@ -238,7 +238,8 @@ void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Re
     return;
   }
   const ExtReal finite = finiteImage(image);
-  value = Real(finite);
+  // Reloading an unchanged image would give the value it came from.
+  if (std::memcmp(finite.bytes(), image.bytes(), ExtFormat::kBytes) != 0) value = Real(finite);
 
   // Step 2: -0 is not below zero.
   if (value < Real(0)) {

@@ -1,6 +1,8 @@
 #include "numeral/parse.h"
 
+#include <climits>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "numeric/arithmetic.h"
@@ -147,6 +149,26 @@ int digitValue(int* value, char c, int limit) {
 
 namespace {
 
+// digitValue's values by character code, and a value no base admits for
+// every other byte: the loops of the parser look a character up once
+// instead of testing three ranges.
+struct DigitTable {
+  int of[256];
+  constexpr DigitTable() : of() {
+    for (int c = 0; c < 256; ++c) of[c] = INT_MAX;
+    for (int c = '0'; c <= '9'; ++c) of[c] = c - '0';
+    for (int c = 'a'; c <= 'z'; ++c) of[c] = c - 'a' + 10;
+    for (int c = 'A'; c <= 'Z'; ++c) of[c] = c - 'A' + 10;
+  }
+};
+constexpr DigitTable kDigitTable;
+
+// digitValue(value, c, limit) where only a true result's value is read.
+inline bool digitBelow(int* value, char c, int limit) {
+  *value = kDigitTable.of[static_cast<unsigned char>(c)];
+  return *value < limit;
+}
+
 // The parser proper, for both arithmetics (see fast_real.h).
 template <class Real>
 bool parseNumeralIn(Real* result, const char* text, int* base) {
@@ -154,9 +176,8 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
   if (text[0] == '\0') return false;
 
   // Pass 1: the base suffix, which decides the digits of everything before it.
-  const char* at = text;
-  while (*at != '\0' && *at != '@') ++at;
-  if (*at == '@' && !readBaseSuffix(at + 1, base)) return false;
+  const char* at = std::strchr(text, '@');
+  if (at != nullptr && !readBaseSuffix(at + 1, base)) return false;
   const int radix = *base;
 
   // Pass 2: the numeral part, from the start of the text up to the '@' or
@@ -169,7 +190,7 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
   long long integerDigits = 0;
   long long scale = 0;
   Mantissa<Real> mantissa(result);
-  while (digitValue(&digit, *p, radix)) {
+  while (digitBelow(&digit, *p, radix)) {
     mantissa.append(radix, digit);
     ++integerDigits;
     ++p;
@@ -177,7 +198,7 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
 
   if (*p == '.') {
     ++p;
-    if (!digitValue(&digit, *p, radix)) {
+    if (!digitBelow(&digit, *p, radix)) {
       mantissa.finish();
       return false;
     }
@@ -185,7 +206,7 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
       mantissa.append(radix, digit);
       --scale;
       ++p;
-    } while (digitValue(&digit, *p, radix));
+    } while (digitBelow(&digit, *p, radix));
   }
   mantissa.finish();
 
@@ -196,13 +217,13 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
     const bool negativeExponent = *p == '-';
     if (negativeExponent) ++p;
     if (*p == '+') ++p;
-    if (!digitValue(&digit, *p, radix)) return false;
+    if (!digitBelow(&digit, *p, radix)) return false;
     long long exponent = 0;
     do {
       exponent = exponent * radix + digit;
       if (exponent > kExponentCap) exponent = kExponentCap;
       ++p;
-    } while (digitValue(&digit, *p, radix));
+    } while (digitBelow(&digit, *p, radix));
     scale += negativeExponent ? -exponent : exponent;
   }
 

@@ -94,35 +94,31 @@ constexpr NibbleSpread kNibbleSpread;
 // steps is the bits below the last digit, moved up by one digit, or +0 when
 // there are none (x - x and 0 * base give +0). Returns that value. n >= 1.
 ExtReal powerOfTwoDigits(char* digits, int n, std::uint64_t significand, int exponent, int bits) {
-  // The expansion in a 128-bit window whose top `bits` bits are digit 0.
+  // The expansion in a 128-bit window whose top `bits` bits are digit 0;
+  // past the window it is zeros, as the significand ends 60 or more bits
+  // above the window's end.
   const int shift = 65 - bits + exponent;  // 60 .. 64
   const unsigned __int128 window = static_cast<unsigned __int128>(significand) << shift;
-  const std::uint64_t words[2] = {static_cast<std::uint64_t>(window >> 64),
-                                  static_cast<std::uint64_t>(window)};
-  const int inWindow = 128 / bits;  // digits the window holds in whole
-  char all[128];
+  const auto byteAt = [&](int j) {  // byte j of the window from the top
+    return static_cast<unsigned>(window >> (120 - 8 * j)) & 0xFF;
+  };
+  const int inWindow = n < 128 / bits ? n : 128 / bits;
+  int i = 0;
   if (bits == 1) {
-    for (int w = 0; w < 2; ++w)
-      for (int b = 0; b < 8; ++b) {
-        const std::uint64_t spread = kBitSpread.of[(words[w] >> (56 - 8 * b)) & 0xFF];
-        std::memcpy(all + 64 * w + 8 * b, &spread, 8);
-      }
+    for (; i + 8 <= inWindow; i += 8) {
+      const std::uint64_t spread = kBitSpread.of[byteAt(i / 8)];
+      std::memcpy(digits + i, &spread, 8);
+    }
   } else if (bits == 4) {
-    for (int w = 0; w < 2; ++w)
-      for (int b = 0; b < 8; ++b) {
-        const std::uint16_t spread = kNibbleSpread.of[(words[w] >> (56 - 8 * b)) & 0xFF];
-        std::memcpy(all + 16 * w + 2 * b, &spread, 2);
-      }
-  } else {
-    const unsigned mask = (1u << bits) - 1;
-    for (int i = 0; i < inWindow; ++i)
-      all[i] = static_cast<char>(static_cast<unsigned>(window >> (128 - bits * (i + 1))) & mask);
+    for (; i + 2 <= inWindow; i += 2) {
+      const std::uint16_t spread = kNibbleSpread.of[byteAt(i / 2)];
+      std::memcpy(digits + i, &spread, 2);
+    }
   }
-  const int copied = n < inWindow ? n : inWindow;
-  std::memcpy(digits, all, static_cast<std::size_t>(copied));
-  // Past the window the expansion is zeros: the significand ends 60 or more
-  // bits above the window's end.
-  if (n > copied) std::memset(digits + copied, 0, static_cast<std::size_t>(n - copied));
+  const unsigned mask = (1u << bits) - 1;
+  for (; i < inWindow; ++i)
+    digits[i] = static_cast<char>(static_cast<unsigned>(window >> (128 - bits * (i + 1))) & mask);
+  if (n > i) std::memset(digits + i, 0, static_cast<std::size_t>(n - i));
 
   // The bits below the last digit: the low `below` bits of the significand.
   const int below = 63 - exponent - bits * (n - 1);
