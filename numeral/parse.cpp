@@ -84,10 +84,13 @@ class Mantissa<FastReal> {
   explicit Mantissa(FastReal* value) : value_(value) {}
   void append(int base, int digit) {
     if (exact_) {
-      std::uint64_t scaled;
+      // Both builtins write the wrapped result even when they overflow.
+      std::uint64_t scaled, sum;
       if (!__builtin_mul_overflow(integer_, static_cast<std::uint64_t>(base), &scaled) &&
-          !__builtin_add_overflow(scaled, static_cast<std::uint64_t>(digit), &integer_))
+          !__builtin_add_overflow(scaled, static_cast<std::uint64_t>(digit), &sum)) {
+        integer_ = sum;
         return;
+      }
       *value_ = exactValue(integer_);
       exact_ = false;
     }
