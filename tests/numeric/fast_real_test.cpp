@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -148,6 +149,72 @@ TEST(FastReal, DigitExtractionMatchesLiteralSteps) {
           << "base " << base << " from " << exttest::describe(starts[k]);
       ASSERT_TRUE(exttest::sameBits(fastValue.toExtReal(), literalValue))
           << "base " << base << " from " << exttest::describe(starts[k]);
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Significands that reach the corners of the integer digit loops: random
+// ones, all ones, a single bit, a few bits (the fraction runs out early) and
+// runs of ones at the bottom (the last digits and the remainder).
+std::vector<std::uint64_t> digitLoopSignificands(std::mt19937_64& rng, int count) {
+  const std::uint64_t top = 0x8000000000000000ULL;
+  std::vector<std::uint64_t> significands = {top, ~0ULL, top | 1, top | (top >> 1), top | 0xFF};
+  for (int i = 0; i < count; ++i) {
+    switch (i % 4) {
+      case 0:
+        significands.push_back(rng() | top);
+        break;
+      case 1:
+        significands.push_back(top | (rng() & rng() & rng()));
+        break;
+      case 2:
+        significands.push_back(top | (std::uint64_t{1} << (rng() % 63)));
+        break;
+      default:
+        significands.push_back(top | (~0ULL >> (1 + rng() % 63)));
+        break;
+    }
+  }
+  return significands;
+}
+
+// The two exact digit loops over their whole domains, against the literal
+// steps: for bases 2, 4, 8, 16 and 32 every value in [1, base); for every
+// other base up to 255 every value in [1, 128), whose digits may pass the
+// 8-bit store above base 128. Digit counts from 1 (the remainder moves by a
+// single digit) to 64.
+TEST(FastReal, DigitLoopShortcutsMatchLiteralStepsOnTheirDomains) {
+  std::mt19937_64 rng(77);
+  const char* longTests = std::getenv("VELTRANE_LONG_TESTS");
+  const int perBase = longTests != nullptr && longTests[0] == '1' ? 2000 : 60;
+  const std::vector<std::uint64_t> significands = digitLoopSignificands(rng, perBase);
+  const int counts[] = {1, 2, 12, 19, 40, 64};
+  for (int base = 2; base <= 255; ++base) {
+    const bool powerOfTwo = (base & (base - 1)) == 0;
+    if (powerOfTwo && base > 32) continue;
+    const int topExponent = powerOfTwo ? __builtin_ctz(static_cast<unsigned>(base)) - 1 : 6;
+    for (std::size_t k = 0; k < significands.size(); ++k) {
+      const int exponent = static_cast<int>(k % static_cast<std::size_t>(topExponent + 1));
+      const ExtReal start =
+          exttest::bits(significands[k], static_cast<std::uint16_t>(16383 + exponent));
+      const int n = counts[k % (sizeof counts / sizeof counts[0])];
+      char literalDigits[64], fastDigits[64];
+      std::memset(literalDigits, 0x55, sizeof literalDigits);
+      std::memset(fastDigits, 0x55, sizeof fastDigits);
+      ExtReal literalValue = start;
+      Arithmetic<ExtReal>::extractDigits(literalDigits, n, &literalValue, ExtReal(base), base);
+      X87TruncatingMode mode;
+      FastReal fastValue(start);
+      Arithmetic<FastReal>::extractDigits(fastDigits, n, &fastValue, FastReal(base), base);
+      // Compared past n too: nothing beyond the n digits may be written.
+      ASSERT_EQ(std::memcmp(literalDigits, fastDigits, sizeof fastDigits), 0)
+          << "base " << base << ", " << n << " digits from " << exttest::describe(start);
+      ASSERT_TRUE(exttest::sameBits(fastValue.toExtReal(), literalValue))
+          << "base " << base << ", " << n << " digits from " << exttest::describe(start);
     }
   }
 }
