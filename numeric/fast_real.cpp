@@ -74,14 +74,16 @@ struct BitSpread {
 };
 constexpr BitSpread kBitSpread;
 
-// Byte b as its two hexadecimal digits, one a byte, the high one first.
-struct NibbleSpread {
-  std::uint16_t of[256];
-  constexpr NibbleSpread() : of() {
-    for (int b = 0; b < 256; ++b) of[b] = static_cast<std::uint16_t>((b >> 4) | ((b & 15) << 8));
-  }
-};
-constexpr NibbleSpread kNibbleSpread;
+// The eight hexadecimal digits of v, one a byte, the most significant in the
+// lowest byte (first in memory).
+std::uint64_t spreadNibbles(std::uint32_t v) {
+  std::uint64_t t = v;
+  t = ((t & 0xFFFF0000ULL) << 16) | (t & 0xFFFFULL);
+  t = ((t & 0x0000FF000000FF00ULL) << 8) | (t & 0x000000FF000000FFULL);
+  t = ((t & 0x00F000F000F000F0ULL) << 4) | (t & 0x000F000F000F000FULL);
+  // Digit j (from the least significant) is now byte j.
+  return __builtin_bswap64(t);
+}
 
 // The digit loop for base 2^bits (bits 1 to 5) on a value in [1, base),
 // value = significand * 2^(exponent - 63) with 0 <= exponent < bits: every
@@ -99,20 +101,20 @@ ExtReal powerOfTwoDigits(char* digits, int n, std::uint64_t significand, int exp
   // above the window's end.
   const int shift = 65 - bits + exponent;  // 60 .. 64
   const unsigned __int128 window = static_cast<unsigned __int128>(significand) << shift;
-  const auto byteAt = [&](int j) {  // byte j of the window from the top
-    return static_cast<unsigned>(window >> (120 - 8 * j)) & 0xFF;
-  };
+  const std::uint64_t words[2] = {static_cast<std::uint64_t>(window >> 64),
+                                  static_cast<std::uint64_t>(window)};
   const int inWindow = n < 128 / bits ? n : 128 / bits;
   int i = 0;
   if (bits == 1) {
     for (; i + 8 <= inWindow; i += 8) {
-      const std::uint64_t spread = kBitSpread.of[byteAt(i / 8)];
+      const std::uint64_t spread = kBitSpread.of[(words[i / 64] >> (56 - i % 64)) & 0xFF];
       std::memcpy(digits + i, &spread, 8);
     }
   } else if (bits == 4) {
-    for (; i + 2 <= inWindow; i += 2) {
-      const std::uint16_t spread = kNibbleSpread.of[byteAt(i / 2)];
-      std::memcpy(digits + i, &spread, 2);
+    for (; i + 8 <= inWindow; i += 8) {
+      const std::uint64_t spread =
+          spreadNibbles(static_cast<std::uint32_t>(words[i / 16] >> (32 - 4 * (i % 16))));
+      std::memcpy(digits + i, &spread, 8);
     }
   }
   const unsigned mask = (1u << bits) - 1;
