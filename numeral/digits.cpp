@@ -144,8 +144,13 @@ void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
   const int roundUp = digits[n - 1] > base / 2;
   // Step 10: the guard position becomes the terminator.
   digits[n - 1] = 0;
-  // Step 11.
+  // Step 11. The carry nearly always stops at the last kept digit: that case
+  // adds roundUp without a branch on it.
   int carry = roundUp;
+  if (n >= 2 && digits[n - 2] + roundUp < base) {
+    digits[n - 2] = static_cast<char>(digits[n - 2] + roundUp);
+    carry = 0;
+  }
   for (int i = n - 2; carry && i >= 0; --i) {
     if (digits[i] >= base - 1) {
       digits[i] = 0;
@@ -223,6 +228,30 @@ int isNotANumber(ExtReal value) {
 
 namespace {
 
+// Steps 2 and 3 on a value that is not a NaN, image its image: sets
+// *negative and makes value |value| when it is below zero (-0 is not), then
+// returns 1 for a zero. The literal comparisons and negation for ExtReal.
+int takeSign(ExtReal* value, const ExtReal&, int* negative) {
+  if (*value < ExtReal(0)) {
+    *negative = 1;
+    *value = -*value;
+  }
+  return *value == ExtReal(0.0);
+}
+
+// For FastReal the same from the image's bits: below zero exactly when the
+// sign bit is set and the value is not a zero, and a zero exactly when
+// exponent and significand are 0 (a denormal is not; pseudo-denormals and
+// NaNs never get here). Then 0 - value is |value|, which `fabs` gives
+// without a branch; it also turns -0 into +0, which only ever goes on to the
+// zero test.
+int takeSign(FastReal* value, const ExtReal& image, int* negative) {
+  const int zero = image.biasedExponent() == 0 && image.significand() == 0;
+  *negative = image.signBit() && !zero;
+  *value = magnitudeOf(*value);
+  return zero;
+}
+
 // Steps 1 to 14, for both arithmetics.
 template <class Real>
 void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Real value,
@@ -241,13 +270,8 @@ void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Re
   // Reloading an unchanged image would give the value it came from.
   if (std::memcmp(finite.bytes(), image.bytes(), ExtFormat::kBytes) != 0) value = Real(finite);
 
-  // Step 2: -0 is not below zero.
-  if (value < Real(0)) {
-    *negative = 1;
-    value = -value;
-  }
-  // Step 3.
-  if (value == Real(0.0)) {
+  // Steps 2 and 3.
+  if (takeSign(&value, finite, negative)) {
     writeZero(digits, count, exponent);
     return;
   }

@@ -102,13 +102,16 @@ class Mantissa<FastReal> {
   }
 
  private:
-  // An integer below 2^64 as the x87 value of equal magnitude.
+  // An integer below 2^64 as the x87 value of equal magnitude: `fild` of a
+  // 64-bit integer is exact, +0 for 0. From 2^63 up, n - 2^63 is loaded and
+  // 2^63 added, which is exact too as the sum has 64 significant bits.
   static FastReal exactValue(std::uint64_t n) {
-    if (n == 0) return FastReal(ExtReal::fromBits(0, 0));
-    const int leadingZeros = __builtin_clzll(n);
-    return FastReal(ExtReal::fromBits(
-        n << leadingZeros,
-        static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros)));
+    const std::int64_t low = static_cast<std::int64_t>(n & 0x7FFFFFFFFFFFFFFFULL);
+    long double value;
+    __asm__ volatile("fildll %1" : "=t"(value) : "m"(low));
+    FastReal result = FastReal::fromRaw(value);
+    if (n >> 63) result += FastReal(ExtReal::fromBits(0x8000000000000000ULL, 16383 + 63));
+    return result;
   }
 
   FastReal* value_;

@@ -92,6 +92,14 @@ class FastReal {
   long double v_;
 };
 
+// |x| by `fabs`. For x below zero that is exactly 0 - x, the literal
+// negation; -0 and +0 give +0, as 0 - x does for both.
+inline FastReal magnitudeOf(FastReal x) {
+  long double r;
+  __asm__ volatile("fabs" : "=t"(r) : "0"(x.raw()));
+  return FastReal::fromRaw(r);
+}
+
 inline int toInt(FastReal value) {
   int result;
   long double v = value.raw();
