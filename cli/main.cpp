@@ -88,10 +88,12 @@ void reportRejection(const char* where, unsigned long position, const char* line
 // Converts one numeral and writes its output line; false when it was rejected.
 bool convertAndPrint(const char* where, unsigned long position, const char* line,
                      std::size_t length, const CliOptions& options) {
-  char out[kLineOutputSize];
+  char out[kLineOutputSize + 1];
   LineOutcome outcome = convertLine(line, length, options, out);
-  std::fputs(out, stdout);
-  std::fputc('\n', stdout);
+  // One write of the text and its line end.
+  const std::size_t textLength = std::strlen(out);
+  out[textLength] = '\n';
+  std::fwrite(out, 1, textLength + 1, stdout);
   if (outcome == kConverted) return true;
   reportRejection(where, position, line, length, outcome, options);
   return false;
