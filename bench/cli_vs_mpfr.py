@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Times veltrane-cli against a GNU MPFR program doing the same job.
 
-    bench/cli_vs_mpfr.py [--cli PATH --mpfr PATH] [--count N] [--repeat R]
-                         [--corpus present|wide|both]
+    bench/cli_vs_mpfr.py [--cli PATH --mpfr PATH --floor PATH] [--count N]
+                         [--repeat R] [--corpus present|wide|both]
 
-Without --cli/--mpfr it configures and builds both in build/bench (native
-preset, -DVELTRANE_BENCH=ON). For each corpus and base pair it generates N
+Without --cli/--mpfr/--floor it configures and builds the three in
+build/bench (native preset, -DVELTRANE_BENCH=ON). For each corpus and base pair it generates N
 random numerals (each corpus has its own generator and fixed seed), converts
 them with each program as a whole process from a file to a file, alternating
 the two programs, and takes the median of R runs of each. It prints
@@ -14,6 +14,11 @@ are the same text, then the smallest ratio. veltrane-cli runs with
 --scientific so that both write the same layout; MPFR works at a 64-bit
 significand, rounding toward zero, and writes as many significant digits as
 Veltrane does for the output base.
+
+It also runs bench/conversion_floor on each corpus and pair: the x87
+instructions a conversion cannot avoid, timed in registers, against which
+it prints veltrane-cli's nanoseconds per numeral (whole process) and their
+ratio.
 
 The corpora:
 - present: numerals of about 64 bits of digits, half of them with an
@@ -46,9 +51,11 @@ def build(build_dir):
     subprocess.run(["cmake", "--preset", "native", "-B", build_dir, "-DVELTRANE_BENCH=ON"],
                    cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", build_dir, "-j2", "--target", "veltrane-cli",
-                    "mpfr_convert"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+                    "mpfr_convert", "conversion_floor"], cwd=ROOT, check=True,
+                   stdout=subprocess.DEVNULL)
     return (os.path.join(build_dir, "cli", "veltrane-cli"),
-            os.path.join(build_dir, "bench", "mpfr_convert"))
+            os.path.join(build_dir, "bench", "mpfr_convert"),
+            os.path.join(build_dir, "bench", "conversion_floor"))
 
 
 def in_base(value, base):
@@ -126,20 +133,23 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--cli")
     parser.add_argument("--mpfr")
+    parser.add_argument("--floor")
     parser.add_argument("--count", type=int, default=200000)
     parser.add_argument("--repeat", type=int, default=7)
     parser.add_argument("--corpus", choices=["present", "wide", "both"], default="both")
     parser.add_argument("--build-dir", default=os.path.join(ROOT, "build", "bench"))
     args = parser.parse_args()
-    if bool(args.cli) != bool(args.mpfr):
-        parser.error("give both --cli and --mpfr, or neither")
-    cli, mpfr = (args.cli, args.mpfr) if args.cli else build(args.build_dir)
+    given = [bool(args.cli), bool(args.mpfr), bool(args.floor)]
+    if any(given) and not all(given):
+        parser.error("give all of --cli, --mpfr and --floor, or none")
+    cli, mpfr, floor = (args.cli, args.mpfr, args.floor) if args.cli else build(args.build_dir)
     corpora = ["present", "wide"] if args.corpus == "both" else [args.corpus]
 
     print(f"{args.count} numerals per pair, median of {args.repeat} runs")
     print(f"{'corpus':>8} {'bases':>8} {'veltrane/s':>12} {'mpfr/s':>12} {'ratio':>7} "
-          f"{'same text':>10}")
+          f"{'same text':>10} {'floor ns':>9} {'cli ns':>7} {'cli/floor':>9}")
     smallest = None
+    floors = []
     with tempfile.TemporaryDirectory() as work:
         source = os.path.join(work, "in")
         out_cli = os.path.join(work, "cli")
@@ -168,9 +178,17 @@ def main():
                 ratio = rate_cli / rate_mpfr
                 if smallest is None or ratio < smallest[0]:
                     smallest = (ratio, corpus, base_from, base_to)
+                with open(source, "rb") as src:
+                    measured = subprocess.run([floor, str(base_from), str(base_to),
+                                               str(args.repeat)], stdin=src, check=True,
+                                              capture_output=True, text=True).stdout.split()
+                floor_ns = float(measured[1])
+                cli_ns = 1e9 / rate_cli
+                floors.append(cli_ns / floor_ns)
                 print(f"{corpus:>8} {base_from:>3}->{base_to:<4} {rate_cli:>12,.0f} "
-                      f"{rate_mpfr:>12,.0f} {ratio:>7.2f} {100.0 * same / args.count:>9.1f}%",
-                      flush=True)
+                      f"{rate_mpfr:>12,.0f} {ratio:>7.2f} {100.0 * same / args.count:>9.1f}% "
+                      f"{floor_ns:>9.1f} {cli_ns:>7.0f} {cli_ns / floor_ns:>9.1f}", flush=True)
+    print(f"veltrane-cli over the floor: {min(floors):.1f} to {max(floors):.1f} times")
     ratio, corpus, base_from, base_to = smallest
     print(f"smallest ratio: {ratio:.2f} ({corpus}, {base_from}->{base_to})")
 
