@@ -69,8 +69,7 @@ bool floorInput(const std::string& line, int inputBase, FloorInput* input, FastR
     if (line[at] == '-') negativeExponent = true, ++at;
     if (line[at] == '+') ++at;
     long long exponent = 0;
-    while (at < line.size() && digitValue(&v, line[at], base))
-      exponent = exponent * base + v, ++at;
+    while (at < line.size() && digitValue(&v, line[at], base)) exponent = exponent * base + v, ++at;
     scale += negativeExponent ? -exponent : exponent;
   }
   FastReal mantissa;

@@ -43,22 +43,26 @@ FastReal cachedLog2OfBase(int base) {
 }
 
 FastReal cachedPower(int base, int exponent) {
+  // 16 bytes an entry; key 0 marks an empty one.
   struct Entry {
-    long double power;
-    int base;
-    int exponent;
-    bool filled;
+    ExtReal power;
+    std::uint16_t key;  // base + 1
+    std::int32_t exponent;
   };
-  constexpr unsigned kEntries = 4096;  // a power of two
+  // The slot is the exponent plus an offset per base, so that one base's
+  // exponents never collide with each other over a run of 16384, and the
+  // offsets (1031 apart) keep the exponents of the two bases of a batch
+  // apart for the usual ranges.
+  constexpr unsigned kEntries = 16384;  // a power of two
   thread_local Entry cache[kEntries];
   const unsigned slot =
-      (static_cast<unsigned>(base) * 2654435761u + static_cast<unsigned>(exponent)) &
-      (kEntries - 1);
+      (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(exponent)) & (kEntries - 1);
   Entry& entry = cache[slot];
-  if (entry.filled && entry.base == base && entry.exponent == exponent)
-    return FastReal::fromRaw(entry.power);
+  const std::uint16_t key = static_cast<std::uint16_t>(base + 1);
+  if (entry.key == key && entry.exponent == exponent && base >= 0 && base < 0xFFFF)
+    return FastReal(entry.power);
   const FastReal power = extExp2(FastReal(exponent) * cachedLog2OfBase(base));
-  entry = {power.raw(), base, exponent, true};
+  if (base >= 0 && base < 0xFFFF) entry = {power.toExtReal(), key, exponent};
   return power;
 }
 

@@ -220,3 +220,33 @@ TEST(FastReal, DigitLoopShortcutsMatchLiteralStepsOnTheirDomains) {
 }
 
 }  // namespace
+
+namespace {
+
+// The memoised power is extPow itself, whether it was just computed, found,
+// or computed again after a colliding key took its slot (the slot is
+// base * 1031 + exponent modulo 16384).
+TEST(FastReal, CachedPowersAreTheLiteralPowers) {
+  std::mt19937 rng(1031);
+  std::vector<std::pair<int, int>> keys;
+  for (int i = 0; i < 400; ++i) {
+    const int base = static_cast<int>(rng() % 100);
+    const int exponent = static_cast<int>(rng() % 10000) - 5000;
+    keys.push_back({base, exponent});
+    // A key of another base in the same slot.
+    const int other = static_cast<int>(rng() % 100);
+    keys.push_back({other, exponent + 1031 * (base - other) + 16384 * static_cast<int>(rng() % 3)});
+  }
+  keys.push_back({10, 2000000000});
+  keys.push_back({10, -2000000000});
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& key : keys) {
+      const ExtReal literal = extPow(ExtReal(key.first), ExtReal(key.second));
+      X87TruncatingMode mode;
+      const ExtReal fast = cachedPower(key.first, key.second).toExtReal();
+      ASSERT_TRUE(exttest::sameBits(fast, literal)) << key.first << "^" << key.second;
+    }
+  }
+}
+
+}  // namespace
