@@ -166,29 +166,39 @@ void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
     *exponent += 1;
   }
   // Step 13. The first digit is never 0 here; the floor of 1 only keeps the
-  // formatter's promise of at least one digit for any input. Eight zero
-  // digits at a time first: base 2 makes 64.
-  int kept = n;
-  while (kept > 8 && loadWord(digits + kept - 8) == 0) kept -= 8;
-  while (kept > 1 && digits[kept - 1] == 0) --kept;
+  // formatter's promise of at least one digit for any input. The scan runs
+  // over all n digits, eight at a time, and keeps the last non-zero one by
+  // selection rather than by an exit that depends on the digits.
+  const int words = n / 8;
+  int kept = 1;
+  for (int w = 0; w < words; ++w) {
+    const std::uint64_t word = loadWord(digits + 8 * w);
+    // Little-endian: the highest non-zero byte is the last non-zero digit.
+    const int last = 8 * w + (63 - __builtin_clzll(word | 1)) / 8 + 1;
+    kept = word != 0 ? last : kept;
+  }
+  for (int i = 8 * words; i < n; ++i) kept = digits[i] != 0 ? i + 1 : kept;
   // Step 14, eight digits at a time where all eight are values 0 to 35:
   // adding 0x76 to such a byte sets its top bit exactly for 10 to 35 and
   // carries into no other byte, so each byte becomes v + '0', plus 7 ('A' -
   // '0' - 10) from 10 up, as digitCharacter makes it. Any other byte (a
   // stray value the literal loop can store for an out-of-range start) takes
-  // digitCharacter itself.
+  // digitCharacter itself. Positions from kept on hold 0 and stay 0.
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  int i = 0;
-  for (; i + 8 <= kept; i += 8) {
-    const std::uint64_t word = loadWord(digits + i);
+  for (int w = 0; w < words; ++w) {
+    const std::uint64_t word = loadWord(digits + 8 * w);
+    int inWord = kept - 8 * w;  // digits of this word that are kept
+    inWord = inWord < 0 ? 0 : (inWord > 8 ? 8 : inWord);
+    const std::uint64_t keep = inWord == 8 ? ~0ULL : (std::uint64_t{1} << (8 * inWord)) - 1;
     if ((((word & (0x7F * kOnes)) + 0x5C * kOnes) | word) & (0x80 * kOnes)) {
-      for (int k = i; k < i + 8; ++k) digits[k] = digitCharacter(digits[k]);
+      for (int k = 8 * w; k < 8 * w + 8; ++k)
+        if (k < kept) digits[k] = digitCharacter(digits[k]);
       continue;
     }
     const std::uint64_t letters = ((word + 0x76 * kOnes) >> 7) & kOnes;
-    storeWord(digits + i, word + 0x30 * kOnes + 7 * letters);
+    storeWord(digits + 8 * w, (word + 0x30 * kOnes + 7 * letters) & keep);
   }
-  for (; i < kept; ++i) digits[i] = digitCharacter(digits[i]);
+  for (int i = 8 * words; i < n; ++i) digits[i] = i < kept ? digitCharacter(digits[i]) : 0;
   *count = kept;
 }
 

@@ -119,6 +119,13 @@ class Mantissa<FastReal> {
   bool exact_ = true;
 };
 
+// The literal negation of a negative numeral's value; for FastReal without
+// a branch on the sign.
+void applySign(ExtReal* value, bool negative) {
+  if (negative) *value = -*value;
+}
+void applySign(FastReal* value, bool negative) { *value = negatedIf(*value, negative); }
+
 // Reports an accepted numeral too large to hold.
 void setOverflowFlags(int negative) {
   plusInfinity = negative ? 0 : 1;
@@ -190,7 +197,7 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
   // the end. Counts are 64-bit so that no text length can overflow them.
   const char* p = text;
   const bool negative = *p == '-';
-  if (*p == '-' || *p == '+') ++p;
+  p += negative || *p == '+';
 
   int digit;
   long long integerDigits = 0;
@@ -221,8 +228,8 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
   if (*p == 'e' || *p == 'E' || *p == '_') {
     ++p;
     const bool negativeExponent = *p == '-';
-    if (negativeExponent) ++p;
-    if (*p == '+') ++p;
+    p += negativeExponent;
+    p += *p == '+';
     if (!digitBelow(&digit, *p, radix)) return false;
     long long exponent = 0;
     do {
@@ -256,7 +263,7 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
     setOverflowFlags(negative);
     return true;
   }
-  if (negative) *result = -*result;
+  applySign(result, negative);
   return true;
 }
 
