@@ -225,17 +225,6 @@ ExtReal finiteImage(ExtReal value) {
 
 }  // namespace
 
-int isInfinity(ExtReal value) {
-  return value.biasedExponent() == ExtFormat::kMaxBiasedExponent &&
-         value.significand() == kIntegerBit;
-}
-
-int isNotANumber(ExtReal value) {
-  const int biased = value.biasedExponent();
-  if (biased == ExtFormat::kMaxBiasedExponent) return !isInfinity(value);
-  return biased != 0 && (value.significand() & kIntegerBit) == 0;
-}
-
 namespace {
 
 // Steps 2 and 3 on a value that is not a NaN, image its image: sets

@@ -13,13 +13,14 @@
 inline ExtReal imageOf(const ExtReal& value) { return value; }
 inline ExtReal imageOf(const FastReal& value) { return value.toExtReal(); }
 
-// maxDigits(base) for bases 2 to 36 from a table filled once with maxDigits
-// itself, so the values are the same by construction; other bases are
-// computed.
+// maxDigits(base) for bases 2 to 36 from a per-thread table filled on first
+// use with maxDigits itself, so the values are the same by construction;
+// other bases are computed.
 int cachedMaxDigits(int base);
 
 // extLog2(ExtReal(base)) for bases 0 to 99 (every base a numeral can name)
-// from a table filled once with extLog2 itself; other bases are computed.
+// from a per-thread table filled on first use with extLog2 itself; other
+// bases are computed.
 FastReal cachedLog2OfBase(int base);
 
 // extPow(base, exponent) computed by FastReal with the cached logarithm,

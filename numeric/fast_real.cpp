@@ -18,28 +18,28 @@ X87TruncatingMode::X87TruncatingMode() {
   __asm__ volatile(X87_SETUP : [cw] "=m"(cw) : : X87_CLOBBERS);
 }
 
+// Both tables are filled per thread on first use of each base, by the same
+// functions, so the values are the same by construction; a filled entry is
+// never 0 (maxDigits is 12 to 64; the flag marks a logarithm).
 int cachedMaxDigits(int base) {
   constexpr int kFirst = 2, kLast = 36;
-  struct Table {
-    int digits[kLast + 1];
-    Table() {
-      for (int b = kFirst; b <= kLast; ++b) digits[b] = maxDigits(b);
-    }
-  };
-  static const Table table;
-  return base >= kFirst && base <= kLast ? table.digits[base] : maxDigits(base);
+  thread_local int digits[kLast + 1];
+  if (base < kFirst || base > kLast) return maxDigits(base);
+  if (digits[base] == 0) digits[base] = maxDigits(base);
+  return digits[base];
 }
 
 FastReal cachedLog2OfBase(int base) {
   constexpr int kLast = 99;
-  struct Table {
-    ExtReal log2[kLast + 1];
-    Table() {
-      for (int b = 0; b <= kLast; ++b) log2[b] = extLog2(ExtReal(b));
-    }
+  struct Entry {
+    ExtReal log2;
+    bool filled;
   };
-  static const Table table;
-  return FastReal(base >= 0 && base <= kLast ? table.log2[base] : extLog2(ExtReal(base)));
+  thread_local Entry table[kLast + 1];
+  if (base < 0 || base > kLast) return FastReal(extLog2(ExtReal(base)));
+  Entry& entry = table[base];
+  if (!entry.filled) entry = {extLog2(ExtReal(base)), true};
+  return FastReal(entry.log2);
 }
 
 FastReal cachedPower(int base, int exponent) {
