@@ -78,11 +78,27 @@ class Mantissa {
 // same bits. Starting from +0, a zero mantissa stays +0 in both. At the
 // first step that would pass 2^64 the exact value is loaded and the rest of
 // the digits take the literal steps.
+// Per base, the largest integer n with n * base + base - 1 < 2^64.
+struct ExactBound {
+  std::uint64_t of[100];
+  constexpr ExactBound() : of() {
+    for (int base = 1; base < 100; ++base)
+      of[base] = (UINT64_MAX - static_cast<std::uint64_t>(base - 1)) / static_cast<unsigned>(base);
+  }
+};
+constexpr ExactBound kExactBound;
+
 template <>
 class Mantissa<FastReal> {
  public:
   explicit Mantissa(FastReal* value) : value_(value) {}
+  // The parser only appends digits below the base.
   void append(int base, int digit) {
+    // At or below this bound integer * base + digit stays below 2^64.
+    if (static_cast<unsigned>(base) < 100 && integer_ <= kExactBound.of[base]) {
+      integer_ = integer_ * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+      return;
+    }
     if (exact_) {
       // Both builtins write the wrapped result even when they overflow.
       std::uint64_t scaled, sum;
@@ -93,6 +109,7 @@ class Mantissa<FastReal> {
       }
       *value_ = exactValue(integer_);
       exact_ = false;
+      integer_ = UINT64_MAX;  // above every bound: no more integer steps
     }
     appendDigit(value_, base, digit);
   }
