@@ -34,7 +34,7 @@ LineOutcome convertLine(const char* line, std::size_t length, const CliOptions& 
   formatNumeral(out, value, options.outputBase, &scientific);
   // The parser accepts an empty numeral in base 0, whose value (0 times 0^0)
   // is not a number: the text is "ERROR", and so is the outcome.
-  if (std::strcmp(out, kErrorText) == 0) return kNoValue;
+  if (out[0] == kErrorText[0] && std::strcmp(out, kErrorText) == 0) return kNoValue;
   return kConverted;
 }
 
