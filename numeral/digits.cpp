@@ -137,6 +137,25 @@ std::uint64_t loadWord(const char* at) {
 
 void storeWord(char* at, std::uint64_t word) { std::memcpy(at, &word, 8); }
 
+// Step 14 on the eight digits at `at`, of which the first `kept` (1 to 8)
+// are kept and the rest are 0 and stay 0. Where all eight are values 0 to
+// 35, adding 0x76 to a byte sets its top bit exactly for 10 to 35 and
+// carries into no other byte, so each byte becomes v + '0', plus 7 ('A' -
+// '0' - 10) from 10 up, as digitCharacter makes it. Any other byte (a stray
+// value the literal loop can store for an out-of-range start) takes
+// digitCharacter itself.
+void convertWord(char* at, int kept) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  const std::uint64_t word = loadWord(at);
+  if ((((word & (0x7F * kOnes)) + 0x5C * kOnes) | word) & (0x80 * kOnes)) {
+    for (int k = 0; k < kept; ++k) at[k] = digitCharacter(at[k]);
+    return;
+  }
+  const std::uint64_t keep = kept == 8 ? ~0ULL : (std::uint64_t{1} << (8 * kept)) - 1;
+  const std::uint64_t letters = ((word + 0x76 * kOnes) >> 7) & kOnes;
+  storeWord(at, (word + 0x30 * kOnes + 7 * letters) & keep);
+}
+
 // Steps 9 to 14: rounds digit values 0 .. n-2 on the guard digit n-1, drops
 // trailing zeros and turns the kept values into characters.
 void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
@@ -178,27 +197,15 @@ void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
     kept = word != 0 ? last : kept;
   }
   for (int i = 8 * words; i < n; ++i) kept = digits[i] != 0 ? i + 1 : kept;
-  // Step 14, eight digits at a time where all eight are values 0 to 35:
-  // adding 0x76 to such a byte sets its top bit exactly for 10 to 35 and
-  // carries into no other byte, so each byte becomes v + '0', plus 7 ('A' -
-  // '0' - 10) from 10 up, as digitCharacter makes it. Any other byte (a
-  // stray value the literal loop can store for an out-of-range start) takes
-  // digitCharacter itself. Positions from kept on hold 0 and stay 0.
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  for (int w = 0; w < words; ++w) {
-    const std::uint64_t word = loadWord(digits + 8 * w);
-    int inWord = kept - 8 * w;  // digits of this word that are kept
-    inWord = inWord < 0 ? 0 : (inWord > 8 ? 8 : inWord);
-    const std::uint64_t keep = inWord == 8 ? ~0ULL : (std::uint64_t{1} << (8 * inWord)) - 1;
-    if ((((word & (0x7F * kOnes)) + 0x5C * kOnes) | word) & (0x80 * kOnes)) {
-      for (int k = 8 * w; k < 8 * w + 8; ++k)
-        if (k < kept) digits[k] = digitCharacter(digits[k]);
-      continue;
-    }
-    const std::uint64_t letters = ((word + 0x76 * kOnes) >> 7) & kOnes;
-    storeWord(digits + 8 * w, (word + 0x30 * kOnes + 7 * letters) & keep);
+  // Step 14, eight digits at a time while eight remain in the n positions.
+  // Digits from kept on are 0 already and are left alone.
+  int i = 0;
+  for (; i + 8 <= kept; i += 8) convertWord(digits + i, 8);
+  if (i < kept && i + 8 <= n) {
+    convertWord(digits + i, kept - i);
+  } else {
+    for (; i < kept; ++i) digits[i] = digitCharacter(digits[i]);
   }
-  for (int i = 8 * words; i < n; ++i) digits[i] = i < kept ? digitCharacter(digits[i]) : 0;
   *count = kept;
 }
 
