@@ -284,7 +284,7 @@ void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Re
 
   // Step 4: truncation toward zero rounds a negative logarithm up, hence the
   // -1; the corrections below repair an estimate that is one off.
-  int e = toInt(Arithmetic<Real>::logBase(base, value));
+  int e = Arithmetic<Real>::logBaseTruncated(base, value);
   if (e < 0) e -= 1;
 
   const Real power = Arithmetic<Real>::power(base, e);

@@ -43,6 +43,8 @@ struct Arithmetic<ExtReal> {
   static ExtReal power(int base, int exponent) { return extPow(ExtReal(base), ExtReal(exponent)); }
   // extLogBase(base, x)
   static ExtReal logBase(int base, ExtReal x) { return extLogBase(ExtReal(base), x); }
+  // toInt(logBase(base, x))
+  static int logBaseTruncated(int base, ExtReal x) { return toInt(logBase(base, x)); }
   // n digit loop steps: digit = toInt(value), stored as a signed 8-bit value;
   // value = (value - stored) * base. baseValue is ExtReal(base).
   static void extractDigits(char* digits, int n, ExtReal* value, ExtReal baseValue, int base) {
@@ -61,6 +63,17 @@ struct Arithmetic<FastReal> {
   static int maxDigits(int base) { return cachedMaxDigits(base); }
   static FastReal power(int base, int exponent) { return cachedPower(base, exponent); }
   static FastReal logBase(int base, FastReal x) { return extLog2(x) / cachedLog2OfBase(base); }
+  // toInt(logBase(base, x)) for a positive x. Where an estimate of the
+  // quotient in double arithmetic lies far enough from every integer that
+  // the truncation cannot differ, that truncation is the result, without
+  // `fyl2x`; elsewhere (near powers of the base, for subnormals and for bases
+  // outside 2..36) the literal steps are taken. See logBaseEstimate.
+  static int logBaseTruncated(int base, FastReal x) {
+    int estimate;
+    if (logBaseEstimate(base, x, &estimate)) return estimate;
+    return toInt(logBase(base, x));
+  }
+  static bool logBaseEstimate(int base, FastReal x, int* estimate);
   // The same steps, computed exactly in integers: for a positive normal
   // value below 2^63 the integer part is the significand's top bits, the
   // subtraction is exact, and the product by an integer base truncated to 64

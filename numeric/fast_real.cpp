@@ -68,6 +68,82 @@ FastReal cachedPower(int base, int exponent) {
 
 namespace {
 
+// log2 in double arithmetic on [1, 2), for the estimate below: x = c (1 + r)
+// with c the middle of one of 64 equal parts of [1, 2), so |r| < 2^-7, and
+// log2(1 + r) by its series to r^5. The series' remainder is below
+// |r|^6 / (6 ln 2) < 5.6e-14; the table (extLog2 rounded toward zero to
+// double), the quotient r and the polynomial add a few 1e-16 more. So the
+// result is within 1e-13 of log2(x).
+struct Log2Table {
+  double middle[64];
+  double inverseOfMiddle[64];
+  double log2OfMiddle[64];
+  Log2Table() {
+    for (int i = 0; i < 64; ++i) {
+      middle[i] = 1.0 + (i + 0.5) / 64.0;
+      inverseOfMiddle[i] = 1.0 / middle[i];
+      log2OfMiddle[i] = toDouble(extLog2(ExtReal(middle[i])));
+    }
+  }
+};
+
+double log2Near(double x, const Log2Table& table) {
+  const int i = static_cast<int>((x - 1.0) * 64.0);
+  const double r = (x - table.middle[i]) * table.inverseOfMiddle[i];
+  constexpr double kInverseLn2 = 1.4426950408889634074;
+  const double series = r * (1.0 + r * (-0.5 + r * (1.0 / 3 + r * (-0.25 + r * 0.2))));
+  return table.log2OfMiddle[i] + series * kInverseLn2;
+}
+
+}  // namespace
+
+// Why the estimate gives toInt(extLog2(x) / log2(base)) exactly.
+// x = m * 2^(E - 63) with m its 64-bit significand, so log2(x) = E +
+// log2(m / 2^63). m / 2^63 cut to 53 bits is within 2^-52 (relative) of it,
+// which moves its logarithm by less than 3.3e-16, and log2Near adds less
+// than 1e-13. The quotient by log2(base) is formed as E / L + t / L with L
+// the same truncated logarithm of the base the literal steps divide by
+// (rounded to double, 1.1e-16 relative), which with the roundings of the
+// double operations stays within 1e-11 of log2(x) / L for |E| < 16400. The
+// literal quotient is within 2.5 units in the last place of the 64-bit
+// significand of that same value: `fyl2x` is within 1.5 of them when not
+// rounding to nearest (as documented for the x87 since the Pentium) and the
+// truncating `fdiv` adds less than one, that is below 1e-15 * 16400. So
+// both lie within 2e-11 of each other, and whenever the estimate lies more
+// than 1e-9 from every integer, both truncate toward zero to the same int.
+// Otherwise, and for zeros, subnormals, non-finite images and bases outside
+// 2..36, the caller takes the literal steps.
+bool Arithmetic<FastReal>::logBaseEstimate(int base, FastReal x, int* estimate) {
+  constexpr int kFirst = 2, kLast = 36;
+  if (base < kFirst || base > kLast) return false;
+  const ExtReal image = x.toExtReal();
+  const int biased = image.biasedExponent();
+  const std::uint64_t significand = image.significand();
+  if (image.signBit() || biased == 0 || biased == ExtFormat::kMaxBiasedExponent ||
+      (significand >> 63) == 0)
+    return false;
+  thread_local double inverseLog2OfBase[kLast + 1];
+  if (inverseLog2OfBase[base] == 0)
+    inverseLog2OfBase[base] = 1.0 / toDouble(cachedLog2OfBase(base).toExtReal());
+  static const Log2Table table;
+  const double inverse = inverseLog2OfBase[base];
+  // m / 2^63 in [1, 2), cut to 53 bits: exact in double.
+  const double fraction = static_cast<double>(significand >> 11) * 0x1p-52;
+  const double quotient =
+      (biased - ExtFormat::kExponentBias) * inverse + log2Near(fraction, table) * inverse;
+  // Floors by truncation of positive numbers: |quotient| < 16448.
+  constexpr double kMargin = 1e-9;
+  constexpr int kOffset = 32768;
+  const int below = static_cast<int>(quotient - kMargin + kOffset) - kOffset;
+  if (below != static_cast<int>(quotient + kMargin + kOffset) - kOffset) return false;
+  // No integer within the margin: truncation toward zero is the floor from
+  // 0 up and the floor plus one below 0.
+  *estimate = quotient > 0 ? below : below + 1;
+  return true;
+}
+
+namespace {
+
 // Byte b as its eight bits, one a byte, most significant first.
 struct BitSpread {
   std::uint64_t of[256];

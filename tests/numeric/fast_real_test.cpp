@@ -250,3 +250,48 @@ TEST(FastReal, CachedPowersAreTheLiteralPowers) {
 }
 
 }  // namespace
+
+namespace {
+
+// The exponent estimate without `fyl2x` against the literal truncated
+// quotient, on values over the whole normal range and, where it matters, next
+// to the powers of every base: the powers themselves (which must fall back)
+// and values a few units of the last place away, up to far ones.
+TEST(FastReal, LogBaseEstimateIsTheLiteralTruncation) {
+  std::mt19937_64 rng(4951);
+  const char* longTests = std::getenv("VELTRANE_LONG_TESTS");
+  const int randomPerBase = longTests != nullptr && longTests[0] == '1' ? 200000 : 3000;
+  long estimated = 0, total = 0;
+  for (int base = 2; base <= 36; ++base) {
+    std::vector<ExtReal> values;
+    for (int i = 0; i < randomPerBase; ++i) {
+      const std::uint16_t biased = static_cast<std::uint16_t>(1 + rng() % 0x7FFE);
+      values.push_back(exttest::bits(rng() | 0x8000000000000000ULL, biased));
+    }
+    for (int k = -4950; k <= 4950; k += 1 + static_cast<int>(rng() % 40)) {
+      const ExtReal power = extPow(ExtReal(base), ExtReal(k));
+      if (power.biasedExponent() == 0 || power.biasedExponent() == 0x7FFF) continue;
+      const std::int64_t steps[] = {0, 1, -1, 2, -2, 1000, -1000, 1 << 20, -(1 << 20)};
+      for (std::int64_t step : steps) {
+        const std::uint64_t m = power.significand() + static_cast<std::uint64_t>(step);
+        if ((m >> 63) == 0) continue;
+        values.push_back(exttest::bits(m, power.signAndExponent()));
+      }
+    }
+    X87TruncatingMode mode;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      const FastReal x(values[i]);
+      const int literal = toInt(extLog2(x) / cachedLog2OfBase(base));
+      int estimate;
+      const bool random = i < static_cast<std::size_t>(randomPerBase);
+      total += random;
+      if (!Arithmetic<FastReal>::logBaseEstimate(base, x, &estimate)) continue;
+      estimated += random;
+      ASSERT_EQ(estimate, literal) << "base " << base << ", " << exttest::describe(values[i]);
+    }
+  }
+  // Nearly every value away from the powers takes the estimate.
+  EXPECT_GT(estimated, total - total / 100);
+}
+
+}  // namespace
