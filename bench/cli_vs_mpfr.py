@@ -16,9 +16,11 @@ significand, rounding toward zero, and writes as many significant digits as
 Veltrane does for the output base.
 
 It also runs bench/conversion_floor on each corpus and pair: the x87
-instructions a conversion cannot avoid, timed in registers, against which
-it prints veltrane-cli's nanoseconds per numeral (whole process) and their
-ratio.
+instructions a conversion cannot avoid, timed in registers (floor ns), the
+same with the x87 steps of the exponent estimate (+log ns), and the whole
+conversion of each numeral in that process (convert, ns); then
+veltrane-cli's nanoseconds per numeral as a whole process and their ratio to
+the floor.
 
 The corpora:
 - present: numerals of about 64 bits of digits, half of them with an
@@ -147,7 +149,8 @@ def main():
 
     print(f"{args.count} numerals per pair, median of {args.repeat} runs")
     print(f"{'corpus':>8} {'bases':>8} {'veltrane/s':>12} {'mpfr/s':>12} {'ratio':>7} "
-          f"{'same text':>10} {'floor ns':>9} {'cli ns':>7} {'cli/floor':>9}")
+          f"{'same text':>10} {'floor ns':>9} {'+log ns':>9} {'convert':>9} {'cli ns':>7} "
+          f"{'cli/floor':>9}")
     smallest = None
     floors = []
     with tempfile.TemporaryDirectory() as work:
@@ -182,13 +185,18 @@ def main():
                     measured = subprocess.run([floor, str(base_from), str(base_to),
                                                str(args.repeat)], stdin=src, check=True,
                                               capture_output=True, text=True).stdout.split()
-                floor_ns = float(measured[1])
+                floor_ns, log_floor_ns, convert_ns = (float(measured[i]) for i in (1, 3, 5))
                 cli_ns = 1e9 / rate_cli
-                floors.append(cli_ns / floor_ns)
+                floors.append((cli_ns / floor_ns, convert_ns / floor_ns, cli_ns / log_floor_ns))
                 print(f"{corpus:>8} {base_from:>3}->{base_to:<4} {rate_cli:>12,.0f} "
                       f"{rate_mpfr:>12,.0f} {ratio:>7.2f} {100.0 * same / args.count:>9.1f}% "
-                      f"{floor_ns:>9.1f} {cli_ns:>7.0f} {cli_ns / floor_ns:>9.1f}", flush=True)
-    print(f"veltrane-cli over the floor: {min(floors):.1f} to {max(floors):.1f} times")
+                      f"{floor_ns:>9.1f} {log_floor_ns:>9.1f} {convert_ns:>9.0f} "
+                      f"{cli_ns:>7.0f} {cli_ns / floor_ns:>9.1f}", flush=True)
+    for label, k in (("veltrane-cli (whole process) over the floor", 0),
+                     ("convertLine (in process) over the floor", 1),
+                     ("veltrane-cli over the floor with fyl2x", 2)):
+        values = [f[k] for f in floors]
+        print(f"{label}: {min(values):.1f} to {max(values):.1f} times")
     ratio, corpus, base_from, base_to = smallest
     print(f"smallest ratio: {ratio:.2f} ({corpus}, {base_from}->{base_to})")
 

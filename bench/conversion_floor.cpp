@@ -5,20 +5,23 @@
 //
 //     conversion_floor FROM TO [REPEAT] < numerals
 //
-// prints "floor NS convert NS" (nanoseconds per numeral, best of REPEAT
-// runs, default 5). Numerals that are rejected or overflow are left out of
-// both.
+// prints "floor NS logfloor NS convert NS" (nanoseconds per numeral, best
+// of REPEAT runs, default 5). Numerals that are rejected or overflow are
+// left out of all three.
 //
 // Per numeral the floor is: load the mantissa (an exact integer, or the
 // value of the literal digit steps when it has more than 64 bits), `fmul`
 // by the power of the input base unless the scale is 0, the negation of a
-// negative numeral, then `fabs`, `fyl2x` and `fdiv` by log2 of the output
-// base, `fistp` of the exponent estimate, a load of the output power that
-// estimate indexes, `fdiv` by it, the two `fcomi` corrections (with their
+// negative numeral and `fabs`, a load of the output power for the numeral's
+// exponent estimate, `fdiv` by it, the two `fcomi` corrections (with their
 // `fdiv` or `fmul` when one applies) and the `fstp` that hands the scaled
-// value to the integer digit loop. Everything else a conversion does (the
-// text, the digit loop, rounding, the layout) is integer work. The powers
-// are precomputed, as a warm cache holds them.
+// value to the integer digit loop. The estimate itself is given: the fast
+// path mostly finds it without x87 work. logfloor adds the literal way to
+// it, `fyl2x`, `fdiv` by log2 of the output base and `fistp`, and so is the
+// floor of a conversion that takes every x87 step of the estimate.
+// Everything else a conversion does (the text, the digit loop, rounding,
+// the layout) is integer work. The powers are precomputed, as a warm cache
+// holds them.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +43,7 @@ struct FloorInput {
   long double inputPower;
   int scaled;  // the input scale is not 0
   int negative;
+  int estimate;  // toInt of the logarithm of the value in the output base
 };
 
 // The mantissa and scale of an accepted numeral: its digits before any
@@ -112,6 +116,9 @@ int main(int argc, char** argv) {
     FloorInput input;
     FastReal value;
     if (line.empty() || !floorInput(line, from, &input, &value)) continue;
+    value = magnitudeOf(value);
+    if (value == FastReal(0.0)) continue;  // zeros take no x87 steps at all
+    input.estimate = toInt(Arithmetic<FastReal>::logBase(to, value));
     lines.push_back(line);
     inputs.push_back(input);
   }
@@ -127,16 +134,16 @@ int main(int argc, char** argv) {
   const int oneInt = 1;
   const FastReal one(oneInt);
 
-  double floor = 0, convert = 0;
+  double floor = 0, logFloor = 0, convert = 0;
   unsigned long long sink = 0;
-  for (int run = 0; run < repeat; ++run) {
+  for (int run = 0; run < repeat * 2; ++run) {
+    const bool withLog = run % 2 == 1;
     auto start = std::chrono::steady_clock::now();
     for (const FloorInput& input : inputs) {
       FastReal value = FastReal::fromRaw(input.mantissa);
       if (input.scaled) value *= FastReal::fromRaw(input.inputPower);
-      if (input.negative) value = -value;
-      value = magnitudeOf(value);
-      int e = toInt(extLog2(value) / logOfBase);
+      value = magnitudeOf(negatedIf(value, input.negative));
+      int e = withLog ? toInt(extLog2(value) / logOfBase) : input.estimate;
       if (e < 0) e -= 1;
       if (e < -kExponentRange) e = -kExponentRange;
       if (e > kExponentRange) e = kExponentRange;
@@ -146,6 +153,10 @@ int main(int argc, char** argv) {
       sink += value.toExtReal().significand();
     }
     const double floorRun = nanosecondsPer(start, inputs.size());
+    if (withLog) {
+      if (run == 1 || floorRun < logFloor) logFloor = floorRun;
+      continue;
+    }
 
     const CliOptions options{from, to, 1};
     char out[kLineOutputSize];
@@ -158,6 +169,6 @@ int main(int argc, char** argv) {
     if (run == 0 || floorRun < floor) floor = floorRun;
     if (run == 0 || convertRun < convert) convert = convertRun;
   }
-  std::printf("floor %.1f convert %.1f\n", floor, convert);
+  std::printf("floor %.1f logfloor %.1f convert %.1f\n", floor, logFloor, convert);
   return sink == 42 ? 3 : 0;  // keeps the work observable
 }
