@@ -282,9 +282,17 @@ void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Re
     return;
   }
 
+  int e;
+  if (Arithmetic<Real>::powerOfTwoBaseDigits(digits, Arithmetic<Real>::maxDigits(base), finite, &e,
+                                             base)) {
+    roundDigits(digits, Arithmetic<Real>::maxDigits(base), base, &e, count);
+    *exponent = e;
+    return;
+  }
+
   // Step 4: truncation toward zero rounds a negative logarithm up, hence the
   // -1; the corrections below repair an estimate that is one off.
-  int e = Arithmetic<Real>::logBaseTruncated(base, value);
+  e = Arithmetic<Real>::logBaseTruncated(base, value);
   if (e < 0) e -= 1;
 
   const Real power = Arithmetic<Real>::power(base, e);

@@ -262,6 +262,49 @@ bool fixedPointDigits(char* digits, int n, std::uint64_t fraction, int point, in
 
 }  // namespace
 
+// Why the digits of a value in base b = 2^k are bit copies. Let v = m *
+// 2^(E - 63) be normal and F = floor(E / k), so b^F <= v < b^(F+1), the
+// true floor of log_b(v). The literal estimate (toInt of fyl2x(v) /
+// log2(b), less 1 below 0) lies within one of F: fyl2x and the truncating
+// division are off by a few units in the last place, which can only move
+// the quotient across the integer next to it. extPow(b, e) is exactly 2^(k
+// e) while k e is an integer of the normal range (extExp2 of an integer is
+// exact there), so when k (F - 1) >= -16382 and k (F + 1) <= 16383 the
+// power of every possible estimate is normal and exact, the quotient v /
+// b^e lies in [1/b, b^2), is normal and so exact, and the two corrections,
+// exact multiplications and divisions by b, bring it to v / b^F in [1, b)
+// with exponent F whatever the estimate was. That value is m * 2^(E - k F
+// - 63) with 0 <= E - k F < k, and its digit loop is powerOfTwoDigits.
+bool Arithmetic<FastReal>::powerOfTwoBaseDigits(char* digits, int n, const ExtReal& image, int* e,
+                                                int base) {
+  if (base < 2 || base > 32 || (base & (base - 1)) != 0 || n < 1) return false;
+  const int biased = image.biasedExponent();
+  const std::uint64_t significand = image.significand();
+  if (biased == 0 || biased == ExtFormat::kMaxBiasedExponent || (significand >> 63) == 0)
+    return false;
+  const int bits = __builtin_ctz(static_cast<unsigned>(base));
+  // The argument needs log2(base) to be exactly bits, which `fyl2x` gives for
+  // these powers of two; checked once per thread and base all the same.
+  thread_local signed char exactLogarithm[33];
+  if (exactLogarithm[base] == 0) {
+    const int bitsValue = bits;
+    const ExtReal exact = ExtReal(bitsValue);
+    const ExtReal cached = cachedLog2OfBase(base).toExtReal();
+    exactLogarithm[base] =
+        std::memcmp(exact.bytes(), cached.bytes(), ExtFormat::kBytes) == 0 ? 1 : -1;
+  }
+  if (exactLogarithm[base] < 0) return false;
+  const int exponent = biased - ExtFormat::kExponentBias;
+  // Floor division, for negative exponents too.
+  const int first = exponent >= 0 ? exponent / bits : -((-exponent + bits - 1) / bits);
+  if (bits * (first - 1) < 1 - ExtFormat::kExponentBias ||
+      bits * (first + 1) > ExtFormat::kExponentBias)
+    return false;
+  powerOfTwoDigits(digits, n, significand, exponent - bits * first, bits);
+  *e = first;
+  return true;
+}
+
 bool Arithmetic<FastReal>::extractDigitsExactly(char* digits, int n, FastReal* value, int base) {
   const ExtReal start = value->toExtReal();
   const int biased = start.biasedExponent();
