@@ -101,15 +101,16 @@ double log2Near(double x, const Log2Table& table) {
 // x = m * 2^(E - 63) with m its 64-bit significand, so log2(x) = E +
 // log2(m / 2^63). m / 2^63 cut to 53 bits is within 2^-52 (relative) of it,
 // which moves its logarithm by less than 3.3e-16, and log2Near adds less
-// than 1e-13. The quotient by log2(base) is formed as E / L + t / L with L
-// the same truncated logarithm of the base the literal steps divide by
-// (rounded to double, 1.1e-16 relative), which with the roundings of the
+// than 1e-13. The quotient by log2(base) is formed as E / L + t / L, with
+// t that logarithm of m / 2^63 and L the same truncated logarithm of the
+// base the literal steps divide by
+// (cut to double, 2.2e-16 relative), which with the roundings of the
 // double operations stays within 1e-11 of log2(x) / L for |E| < 16400. The
 // literal quotient is within 2.5 units in the last place of the 64-bit
 // significand of that same value: `fyl2x` is within 1.5 of them when not
 // rounding to nearest (as documented for the x87 since the Pentium) and the
-// truncating `fdiv` adds less than one, that is below 1e-15 * 16400. So
-// both lie within 2e-11 of each other, and whenever the estimate lies more
+// truncating `fdiv` adds less than one, that is below 5e-15 for quotients
+// up to 16400. So both lie within 2e-11 of each other, and whenever the estimate lies more
 // than 1e-9 from every integer, both truncate toward zero to the same int.
 // Otherwise, and for zeros, subnormals, non-finite images and bases outside
 // 2..36, the caller takes the literal steps.
