@@ -5,7 +5,8 @@
 
    Reads numerals in base FROM (2..36), one a line, in Veltrane's syntax
    (sign, digits, '.', fraction, then an exponent after '_', or after 'e'/'E'
-   in bases below 15, written in base FROM; no '@' suffix), and writes each in
+   in bases below 15, written in base FROM; an '@' suffix of one or two
+   decimal digits or one letter names the numeral's own base), and writes each in
    base TO with as many significant digits as Veltrane gives that base, in
    Veltrane's scientific layout: d.ddd, trailing zeros dropped, then 'e'
    (base 10) or '_' and the signed exponent in base TO. "ERROR" for a line it
@@ -68,6 +69,17 @@ static int translate(const char* text, int base, char* out) {
   }
   *o = '\0';
   return *p == '\0';
+}
+
+/* The base an '@' suffix names: one or two decimal digits, or one letter;
+   0 for anything else. */
+static int readSuffix(const char* suffix) {
+  const int first = digitValue(suffix[0]);
+  if (first >= 10 && first < 36) return suffix[1] == '\0' ? first : 0;
+  if (first >= 10) return 0;
+  if (suffix[1] == '\0') return first;
+  if (suffix[1] < '0' || suffix[1] > '9' || suffix[2] != '\0') return 0;
+  return 10 * first + (suffix[1] - '0');
 }
 
 static void writeExponent(char* out, long exponent, int base) {
@@ -136,9 +148,15 @@ int main(int argc, char** argv) {
     const char* text = line;
     while (*text == ' ') ++text;
     while (length > 0 && line[length - 1] == ' ') line[--length] = '\0';
+    int base = from;
+    char* at = strchr(line, '@');
+    if (at != NULL) {
+      *at = '\0';
+      base = readSuffix(at + 1);
+    }
     char* end;
-    if (*text != '\0' && translate(text, from, numeral) &&
-        (mpfr_strtofr(x, numeral, &end, from, MPFR_RNDZ), *end == '\0')) {
+    if (*text != '\0' && base >= 2 && base <= 36 && translate(text, base, numeral) &&
+        (mpfr_strtofr(x, numeral, &end, base, MPFR_RNDZ), *end == '\0')) {
       format(out, x, to, n);
     } else {
       strcpy(out, "ERROR");

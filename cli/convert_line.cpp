@@ -26,11 +26,11 @@ LineOutcome convertLine(const char* line, std::size_t length, const CliOptions& 
   // numeral short and convert only what comes before it.
   if (std::memchr(line, '\0', length) != nullptr) return kNulByte;
 
+  // The copy leaves out the blanks that trimSpaces would drop from it.
+  if (found.numeralLength == 0) return kEmptyNumeral;
   char text[kMaxNumeralLength + 1];
-  std::memcpy(text, line, length);
-  text[length] = '\0';
-  trimSpaces(text);
-  if (text[0] == '\0') return kEmptyNumeral;
+  std::memcpy(text, found.numeral, found.numeralLength);
+  text[found.numeralLength] = '\0';
 
   // Each numeral starts from the chosen bases and notation: an '@' suffix or
   // an automatic switch to scientific notation applies to its own numeral.
@@ -50,7 +50,7 @@ LineOutcome convertLine(const char* line, std::size_t length, const CliOptions& 
   formatNumeral(out, value, options.outputBase, &scientific);
   // The parser accepts an empty numeral in base 0, whose value (0 times 0^0)
   // is not a number: the text is "ERROR", and so is the outcome.
-  if (std::strcmp(out, kErrorText) == 0) return kNoValue;
+  if (out[0] == kErrorText[0] && std::strcmp(out, kErrorText) == 0) return kNoValue;
   if (plusInfinity == 0 && minusInfinity == 0) {
     found.hasValue = true;
     found.value = value.toExtReal();

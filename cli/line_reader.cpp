@@ -37,6 +37,15 @@ LineReader::Result LineReader::next(const char** data, std::size_t* length) {
     std::size_t available = blockEnd_ - blockStart_;
     const char* lf = static_cast<const char*>(std::memchr(start, '\n', available));
     std::size_t piece = lf != nullptr ? static_cast<std::size_t>(lf - start) : available;
+    // A whole line inside the block is handed out where it lies: the block
+    // is only refilled by a later call. The first line takes the copy, which
+    // drops a byte order mark.
+    if (!first && total == 0 && lf != nullptr && piece <= kLineCapacity) {
+      blockStart_ += piece + 1;
+      *data = start;
+      *length = piece > 0 && start[piece - 1] == '\r' ? piece - 1 : piece;
+      return kLine;
+    }
     if (total < capacity) {
       std::size_t kept = capacity - total < piece ? capacity - total : piece;
       std::memcpy(line_ + total, start, kept);

@@ -87,14 +87,17 @@ void reportRejection(const char* where, unsigned long position, LineOutcome outc
 // false when it was rejected.
 bool convertAndPrint(const char* where, unsigned long position, const char* line,
                      std::size_t length, const CliOptions& options) {
-  char out[kLineOutputSize];
+  char out[kLineOutputSize + 1];
   LineDetails details;
   LineOutcome outcome = convertLine(line, length, options, out, &details);
   switch (options.report) {
-    case kReportText:
-      std::fputs(out, stdout);
-      std::fputc('\n', stdout);
+    case kReportText: {
+      // One write of the text and its line end.
+      const std::size_t textLength = std::strlen(out);
+      out[textLength] = '\n';
+      std::fwrite(out, 1, textLength + 1, stdout);
       break;
+    }
     case kReportExplain:
       std::fwrite(
           reportBuffer, 1,

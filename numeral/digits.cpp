@@ -1,6 +1,7 @@
 #include "numeral/digits.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "numeric/arithmetic.h"
 #include "numeric/ext_math.h"
@@ -128,6 +129,33 @@ char digitCharacter(int value) {
   return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
 }
 
+std::uint64_t loadWord(const char* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, 8);
+  return word;
+}
+
+void storeWord(char* at, std::uint64_t word) { std::memcpy(at, &word, 8); }
+
+// Step 14 on the eight digits at `at`, of which the first `kept` (1 to 8)
+// are kept and the rest are 0 and stay 0. Where all eight are values 0 to
+// 35, adding 0x76 to a byte sets its top bit exactly for 10 to 35 and
+// carries into no other byte, so each byte becomes v + '0', plus 7 ('A' -
+// '0' - 10) from 10 up, as digitCharacter makes it. Any other byte (a stray
+// value the literal loop can store for an out-of-range start) takes
+// digitCharacter itself.
+void convertWord(char* at, int kept) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  const std::uint64_t word = loadWord(at);
+  if ((((word & (0x7F * kOnes)) + 0x5C * kOnes) | word) & (0x80 * kOnes)) {
+    for (int k = 0; k < kept; ++k) at[k] = digitCharacter(at[k]);
+    return;
+  }
+  const std::uint64_t keep = kept == 8 ? ~0ULL : (std::uint64_t{1} << (8 * kept)) - 1;
+  const std::uint64_t letters = ((word + 0x76 * kOnes) >> 7) & kOnes;
+  storeWord(at, (word + 0x30 * kOnes + 7 * letters) & keep);
+}
+
 // Steps 9 to 14: rounds digit values 0 .. n-2 on the guard digit n-1, drops
 // trailing zeros and turns the kept values into characters.
 void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
@@ -135,8 +163,13 @@ void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
   const int roundUp = digits[n - 1] > base / 2;
   // Step 10: the guard position becomes the terminator.
   digits[n - 1] = 0;
-  // Step 11.
+  // Step 11. The carry nearly always stops at the last kept digit: that case
+  // adds roundUp without a branch on it.
   int carry = roundUp;
+  if (n >= 2 && digits[n - 2] + roundUp < base) {
+    digits[n - 2] = static_cast<char>(digits[n - 2] + roundUp);
+    carry = 0;
+  }
   for (int i = n - 2; carry && i >= 0; --i) {
     if (digits[i] >= base - 1) {
       digits[i] = 0;
@@ -152,11 +185,27 @@ void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
     *exponent += 1;
   }
   // Step 13. The first digit is never 0 here; the floor of 1 only keeps the
-  // formatter's promise of at least one digit for any input.
-  int kept = n;
-  while (kept > 1 && digits[kept - 1] == 0) --kept;
-  // Step 14.
-  for (int i = 0; i < kept; ++i) digits[i] = digitCharacter(digits[i]);
+  // formatter's promise of at least one digit for any input. The scan runs
+  // over all n digits, eight at a time, and keeps the last non-zero one by
+  // selection rather than by an exit that depends on the digits.
+  const int words = n / 8;
+  int kept = 1;
+  for (int w = 0; w < words; ++w) {
+    const std::uint64_t word = loadWord(digits + 8 * w);
+    // Little-endian: the highest non-zero byte is the last non-zero digit.
+    const int last = 8 * w + (63 - __builtin_clzll(word | 1)) / 8 + 1;
+    kept = word != 0 ? last : kept;
+  }
+  for (int i = 8 * words; i < n; ++i) kept = digits[i] != 0 ? i + 1 : kept;
+  // Step 14, eight digits at a time while eight remain in the n positions.
+  // Digits from kept on are 0 already and are left alone.
+  int i = 0;
+  for (; i + 8 <= kept; i += 8) convertWord(digits + i, 8);
+  if (i < kept && i + 8 <= n) {
+    convertWord(digits + i, kept - i);
+  } else {
+    for (; i < kept; ++i) digits[i] = digitCharacter(digits[i]);
+  }
   *count = kept;
 }
 
@@ -183,18 +232,31 @@ ExtReal finiteImage(ExtReal value) {
 
 }  // namespace
 
-int isInfinity(ExtReal value) {
-  return value.biasedExponent() == ExtFormat::kMaxBiasedExponent &&
-         value.significand() == kIntegerBit;
-}
-
-int isNotANumber(ExtReal value) {
-  const int biased = value.biasedExponent();
-  if (biased == ExtFormat::kMaxBiasedExponent) return !isInfinity(value);
-  return biased != 0 && (value.significand() & kIntegerBit) == 0;
-}
-
 namespace {
+
+// Steps 2 and 3 on a value that is not a NaN, image its image: sets
+// *negative and makes value |value| when it is below zero (-0 is not), then
+// returns 1 for a zero. The literal comparisons and negation for ExtReal.
+int takeSign(ExtReal* value, const ExtReal&, int* negative) {
+  if (*value < ExtReal(0)) {
+    *negative = 1;
+    *value = -*value;
+  }
+  return *value == ExtReal(0.0);
+}
+
+// For FastReal the same from the image's bits: below zero exactly when the
+// sign bit is set and the value is not a zero, and a zero exactly when
+// exponent and significand are 0 (a denormal is not; pseudo-denormals and
+// NaNs never get here). Then 0 - value is |value|, which `fabs` gives
+// without a branch; it also turns -0 into +0, which only ever goes on to the
+// zero test.
+int takeSign(FastReal* value, const ExtReal& image, int* negative) {
+  const int zero = image.biasedExponent() == 0 && image.significand() == 0;
+  *negative = image.signBit() && !zero;
+  *value = magnitudeOf(*value);
+  return zero;
+}
 
 // Steps 1 to 14, for both arithmetics.
 template <class Real>
@@ -211,22 +273,26 @@ void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Re
     return;
   }
   const ExtReal finite = finiteImage(image);
-  value = Real(finite);
+  // Reloading an unchanged image would give the value it came from.
+  if (std::memcmp(finite.bytes(), image.bytes(), ExtFormat::kBytes) != 0) value = Real(finite);
 
-  // Step 2: -0 is not below zero.
-  if (value < Real(0)) {
-    *negative = 1;
-    value = -value;
-  }
-  // Step 3.
-  if (value == Real(0.0)) {
+  // Steps 2 and 3.
+  if (takeSign(&value, finite, negative)) {
     writeZero(digits, count, exponent);
+    return;
+  }
+
+  int e;
+  if (Arithmetic<Real>::powerOfTwoBaseDigits(digits, Arithmetic<Real>::maxDigits(base), finite, &e,
+                                             base)) {
+    roundDigits(digits, Arithmetic<Real>::maxDigits(base), base, &e, count);
+    *exponent = e;
     return;
   }
 
   // Step 4: truncation toward zero rounds a negative logarithm up, hence the
   // -1; the corrections below repair an estimate that is one off.
-  int e = toInt(Arithmetic<Real>::logBase(base, value));
+  e = Arithmetic<Real>::logBaseTruncated(base, value);
   if (e < 0) e -= 1;
 
   const Real power = Arithmetic<Real>::power(base, e);

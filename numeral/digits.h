@@ -34,9 +34,18 @@ void generateDigits(char* digits, int* count, int* negative, int* exponent, Fast
 // 1 for an image that every ExtReal operation treats as not a number: a NaN,
 // a pseudo-NaN or pseudo-infinity (maximum exponent, integer bit clear), or an
 // unnormal (exponent neither 0 nor maximum, integer bit clear). Else 0.
-int isNotANumber(ExtReal value);
+inline int isNotANumber(ExtReal value) {
+  const int biased = value.biasedExponent();
+  const bool integerBit = (value.significand() >> 63) != 0;
+  if (biased == ExtFormat::kMaxBiasedExponent)
+    return !(integerBit && (value.significand() << 1) == 0);  // not an infinity
+  return biased != 0 && !integerBit;
+}
 
 // 1 for +infinity or -infinity, else 0.
-int isInfinity(ExtReal value);
+inline int isInfinity(ExtReal value) {
+  return value.biasedExponent() == ExtFormat::kMaxBiasedExponent &&
+         value.significand() == 0x8000000000000000ULL;
+}
 
 #endif

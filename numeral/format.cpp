@@ -19,6 +19,28 @@ char digitCharacter(unsigned value) {
   return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
 }
 
+// Writes the digits of magnitude in base, least significant first, and
+// returns their count. One instance per base, so that the division by the
+// base is a multiplication by a constant.
+template <unsigned base>
+int writeMagnitude(char* out, unsigned magnitude) {
+  int count = 0;
+  do {
+    out[count++] = digitCharacter(magnitude % base);
+    magnitude /= base;
+  } while (magnitude != 0);
+  return count;
+}
+
+template <unsigned... bases>
+struct MagnitudeWriters {
+  int (*of[kMaxBase + 1])(char*, unsigned);
+  constexpr MagnitudeWriters() : of() { ((of[bases] = &writeMagnitude<bases>), ...); }
+};
+constexpr MagnitudeWriters<2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                           22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36>
+    kMagnitudeWriters;
+
 // Writes text and its NUL at out.
 void writeText(char* out, const char* text) { std::memcpy(out, text, std::strlen(text) + 1); }
 
@@ -34,13 +56,9 @@ void formatExponent(char* out, int exponent, int base) {
   out[0] = base == 10 ? 'e' : '_';
   out[1] = exponent < 0 ? '-' : '+';
   // Unsigned, so that the magnitude of INT_MIN is representable.
-  unsigned magnitude =
+  const unsigned magnitude =
       exponent < 0 ? 0u - static_cast<unsigned>(exponent) : static_cast<unsigned>(exponent);
-  int end = 2;
-  do {
-    out[end++] = digitCharacter(magnitude % static_cast<unsigned>(base));
-    magnitude /= static_cast<unsigned>(base);
-  } while (magnitude != 0);
+  const int end = 2 + kMagnitudeWriters.of[base](out + 2, magnitude);
   out[end] = '\0';
   // Made least significant first; reverse to reading order.
   for (int i = 2, j = end - 1; i < j; ++i, --j) {

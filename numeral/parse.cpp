@@ -1,6 +1,9 @@
 #include "numeral/parse.h"
 
+#include <climits>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 #include "numeric/arithmetic.h"
 #include "numeric/ext_math.h"
@@ -54,6 +57,92 @@ void appendDigit(Real* mantissa, int base, int digit) {
   *mantissa += Real(digit);
 }
 
+// The mantissa of a numeral, digit by digit. For ExtReal every digit takes
+// the literal steps on the value itself.
+template <class Real>
+class Mantissa {
+ public:
+  explicit Mantissa(Real* value) : value_(value) {}
+  void append(int base, int digit) { appendDigit(value_, base, digit); }
+  void finish() {}
+
+ private:
+  Real* value_;
+};
+
+// For FastReal the digits are first gathered in a 64-bit integer. While the
+// integer and every step towards it (value * base, then + digit, both
+// integers below 2^64) stay below 2^64, each of them has at most 64
+// significant bits, so every truncating fmul and fadd of the literal steps
+// was exact and the x87 value equals the integer: loading it once gives the
+// same bits. Starting from +0, a zero mantissa stays +0 in both. At the
+// first step that would pass 2^64 the exact value is loaded and the rest of
+// the digits take the literal steps.
+// Per base, the largest integer n with n * base + base - 1 < 2^64.
+struct ExactBound {
+  std::uint64_t of[100];
+  constexpr ExactBound() : of() {
+    for (int base = 1; base < 100; ++base)
+      of[base] = (UINT64_MAX - static_cast<std::uint64_t>(base - 1)) / static_cast<unsigned>(base);
+  }
+};
+constexpr ExactBound kExactBound;
+
+template <>
+class Mantissa<FastReal> {
+ public:
+  explicit Mantissa(FastReal* value) : value_(value) {}
+  // The parser only appends digits below the base.
+  void append(int base, int digit) {
+    // At or below this bound integer * base + digit stays below 2^64.
+    if (static_cast<unsigned>(base) < 100 && integer_ <= kExactBound.of[base]) {
+      integer_ = integer_ * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+      return;
+    }
+    if (exact_) {
+      // Both builtins write the wrapped result even when they overflow.
+      std::uint64_t scaled, sum;
+      if (!__builtin_mul_overflow(integer_, static_cast<std::uint64_t>(base), &scaled) &&
+          !__builtin_add_overflow(scaled, static_cast<std::uint64_t>(digit), &sum)) {
+        integer_ = sum;
+        return;
+      }
+      *value_ = exactValue(integer_);
+      exact_ = false;
+      integer_ = UINT64_MAX;  // above every bound: no more integer steps
+    }
+    appendDigit(value_, base, digit);
+  }
+  // Leaves the mantissa in the value; call before the value is read.
+  void finish() {
+    if (exact_) *value_ = exactValue(integer_);
+  }
+
+ private:
+  // An integer below 2^64 as the x87 value of equal magnitude: `fild` of a
+  // 64-bit integer is exact, +0 for 0. From 2^63 up, n - 2^63 is loaded and
+  // 2^63 added, which is exact too as the sum has 64 significant bits.
+  static FastReal exactValue(std::uint64_t n) {
+    const std::int64_t low = static_cast<std::int64_t>(n & 0x7FFFFFFFFFFFFFFFULL);
+    long double value;
+    __asm__ volatile("fildll %1" : "=t"(value) : "m"(low));
+    FastReal result = FastReal::fromRaw(value);
+    if (n >> 63) result += FastReal(ExtReal::fromBits(0x8000000000000000ULL, 16383 + 63));
+    return result;
+  }
+
+  FastReal* value_;
+  std::uint64_t integer_ = 0;
+  bool exact_ = true;
+};
+
+// The literal negation of a negative numeral's value; for FastReal without
+// a branch on the sign.
+void applySign(ExtReal* value, bool negative) {
+  if (negative) *value = -*value;
+}
+void applySign(FastReal* value, bool negative) { *value = negatedIf(*value, negative); }
+
 // Reports an accepted numeral too large to hold.
 void setOverflowFlags(int negative) {
   plusInfinity = negative ? 0 : 1;
@@ -90,6 +179,26 @@ int digitValue(int* value, char c, int limit) {
 
 namespace {
 
+// digitValue's values by character code, and a value no base admits for
+// every other byte: the loops of the parser look a character up once
+// instead of testing three ranges.
+struct DigitTable {
+  int of[256];
+  constexpr DigitTable() : of() {
+    for (int c = 0; c < 256; ++c) of[c] = INT_MAX;
+    for (int c = '0'; c <= '9'; ++c) of[c] = c - '0';
+    for (int c = 'a'; c <= 'z'; ++c) of[c] = c - 'a' + 10;
+    for (int c = 'A'; c <= 'Z'; ++c) of[c] = c - 'A' + 10;
+  }
+};
+constexpr DigitTable kDigitTable;
+
+// digitValue(value, c, limit) where only a true result's value is read.
+inline bool digitBelow(int* value, char c, int limit) {
+  *value = kDigitTable.of[static_cast<unsigned char>(c)];
+  return *value < limit;
+}
+
 // The parser proper, for both arithmetics (see fast_real.h).
 template <class Real>
 bool parseNumeralIn(Real* result, const char* text, int* base) {
@@ -97,50 +206,54 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
   if (text[0] == '\0') return false;
 
   // Pass 1: the base suffix, which decides the digits of everything before it.
-  const char* at = text;
-  while (*at != '\0' && *at != '@') ++at;
-  if (*at == '@' && !readBaseSuffix(at + 1, base)) return false;
+  const char* at = std::strchr(text, '@');
+  if (at != nullptr && !readBaseSuffix(at + 1, base)) return false;
   const int radix = *base;
 
   // Pass 2: the numeral part, from the start of the text up to the '@' or
   // the end. Counts are 64-bit so that no text length can overflow them.
   const char* p = text;
   const bool negative = *p == '-';
-  if (*p == '-' || *p == '+') ++p;
+  p += negative || *p == '+';
 
   int digit;
   long long integerDigits = 0;
   long long scale = 0;
-  while (digitValue(&digit, *p, radix)) {
-    appendDigit(result, radix, digit);
+  Mantissa<Real> mantissa(result);
+  while (digitBelow(&digit, *p, radix)) {
+    mantissa.append(radix, digit);
     ++integerDigits;
     ++p;
   }
 
   if (*p == '.') {
     ++p;
-    if (!digitValue(&digit, *p, radix)) return false;
+    if (!digitBelow(&digit, *p, radix)) {
+      mantissa.finish();
+      return false;
+    }
     do {
-      appendDigit(result, radix, digit);
+      mantissa.append(radix, digit);
       --scale;
       ++p;
-    } while (digitValue(&digit, *p, radix));
+    } while (digitBelow(&digit, *p, radix));
   }
+  mantissa.finish();
 
   // Where 'e' and 'E' are digits (bases 15 and up) the loops above have
   // consumed them, so only '_' can reach this test there.
   if (*p == 'e' || *p == 'E' || *p == '_') {
     ++p;
     const bool negativeExponent = *p == '-';
-    if (negativeExponent) ++p;
-    if (*p == '+') ++p;
-    if (!digitValue(&digit, *p, radix)) return false;
+    p += negativeExponent;
+    p += *p == '+';
+    if (!digitBelow(&digit, *p, radix)) return false;
     long long exponent = 0;
     do {
       exponent = exponent * radix + digit;
       if (exponent > kExponentCap) exponent = kExponentCap;
       ++p;
-    } while (digitValue(&digit, *p, radix));
+    } while (digitBelow(&digit, *p, radix));
     scale += negativeExponent ? -exponent : exponent;
   }
 
@@ -156,14 +269,18 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
   minusInfinity = 0;
   if (scale < kMinScale) scale = kMinScale;
   const int power = static_cast<int>(scale);
-  *result *= Arithmetic<Real>::power(radix, power);
+  // From base 2 up the power for a scale of 0 is exactly 1 (0 * log2(base)
+  // is 0, and 2^0 is 1 in every step of extPow), and a finite value times 1
+  // is itself, so the fast path skips the multiplication.
+  if (!(std::is_same<Real, FastReal>::value && power == 0 && radix >= 2))
+    *result *= Arithmetic<Real>::power(radix, power);
   // Bases above 10 can pass the guard and still exceed the extended range.
   // (A zero mantissa gives zero whatever the power, so it never lands here.)
   if (isLargestFinite(*result)) {
     setOverflowFlags(negative);
     return true;
   }
-  if (negative) *result = -*result;
+  applySign(result, negative);
   return true;
 }
 

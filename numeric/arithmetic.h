@@ -13,18 +13,20 @@
 inline ExtReal imageOf(const ExtReal& value) { return value; }
 inline ExtReal imageOf(const FastReal& value) { return value.toExtReal(); }
 
-// maxDigits(base) for bases 2 to 36 from a table filled once with maxDigits
-// itself, so the values are the same by construction; other bases are
-// computed.
+// maxDigits(base) for bases 2 to 36 from a per-thread table filled on first
+// use with maxDigits itself, so the values are the same by construction;
+// other bases are computed.
 int cachedMaxDigits(int base);
 
 // extLog2(ExtReal(base)) for bases 0 to 99 (every base a numeral can name)
-// from a table filled once with extLog2 itself; other bases are computed.
+// from a per-thread table filled on first use with extLog2 itself; other
+// bases are computed.
 FastReal cachedLog2OfBase(int base);
 
 // extPow(base, exponent) computed by FastReal with the cached logarithm,
-// memoised per thread in a small direct-mapped table: the power depends only
-// on the two ints, and conversions in a batch reuse few of them.
+// memoised per thread in a direct-mapped table of 16384 entries (256 KB):
+// the power depends only on the two ints, and conversions in a batch reuse
+// few of them.
 FastReal cachedPower(int base, int exponent);
 
 // The steps of the numeral stages that take a base as an int. For ExtReal
@@ -41,6 +43,11 @@ struct Arithmetic<ExtReal> {
   static ExtReal power(int base, int exponent) { return extPow(ExtReal(base), ExtReal(exponent)); }
   // extLogBase(base, x)
   static ExtReal logBase(int base, ExtReal x) { return extLogBase(ExtReal(base), x); }
+  // toInt(logBase(base, x))
+  static int logBaseTruncated(int base, ExtReal x) { return toInt(logBase(base, x)); }
+  // Steps 4 to 8 of the digit generator in one, where they reduce to integer
+  // work: never for the literal arithmetic.
+  static bool powerOfTwoBaseDigits(char*, int, const ExtReal&, int*, int) { return false; }
   // n digit loop steps: digit = toInt(value), stored as a signed 8-bit value;
   // value = (value - stored) * base. baseValue is ExtReal(base).
   static void extractDigits(char* digits, int n, ExtReal* value, ExtReal baseValue, int base) {
@@ -59,6 +66,23 @@ struct Arithmetic<FastReal> {
   static int maxDigits(int base) { return cachedMaxDigits(base); }
   static FastReal power(int base, int exponent) { return cachedPower(base, exponent); }
   static FastReal logBase(int base, FastReal x) { return extLog2(x) / cachedLog2OfBase(base); }
+  // toInt(logBase(base, x)) for a positive x. Where an estimate of the
+  // quotient in double arithmetic lies far enough from every integer that
+  // the truncation cannot differ, that truncation is the result, without
+  // `fyl2x`; elsewhere (near powers of the base, for subnormals and for bases
+  // outside 2..36) the literal steps are taken. See logBaseEstimate.
+  static int logBaseTruncated(int base, FastReal x) {
+    int estimate;
+    if (logBaseEstimate(base, x, &estimate)) return estimate;
+    return toInt(logBase(base, x));
+  }
+  static bool logBaseEstimate(int base, FastReal x, int* estimate);
+  // Steps 4 to 8 of the digit generator for base 2, 4, 8, 16 or 32 and a
+  // normal value away from both ends of the range, image its image (the
+  // sign is ignored): writes the n digit values and the exponent e of the
+  // first and returns true; false, having written nothing, elsewhere. There
+  // every step is exact (see fast_real.cpp), so the digits are bit copies.
+  static bool powerOfTwoBaseDigits(char* digits, int n, const ExtReal& image, int* e, int base);
   // The same steps, computed exactly in integers: for a positive normal
   // value below 2^63 the integer part is the significand's top bits, the
   // subtraction is exact, and the product by an integer base truncated to 64

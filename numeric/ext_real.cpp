@@ -128,25 +128,6 @@ int ExtReal::operator>=(ExtReal b) const {
 }
 int ExtReal::operator==(ExtReal b) const { return x87CompareStatus(*this, b) == kEqual; }
 
-ExtReal ExtReal::fromBits(std::uint64_t significand, std::uint16_t signAndExponent) {
-  ExtReal value;
-  std::memcpy(value.bytes_, &significand, 8);
-  std::memcpy(value.bytes_ + 8, &signAndExponent, 2);
-  return value;
-}
-
-std::uint64_t ExtReal::significand() const {
-  std::uint64_t s;
-  std::memcpy(&s, bytes_, 8);
-  return s;
-}
-
-std::uint16_t ExtReal::signAndExponent() const {
-  std::uint16_t se;
-  std::memcpy(&se, bytes_ + 8, 2);
-  return se;
-}
-
 int toInt(ExtReal value) {
   int result;
   std::uint16_t cw;

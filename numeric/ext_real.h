@@ -13,6 +13,7 @@
 #define VELTRANE_NUMERIC_EXT_REAL_H
 
 #include <cstdint>
+#include <cstring>
 
 // The 80-bit layout and the floating-point mode, named once.
 struct ExtFormat {
@@ -56,9 +57,24 @@ class ExtReal {
   int operator==(ExtReal b) const;
 
   // Raw access to the little-endian image, for tests and diagnostics.
-  static ExtReal fromBits(std::uint64_t significand, std::uint16_t signAndExponent);
-  std::uint64_t significand() const;
-  std::uint16_t signAndExponent() const;  // bit 15 sign, bits 0-14 biased exponent
+  // Inline, as the fast path reads images between operations.
+  static ExtReal fromBits(std::uint64_t significand, std::uint16_t signAndExponent) {
+    ExtReal value;
+    std::memcpy(value.bytes_, &significand, 8);
+    std::memcpy(value.bytes_ + 8, &signAndExponent, 2);
+    return value;
+  }
+  std::uint64_t significand() const {
+    std::uint64_t s;
+    std::memcpy(&s, bytes_, 8);
+    return s;
+  }
+  // bit 15 sign, bits 0-14 biased exponent
+  std::uint16_t signAndExponent() const {
+    std::uint16_t se;
+    std::memcpy(&se, bytes_ + 8, 2);
+    return se;
+  }
   int biasedExponent() const { return signAndExponent() & 0x7FFF; }
   bool signBit() const { return (signAndExponent() & 0x8000) != 0; }
   const unsigned char* bytes() const { return bytes_; }

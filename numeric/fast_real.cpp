@@ -1,6 +1,7 @@
 #include "numeric/fast_real.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "numeric/arithmetic.h"
 #include "numeric/ext_math.h"
@@ -17,48 +18,292 @@ X87TruncatingMode::X87TruncatingMode() {
   __asm__ volatile(X87_SETUP : [cw] "=m"(cw) : : X87_CLOBBERS);
 }
 
+// Both tables are filled per thread on first use of each base, by the same
+// functions, so the values are the same by construction; a filled entry is
+// never 0 (maxDigits is 12 to 64; the flag marks a logarithm).
 int cachedMaxDigits(int base) {
   constexpr int kFirst = 2, kLast = 36;
-  struct Table {
-    int digits[kLast + 1];
-    Table() {
-      for (int b = kFirst; b <= kLast; ++b) digits[b] = maxDigits(b);
-    }
-  };
-  static const Table table;
-  return base >= kFirst && base <= kLast ? table.digits[base] : maxDigits(base);
+  thread_local int digits[kLast + 1];
+  if (base < kFirst || base > kLast) return maxDigits(base);
+  if (digits[base] == 0) digits[base] = maxDigits(base);
+  return digits[base];
 }
 
 FastReal cachedLog2OfBase(int base) {
   constexpr int kLast = 99;
-  struct Table {
-    ExtReal log2[kLast + 1];
-    Table() {
-      for (int b = 0; b <= kLast; ++b) log2[b] = extLog2(ExtReal(b));
-    }
+  struct Entry {
+    ExtReal log2;
+    bool filled;
   };
-  static const Table table;
-  return FastReal(base >= 0 && base <= kLast ? table.log2[base] : extLog2(ExtReal(base)));
+  thread_local Entry table[kLast + 1];
+  if (base < 0 || base > kLast) return FastReal(extLog2(ExtReal(base)));
+  Entry& entry = table[base];
+  if (!entry.filled) entry = {extLog2(ExtReal(base)), true};
+  return FastReal(entry.log2);
 }
 
 FastReal cachedPower(int base, int exponent) {
+  // 16 bytes an entry; key 0 marks an empty one.
   struct Entry {
-    long double power;
-    int base;
-    int exponent;
-    bool filled;
+    ExtReal power;
+    std::uint16_t key;  // base + 1
+    std::int32_t exponent;
   };
-  constexpr unsigned kEntries = 4096;  // a power of two
+  // The slot is the exponent plus an offset per base, so that one base's
+  // exponents never collide with each other over a run of 16384, and the
+  // offsets (1031 apart) keep the exponents of the two bases of a batch
+  // apart for the usual ranges.
+  constexpr unsigned kEntries = 16384;  // a power of two
   thread_local Entry cache[kEntries];
   const unsigned slot =
-      (static_cast<unsigned>(base) * 2654435761u + static_cast<unsigned>(exponent)) &
-      (kEntries - 1);
+      (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(exponent)) & (kEntries - 1);
   Entry& entry = cache[slot];
-  if (entry.filled && entry.base == base && entry.exponent == exponent)
-    return FastReal::fromRaw(entry.power);
+  const std::uint16_t key = static_cast<std::uint16_t>(base + 1);
+  if (entry.key == key && entry.exponent == exponent && base >= 0 && base < 0xFFFF)
+    return FastReal(entry.power);
   const FastReal power = extExp2(FastReal(exponent) * cachedLog2OfBase(base));
-  entry = {power.raw(), base, exponent, true};
+  if (base >= 0 && base < 0xFFFF) entry = {power.toExtReal(), key, exponent};
   return power;
+}
+
+namespace {
+
+// log2 in double arithmetic on [1, 2), for the estimate below: x = c (1 + r)
+// with c the middle of one of 64 equal parts of [1, 2), so |r| < 2^-7, and
+// log2(1 + r) by its series to r^5. The series' remainder is below
+// |r|^6 / (6 ln 2) < 5.6e-14; the table (extLog2 rounded toward zero to
+// double), the quotient r and the polynomial add a few 1e-16 more. So the
+// result is within 1e-13 of log2(x).
+struct Log2Table {
+  double middle[64];
+  double inverseOfMiddle[64];
+  double log2OfMiddle[64];
+  Log2Table() {
+    for (int i = 0; i < 64; ++i) {
+      middle[i] = 1.0 + (i + 0.5) / 64.0;
+      inverseOfMiddle[i] = 1.0 / middle[i];
+      log2OfMiddle[i] = toDouble(extLog2(ExtReal(middle[i])));
+    }
+  }
+};
+
+double log2Near(double x, const Log2Table& table) {
+  const int i = static_cast<int>((x - 1.0) * 64.0);
+  const double r = (x - table.middle[i]) * table.inverseOfMiddle[i];
+  constexpr double kInverseLn2 = 1.4426950408889634074;
+  const double series = r * (1.0 + r * (-0.5 + r * (1.0 / 3 + r * (-0.25 + r * 0.2))));
+  return table.log2OfMiddle[i] + series * kInverseLn2;
+}
+
+}  // namespace
+
+// Why the estimate gives toInt(extLog2(x) / log2(base)) exactly.
+// x = m * 2^(E - 63) with m its 64-bit significand, so log2(x) = E +
+// log2(m / 2^63). m / 2^63 cut to 53 bits is within 2^-52 (relative) of it,
+// which moves its logarithm by less than 3.3e-16, and log2Near adds less
+// than 1e-13. The quotient by log2(base) is formed as E / L + t / L, with
+// t that logarithm of m / 2^63 and L the same truncated logarithm of the
+// base the literal steps divide by
+// (cut to double, 2.2e-16 relative), which with the roundings of the
+// double operations stays within 1e-11 of log2(x) / L for |E| < 16400. The
+// literal quotient is within 2.5 units in the last place of the 64-bit
+// significand of that same value: `fyl2x` is within 1.5 of them when not
+// rounding to nearest (as documented for the x87 since the Pentium) and the
+// truncating `fdiv` adds less than one, that is below 5e-15 for quotients
+// up to 16400. So both lie within 2e-11 of each other, and whenever the estimate lies more
+// than 1e-9 from every integer, both truncate toward zero to the same int.
+// Otherwise, and for zeros, subnormals, non-finite images and bases outside
+// 2..36, the caller takes the literal steps.
+bool Arithmetic<FastReal>::logBaseEstimate(int base, FastReal x, int* estimate) {
+  constexpr int kFirst = 2, kLast = 36;
+  if (base < kFirst || base > kLast) return false;
+  const ExtReal image = x.toExtReal();
+  const int biased = image.biasedExponent();
+  const std::uint64_t significand = image.significand();
+  if (image.signBit() || biased == 0 || biased == ExtFormat::kMaxBiasedExponent ||
+      (significand >> 63) == 0)
+    return false;
+  thread_local double inverseLog2OfBase[kLast + 1];
+  if (inverseLog2OfBase[base] == 0)
+    inverseLog2OfBase[base] = 1.0 / toDouble(cachedLog2OfBase(base).toExtReal());
+  static const Log2Table table;
+  const double inverse = inverseLog2OfBase[base];
+  // m / 2^63 in [1, 2), cut to 53 bits: exact in double.
+  const double fraction = static_cast<double>(significand >> 11) * 0x1p-52;
+  const double quotient =
+      (biased - ExtFormat::kExponentBias) * inverse + log2Near(fraction, table) * inverse;
+  // Floors by truncation of positive numbers: |quotient| < 16448.
+  constexpr double kMargin = 1e-9;
+  constexpr int kOffset = 32768;
+  const int below = static_cast<int>(quotient - kMargin + kOffset) - kOffset;
+  if (below != static_cast<int>(quotient + kMargin + kOffset) - kOffset) return false;
+  // No integer within the margin: truncation toward zero is the floor from
+  // 0 up and the floor plus one below 0.
+  *estimate = quotient > 0 ? below : below + 1;
+  return true;
+}
+
+namespace {
+
+// Byte b as its eight bits, one a byte, most significant first.
+struct BitSpread {
+  std::uint64_t of[256];
+  constexpr BitSpread() : of() {
+    for (int b = 0; b < 256; ++b)
+      for (int j = 0; j < 8; ++j) of[b] |= std::uint64_t((b >> (7 - j)) & 1) << (8 * j);
+  }
+};
+constexpr BitSpread kBitSpread;
+
+// The eight hexadecimal digits of v, one a byte, the most significant in the
+// lowest byte (first in memory).
+std::uint64_t spreadNibbles(std::uint32_t v) {
+  std::uint64_t t = v;
+  t = ((t & 0xFFFF0000ULL) << 16) | (t & 0xFFFFULL);
+  t = ((t & 0x0000FF000000FF00ULL) << 8) | (t & 0x000000FF000000FFULL);
+  t = ((t & 0x00F000F000F000F0ULL) << 4) | (t & 0x000F000F000F000FULL);
+  // Digit j (from the least significant) is now byte j.
+  return __builtin_bswap64(t);
+}
+
+// The digit loop for base 2^bits (bits 1 to 5) on a value in [1, base),
+// value = significand * 2^(exponent - 63) with 0 <= exponent < bits: every
+// step is exact there. The integer part of a value below 2^bits is a digit
+// below 32, which the 8-bit store keeps; subtracting it leaves the fraction
+// bits, exactly; multiplying a fraction by 2^bits only moves the exponent,
+// and no value in the loop comes near the ends of the range. So digit i is
+// the i-th group of `bits` bits of the binary expansion from the integer
+// part on, zeros past the significand's last bit, and the value left after n
+// steps is the bits below the last digit, moved up by one digit, or +0 when
+// there are none (x - x and 0 * base give +0). Returns that value. n >= 1.
+ExtReal powerOfTwoDigits(char* digits, int n, std::uint64_t significand, int exponent, int bits) {
+  // The expansion in a 128-bit window whose top `bits` bits are digit 0;
+  // past the window it is zeros, as the significand ends 60 or more bits
+  // above the window's end.
+  const int shift = 65 - bits + exponent;  // 60 .. 64
+  const unsigned __int128 window = static_cast<unsigned __int128>(significand) << shift;
+  const std::uint64_t words[2] = {static_cast<std::uint64_t>(window >> 64),
+                                  static_cast<std::uint64_t>(window)};
+  const int inWindow = n < 128 / bits ? n : 128 / bits;
+  int i = 0;
+  if (bits == 1) {
+    for (; i + 8 <= inWindow; i += 8) {
+      const std::uint64_t spread = kBitSpread.of[(words[i / 64] >> (56 - i % 64)) & 0xFF];
+      std::memcpy(digits + i, &spread, 8);
+    }
+  } else if (bits == 4) {
+    for (; i + 8 <= inWindow; i += 8) {
+      const std::uint64_t spread =
+          spreadNibbles(static_cast<std::uint32_t>(words[i / 16] >> (32 - 4 * (i % 16))));
+      std::memcpy(digits + i, &spread, 8);
+    }
+  }
+  const unsigned mask = (1u << bits) - 1;
+  for (; i < inWindow; ++i)
+    digits[i] = static_cast<char>(static_cast<unsigned>(window >> (128 - bits * (i + 1))) & mask);
+  if (n > i) std::memset(digits + i, 0, static_cast<std::size_t>(n - i));
+
+  // The bits below the last digit: the low `below` bits of the significand.
+  const int below = 63 - exponent - bits * (n - 1);
+  if (below <= 0) return ExtReal::fromBits(0, 0);
+  const std::uint64_t rest = significand & ((std::uint64_t{1} << below) - 1);
+  if (rest == 0) return ExtReal::fromBits(0, 0);
+  const int leadingZeros = __builtin_clzll(rest);
+  // rest * 2^-below is the fraction; times 2^bits it has its top bit at
+  // 63 - leadingZeros - below + bits.
+  return ExtReal::fromBits(
+      rest << leadingZeros,
+      static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros - below + bits));
+}
+
+// The digit loop on a value from 1 to 2^7, value = fraction * 2^-point with
+// 57 <= point <= 63, in fixed point. Once its digit is taken the fraction is
+// below 2^point, and the exact product by the base, fraction * base *
+// 2^-point, fits the 64-bit significand whole while fraction * base < 2^64:
+// then the truncating fmul drops nothing and the point stays. Otherwise fmul
+// keeps the top 64 bits of the product, that is floor(product / 2^s) with s
+// its bits beyond 64, and the point moves down by s. Either way this is the
+// value fmul gives; normalising its significand would change no value, so it
+// is left out and each step is one multiplication on the critical path. The
+// value stays below base < 2^8, so a 64-bit fraction from a truncation has
+// point > 55, and every shift below stays in range. Returns false, having
+// written digits but not *value, for a digit the 8-bit store would not keep.
+bool fixedPointDigits(char* digits, int n, std::uint64_t fraction, int point, int base,
+                      FastReal* value) {
+  int i = 0;
+  for (; i < n; ++i) {
+    const std::uint64_t digit = fraction >> point;
+    if (digit > 127) return false;
+    digits[i] = static_cast<char>(digit);
+    fraction &= (std::uint64_t{1} << point) - 1;
+    const unsigned __int128 product =
+        static_cast<unsigned __int128>(fraction) * static_cast<unsigned>(base);
+    const std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
+    if (high == 0) {
+      fraction = static_cast<std::uint64_t>(product);
+    } else {
+      const int dropped = 64 - __builtin_clzll(high);
+      fraction = static_cast<std::uint64_t>(product >> dropped);
+      point -= dropped;
+    }
+    // (0 - 0) * base is +0, and every later digit 0.
+    if (fraction == 0) break;
+  }
+  if (i < n) {
+    std::memset(digits + i + 1, 0, static_cast<std::size_t>(n - i - 1));
+    *value = FastReal(ExtReal::fromBits(0, 0));
+    return true;
+  }
+  const int leadingZeros = __builtin_clzll(fraction);
+  *value = FastReal(ExtReal::fromBits(
+      fraction << leadingZeros,
+      static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros - point)));
+  return true;
+}
+
+}  // namespace
+
+// Why the digits of a value in base b = 2^k are bit copies. Let v = m *
+// 2^(E - 63) be normal and F = floor(E / k), so b^F <= v < b^(F+1), the
+// true floor of log_b(v). The literal estimate (toInt of fyl2x(v) /
+// log2(b), less 1 below 0) lies within one of F: fyl2x and the truncating
+// division are off by a few units in the last place, which can only move
+// the quotient across the integer next to it. extPow(b, e) is exactly 2^(k
+// e) while k e is an integer of the normal range (extExp2 of an integer is
+// exact there), so when k (F - 1) >= -16382 and k (F + 1) <= 16383 the
+// power of every possible estimate is normal and exact, the quotient v /
+// b^e lies in [1/b, b^2), is normal and so exact, and the two corrections,
+// exact multiplications and divisions by b, bring it to v / b^F in [1, b)
+// with exponent F whatever the estimate was. That value is m * 2^(E - k F
+// - 63) with 0 <= E - k F < k, and its digit loop is powerOfTwoDigits.
+bool Arithmetic<FastReal>::powerOfTwoBaseDigits(char* digits, int n, const ExtReal& image, int* e,
+                                                int base) {
+  if (base < 2 || base > 32 || (base & (base - 1)) != 0 || n < 1) return false;
+  const int biased = image.biasedExponent();
+  const std::uint64_t significand = image.significand();
+  if (biased == 0 || biased == ExtFormat::kMaxBiasedExponent || (significand >> 63) == 0)
+    return false;
+  const int bits = __builtin_ctz(static_cast<unsigned>(base));
+  // The argument needs log2(base) to be exactly bits, which `fyl2x` gives for
+  // these powers of two; checked once per thread and base all the same.
+  thread_local signed char exactLogarithm[33];
+  if (exactLogarithm[base] == 0) {
+    const int bitsValue = bits;
+    const ExtReal exact = ExtReal(bitsValue);
+    const ExtReal cached = cachedLog2OfBase(base).toExtReal();
+    exactLogarithm[base] =
+        std::memcmp(exact.bytes(), cached.bytes(), ExtFormat::kBytes) == 0 ? 1 : -1;
+  }
+  if (exactLogarithm[base] < 0) return false;
+  const int exponent = biased - ExtFormat::kExponentBias;
+  // Floor division, for negative exponents too.
+  const int first = exponent >= 0 ? exponent / bits : -((-exponent + bits - 1) / bits);
+  if (bits * (first - 1) < 1 - ExtFormat::kExponentBias ||
+      bits * (first + 1) > ExtFormat::kExponentBias)
+    return false;
+  powerOfTwoDigits(digits, n, significand, exponent - bits * first, bits);
+  *e = first;
+  return true;
 }
 
 bool Arithmetic<FastReal>::extractDigitsExactly(char* digits, int n, FastReal* value, int base) {
@@ -72,6 +317,14 @@ bool Arithmetic<FastReal>::extractDigitsExactly(char* digits, int n, FastReal* v
     return false;
   // value = significand * 2^(exponent - 63)
   int exponent = biased - ExtFormat::kExponentBias;
+  if ((base & (base - 1)) == 0 && base <= 32 && n > 0 && exponent >= 0 &&
+      exponent < __builtin_ctz(static_cast<unsigned>(base))) {
+    *value = FastReal(powerOfTwoDigits(digits, n, significand, exponent,
+                                       __builtin_ctz(static_cast<unsigned>(base))));
+    return true;
+  }
+  if ((base & (base - 1)) != 0 && exponent >= 0 && exponent <= 6)
+    return fixedPointDigits(digits, n, significand, 63 - exponent, base, value);
   // For a power of two the product keeps the normalised significand and
   // only moves the exponent.
   const int powerOfTwoShift =

@@ -92,6 +92,32 @@ class FastReal {
   long double v_;
 };
 
+// |x| by `fabs`. For x below zero that is exactly 0 - x, the literal
+// negation; -0 and +0 give +0, as 0 - x does for both.
+inline FastReal magnitudeOf(FastReal x) {
+  long double r;
+  __asm__ volatile("fabs" : "=t"(r) : "0"(x.raw()));
+  return FastReal::fromRaw(r);
+}
+
+// negate ? 0 - x : x, both computed and the one chosen by `fcmove`, so that
+// a sign that changes from one numeral to the next costs no branch. 0 - x is
+// the literal negation's own `fsub`.
+inline FastReal negatedIf(FastReal x, bool negate) {
+  long double r;
+  const int flag = negate ? 1 : 0;
+  __asm__ volatile(
+      "fldz\n\t"
+      "fsub %%st(1), %%st\n\t"
+      "testl %2, %2\n\t"
+      "fcmove %%st(1), %%st\n\t"
+      "fstp %%st(1)"
+      : "=t"(r)
+      : "0"(x.raw()), "r"(flag)
+      : "cc");
+  return FastReal::fromRaw(r);
+}
+
 inline int toInt(FastReal value) {
   int result;
   long double v = value.raw();

@@ -1,9 +1,11 @@
 // The FastReal conversion path against the literal ExtReal one: identical
 // texts, notation flags, bases and overflow flags on random numerals from the
-// whole grammar. 10^5 conversions by default; set VELTRANE_LONG_TESTS=1 for
+// whole grammar, on numerals with exponents over the whole range, and on
+// long base-2 and base-3 mantissas. 10^5 conversions by default; set VELTRANE_LONG_TESTS=1 for
 // 10^7.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -32,6 +34,55 @@ class NumeralSource {
     const int value = below(base);
     if (value >= 10 && chance(50)) return static_cast<char>('A' + value - 10);
     return kDigits[value];
+  }
+
+  // The exponent of a power base^exponent log-uniform over 10^-limit ..
+  // 10^limit, written in the base after a marker, now and then with "-+".
+  std::string wideExponent(int base, double limit) {
+    std::string text;
+    text += base < 15 && chance(60) ? (chance(50) ? 'e' : 'E') : '_';
+    const double decimal = (static_cast<double>(rng_()) / 4294967295.0 * 2.0 - 1.0) * limit;
+    long magnitude = std::lround(decimal / std::log10(static_cast<double>(base)));
+    if (magnitude < 0) {
+      text += chance(15) ? "-+" : "-";
+      magnitude = -magnitude;
+    } else if (chance(5)) {
+      text += '+';
+    }
+    std::string digits;
+    do {
+      digits.insert(digits.begin(), kDigits[magnitude % base]);
+      magnitude /= base;
+    } while (magnitude != 0);
+    return text + digits;
+  }
+
+  // Mostly exponents spread over the whole double range, some over the
+  // whole extended range and into the subnormals; mantissas of up to 22
+  // digits in mixed case, a point in most.
+  std::string wideNumeral(int base) {
+    std::string text;
+    if (chance(35)) text += '-';
+    const int digits = 1 + below(22);
+    for (int i = 0; i < digits; ++i) text += digit(base);
+    if (chance(60)) text.insert(text.size() - static_cast<std::size_t>(1 + below(digits)), ".");
+    if (chance(80)) text += wideExponent(base, chance(85) ? 300.0 : 4960.0);
+    return text;
+  }
+
+  // Base 2 or 3 mantissas on both sides of 2^64 (64 binary, 41 ternary
+  // digits) and far beyond, with and without a point and an exponent.
+  std::string longMantissa(int base) {
+    std::string text;
+    if (chance(35)) text += '-';
+    const int limit = base == 2 ? 64 : 41;
+    const int digits = chance(50) ? limit - 4 + below(9) : 1 + below(3 * limit);
+    if (chance(10)) text.append(static_cast<std::size_t>(1 + below(8)), '0');
+    text += '1';
+    for (int i = 1; i < digits; ++i) text += chance(3) ? kDigits[base - 1] : digit(base);
+    if (chance(40)) text.insert(text.size() - static_cast<std::size_t>(1 + below(digits)), ".");
+    if (chance(50)) text += wideExponent(base, chance(90) ? 300.0 : 4960.0);
+    return text;
   }
 
   std::string numeral(int base) {
@@ -121,7 +172,15 @@ TEST(FastEquivalence, RandomConversionsGiveIdenticalTexts) {
       job.inputBase = 2 + source.below(35);
       job.outputBase = 2 + source.below(35);
       job.scientific = source.below(2);
-      job.numeral = source.numeral(job.inputBase);
+      const int shape = source.below(100);
+      if (shape < 55) {
+        job.numeral = source.numeral(job.inputBase);
+      } else if (shape < 80) {
+        job.numeral = source.wideNumeral(job.inputBase);
+      } else {
+        job.inputBase = 2 + source.below(2);
+        job.numeral = source.longMantissa(job.inputBase);
+      }
       job.literal = convert<ExtReal>(job.numeral, job.inputBase, job.outputBase, job.scientific);
     }
     X87TruncatingMode mode;

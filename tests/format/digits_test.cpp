@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "numeric/ext_math.h"
 #include "tests/format/exact_reference.h"
@@ -335,6 +336,44 @@ TEST(GenerateDigitsImages, AnyImageStaysInsideTheBuffer) {
     for (int base = -2; base <= 40; ++base) {
       const Digits r = generate(v, base);
       ASSERT_TRUE(wellFormed(r, base)) << exttest::describe(v) << " base " << base;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Bases 2, 4, 8, 16 and 32 take a path of bit copies on the fast arithmetic;
+// it must give the literal digits, count, sign and exponent over the whole
+// normal range, next to the ends of the range where the powers stop being
+// normal and exact, and on powers of two and all-ones significands.
+TEST(GenerateDigitsPowerOfTwoBases, FastDigitsAreTheLiteralDigits) {
+  std::mt19937_64 rng(16);
+  std::vector<ExtReal> values;
+  for (int i = 0; i < 3000; ++i) {
+    const std::uint16_t biased = static_cast<std::uint16_t>(1 + rng() % 0x7FFE);
+    values.push_back(exttest::bits(rng() | 0x8000000000000000ULL,
+                                   static_cast<std::uint16_t>(biased | ((rng() & 1) << 15))));
+  }
+  for (int biased = 1; biased < 0x7FFF; biased += (biased < 200 || biased > 0x7F00) ? 1 : 97) {
+    for (std::uint64_t significand : {0x8000000000000000ULL, ~0ULL, 0x8000000000000001ULL}) {
+      values.push_back(exttest::bits(significand, static_cast<std::uint16_t>(biased)));
+    }
+  }
+  for (int base : {2, 4, 8, 16, 32}) {
+    for (const ExtReal& value : values) {
+      char literal[64], fast[64];
+      int literalCount, literalNegative, literalExponent;
+      int fastCount, fastNegative, fastExponent;
+      generateDigits(literal, &literalCount, &literalNegative, &literalExponent, value, base);
+      X87TruncatingMode mode;
+      generateDigits(fast, &fastCount, &fastNegative, &fastExponent, FastReal(value), base);
+      ASSERT_STREQ(fast, literal) << "base " << base << ", " << exttest::describe(value);
+      ASSERT_EQ(fastCount, literalCount) << exttest::describe(value);
+      ASSERT_EQ(fastNegative, literalNegative) << exttest::describe(value);
+      ASSERT_EQ(fastExponent, literalExponent)
+          << "base " << base << ", " << exttest::describe(value);
     }
   }
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "numeral/digits.h"
 #include "numeral/parse.h"
@@ -245,6 +246,34 @@ TEST(FormatExponent, ExtremeIntsFitIn35Bytes) {
   EXPECT_EQ(std::string(out), "_+" + repeat('1', 31));
   formatExponent(out, INT_MIN, 36);
   EXPECT_STREQ(out, "_-ZIK0ZK");
+}
+
+// Each base writes its exponent digits with a division by a constant of its
+// own; every base against a plain reference, on the ends of the int range,
+// powers of the base and their neighbours, and random exponents. Bases
+// outside 2..36 are taken as the nearest of them.
+TEST(FormatExponent, EveryBaseAgainstAReference) {
+  const auto reference = [](long long exponent, int base) {
+    if (exponent == 0) return std::string();
+    std::string digits;
+    for (long long m = exponent < 0 ? -exponent : exponent; m != 0; m /= base)
+      digits.insert(digits.begin(), "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[m % base]);
+    return std::string(base == 10 ? "e" : "_") + (exponent < 0 ? "-" : "+") + digits;
+  };
+  std::mt19937 rng(36);
+  for (int base = 0; base <= 40; ++base) {
+    const int effective = base < 2 ? 2 : (base > 36 ? 36 : base);
+    std::vector<long long> exponents = {INT_MIN, INT_MAX, INT_MIN + 1, 1, -1, 35, -35};
+    for (long long p = effective; p < INT_MAX; p *= effective) {
+      exponents.insert(exponents.end(), {p - 1, p, p + 1, -p, 1 - p});
+    }
+    for (int i = 0; i < 200; ++i) exponents.push_back(static_cast<int>(rng()));
+    for (const long long exponent : exponents) {
+      char out[40];
+      formatExponent(out, static_cast<int>(exponent), base);
+      ASSERT_EQ(std::string(out), reference(exponent, effective)) << exponent << " base " << base;
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
