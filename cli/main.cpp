@@ -75,6 +75,31 @@ const char kHelp[] =
 char stdoutBuffer[1 << 16];
 char stderrBuffer[1 << 12];
 
+// Text lines gather here and go to stdout a block at a time: one fwrite per
+// line cost more than converting the numeral. drainText runs wherever stdout
+// is flushed, and before anything else is written to stdout, so the bytes and
+// their order are those of a write per line.
+char textBlock[1 << 16];
+std::size_t textLength = 0;
+
+void drainText() {
+  if (textLength == 0) return;
+  std::fwrite(textBlock, 1, textLength, stdout);
+  textLength = 0;
+}
+
+void putText(const char* text, std::size_t length) {
+  if (length > sizeof textBlock - textLength) {
+    drainText();
+    if (length > sizeof textBlock) {
+      std::fwrite(text, 1, length, stdout);
+      return;
+    }
+  }
+  std::memcpy(textBlock + textLength, text, length);
+  textLength += length;
+}
+
 char reportBuffer[kReportSize];
 
 void reportRejection(const char* where, unsigned long position, LineOutcome outcome,
@@ -89,26 +114,24 @@ bool convertAndPrint(const char* where, unsigned long position, const char* line
                      std::size_t length, const CliOptions& options) {
   char out[kLineOutputSize + 1];
   LineDetails details;
-  LineOutcome outcome = convertLine(line, length, options, out, &details);
-  switch (options.report) {
-    case kReportText: {
-      // One write of the text and its line end.
-      const std::size_t textLength = std::strlen(out);
-      out[textLength] = '\n';
-      std::fwrite(out, 1, textLength + 1, stdout);
-      break;
-    }
-    case kReportExplain:
-      std::fwrite(
-          reportBuffer, 1,
-          writeExplanation(reportBuffer, sizeof reportBuffer, outcome, out, details, options),
-          stdout);
-      break;
-    case kReportJson:
-      std::fwrite(reportBuffer, 1,
-                  writeJsonLine(reportBuffer, sizeof reportBuffer, outcome, out, details, options),
-                  stdout);
-      break;
+  LineOutcome outcome;
+  if (options.report == kReportText) {
+    // The text alone needs no details; a rejected numeral is converted again
+    // with them for its message, which gives the same outcome and text, as
+    // convertLine keeps nothing from one call to the next.
+    outcome = convertLine(line, length, options, out);
+    if (outcome != kConverted) outcome = convertLine(line, length, options, out, &details);
+    // One piece for the text and its line end.
+    const std::size_t textLength = std::strlen(out);
+    out[textLength] = '\n';
+    putText(out, textLength + 1);
+  } else {
+    outcome = convertLine(line, length, options, out, &details);
+    const std::size_t reportLength =
+        options.report == kReportExplain
+            ? writeExplanation(reportBuffer, sizeof reportBuffer, outcome, out, details, options)
+            : writeJsonLine(reportBuffer, sizeof reportBuffer, outcome, out, details, options);
+    std::fwrite(reportBuffer, 1, reportLength, stdout);
   }
   if (outcome == kConverted) return true;
   reportRejection(where, position, outcome, details);
@@ -128,6 +151,7 @@ long readStandardInput(void*, char* buffer, std::size_t size) {
 }
 
 void flushOutput(void*) {
+  drainText();
   std::fflush(stdout);
   std::fflush(stderr);
 }
@@ -204,6 +228,7 @@ int main(int argc, char** argv) {
   }
 
   // A result that never reached its reader is not a success.
+  drainText();
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "veltrane-cli: cannot write the output: %s\n", std::strerror(errno));
     status = kExitInputOutput;

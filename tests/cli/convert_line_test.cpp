@@ -175,6 +175,54 @@ TEST(ConvertLine, BaseZeroNamesNoNumber) {
   }
 }
 
+// Without details convertLine skips the bookkeeping and copies the numeral
+// by lengths (under 8, 8 to 15, 16 to 32, longer): the text and outcome stay
+// those of a call with details, the digits past the given length are never
+// read, and the numeral's every digit is (a changed last digit changes the
+// text).
+TEST(ConvertLine, TheTextAloneIsTheTextWithDetails) {
+  const std::string digits = "1234567890987654321012345678909876543210" + std::string(60, '7');
+  for (std::size_t n = 1; n <= 70; ++n) {
+    for (const char* around : {"", "  "}) {
+      const std::string numeral = digits.substr(0, n) + "e-" + std::to_string(n % 40);
+      // The numeral lies in a longer buffer: bytes past its end are digits.
+      const std::string line = around + numeral + around;
+      const std::string buffer = line + "99";
+      CliOptions options;
+      options.outputBase = 10;
+      options.scientific = 1;
+      char plain[kLineOutputSize], detailed[kLineOutputSize], changed[kLineOutputSize];
+      LineDetails details;
+      const LineOutcome outcome = convertLine(buffer.data(), line.size(), options, plain);
+      EXPECT_EQ(convertLine(buffer.data(), line.size(), options, detailed, &details), outcome);
+      EXPECT_STREQ(plain, detailed) << numeral;
+      EXPECT_EQ(outcome, kConverted) << numeral;
+      std::string other = line;
+      other[other.size() - std::string(around).size() - 1] ^= 1;  // the exponent's last digit
+      convertLine(other.data(), other.size(), options, changed);
+      EXPECT_STRNE(plain, changed) << numeral;
+      std::string firstChanged = line;
+      firstChanged[std::string(around).size()] = '9';  // '1' becomes '9'
+      convertLine(firstChanged.data(), firstChanged.size(), options, changed);
+      EXPECT_STRNE(plain, changed) << numeral;
+    }
+  }
+  // Every other outcome, with and without details.
+  for (const std::string& line : {std::string("  "),
+                                  std::string("1\0"
+                                              "2",
+                                              3),
+                                  std::string("12G"), std::string("@0"), std::string("1e4930"),
+                                  std::string(kMaxNumeralLength + 1, '1')}) {
+    CliOptions options;
+    char plain[kLineOutputSize], detailed[kLineOutputSize];
+    LineDetails details;
+    const LineOutcome outcome = convertLine(line.data(), line.size(), options, plain);
+    EXPECT_EQ(convertLine(line.data(), line.size(), options, detailed, &details), outcome);
+    EXPECT_STREQ(plain, detailed);
+  }
+}
+
 TEST(ConvertLine, EveryOutcomeHasItsRule) {
   EXPECT_STREQ(describeOutcome(kConverted), "");
   for (LineOutcome o : {kEmptyNumeral, kNumeralTooLong, kNulByte, kNotANumeral, kNoValue})
