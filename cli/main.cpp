@@ -75,10 +75,10 @@ const char kHelp[] =
 char stdoutBuffer[1 << 16];
 char stderrBuffer[1 << 12];
 
-// Text lines gather here and go to stdout a block at a time: one fwrite per
-// line cost more than converting the numeral. drainText runs wherever stdout
-// is flushed, and before anything else is written to stdout, so the bytes and
-// their order are those of a write per line.
+// Text lines are converted straight into this block and go to stdout a
+// block at a time: one fwrite per line cost more than converting the
+// numeral. drainText runs wherever stdout is flushed, so the bytes and their
+// order are those of a write per line.
 char textBlock[1 << 16];
 std::size_t textLength = 0;
 
@@ -86,18 +86,6 @@ void drainText() {
   if (textLength == 0) return;
   std::fwrite(textBlock, 1, textLength, stdout);
   textLength = 0;
-}
-
-void putText(const char* text, std::size_t length) {
-  if (length > sizeof textBlock - textLength) {
-    drainText();
-    if (length > sizeof textBlock) {
-      std::fwrite(text, 1, length, stdout);
-      return;
-    }
-  }
-  std::memcpy(textBlock + textLength, text, length);
-  textLength += length;
 }
 
 char reportBuffer[kReportSize];
@@ -112,20 +100,22 @@ void reportRejection(const char* where, unsigned long position, LineOutcome outc
 // false when it was rejected.
 bool convertAndPrint(const char* where, unsigned long position, const char* line,
                      std::size_t length, const CliOptions& options) {
-  char out[kLineOutputSize + 1];
   LineDetails details;
   LineOutcome outcome;
   if (options.report == kReportText) {
+    // Room for the longest text and its line end.
+    if (sizeof textBlock - textLength < kLineOutputSize + 1) drainText();
+    char* out = textBlock + textLength;
     // The text alone needs no details; a rejected numeral is converted again
     // with them for its message, which gives the same outcome and text, as
     // convertLine keeps nothing from one call to the next.
     outcome = convertLine(line, length, options, out);
     if (outcome != kConverted) outcome = convertLine(line, length, options, out, &details);
-    // One piece for the text and its line end.
-    const std::size_t textLength = std::strlen(out);
-    out[textLength] = '\n';
-    putText(out, textLength + 1);
+    const std::size_t textEnd = std::strlen(out);
+    out[textEnd] = '\n';
+    textLength += textEnd + 1;
   } else {
+    char out[kLineOutputSize];
     outcome = convertLine(line, length, options, out, &details);
     const std::size_t reportLength =
         options.report == kReportExplain
