@@ -1,5 +1,8 @@
 #include "cli/convert_line.h"
 
+#include <emmintrin.h>
+
+#include <cstdint>
 #include <cstring>
 
 #include "app/conversion.h"
@@ -10,27 +13,39 @@
 namespace {
 
 // Copies n bytes (1 to kMaxNumeralLength) from a text of exactly n readable
-// bytes. Numerals are mostly under 33 bytes: those take two overlapping
-// loads and stores of a power-of-two size, which neither read nor write past
-// the n bytes, instead of a copy whose set-up costs more than the numeral.
-void copyNumeral(char* to, const char* from, std::size_t n) {
-  if (n >= 16 && n <= 32) {
-    char head[16], tail[16];
-    std::memcpy(head, from, 16);
-    std::memcpy(tail, from + n - 16, 16);
-    std::memcpy(to, head, 16);
-    std::memcpy(to + n - 16, tail, 16);
-  } else if (n >= 8 && n < 16) {
-    char head[8], tail[8];
-    std::memcpy(head, from, 8);
-    std::memcpy(tail, from + n - 8, 8);
-    std::memcpy(to, head, 8);
-    std::memcpy(to + n - 8, tail, 8);
-  } else if (n < 8) {
-    for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
-  } else {
-    std::memcpy(to, from, n);
+// bytes and tells whether one of them was NUL. Numerals are short: 16-byte
+// moves (the last one overlapping the one before) and 8-byte ones below 16
+// cost less than a library copy and search, and read and write only the n
+// bytes.
+bool copyNumeral(char* to, const char* from, std::size_t n) {
+  if (n >= 16) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i nul = zero;
+    for (std::size_t i = 0;; i += 16) {
+      const std::size_t at = i + 16 < n ? i : n - 16;
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + at));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + at), chunk);
+      nul = _mm_or_si128(nul, _mm_cmpeq_epi8(chunk, zero));
+      if (at == n - 16) break;
+    }
+    return _mm_movemask_epi8(nul) != 0;
   }
+  if (n >= 8) {
+    std::uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+    // Some byte of v is 0 exactly when (v - 0x01..) & ~v has a top bit set.
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    return (((head - kOnes) & ~head) | ((tail - kOnes) & ~tail)) & (0x80 * kOnes);
+  }
+  bool nul = false;
+  for (std::size_t i = 0; i < n; ++i) {
+    to[i] = from[i];
+    nul = nul || from[i] == '\0';
+  }
+  return nul;
 }
 
 void writeError(char* out) { std::strcpy(out, kErrorText); }
@@ -58,21 +73,20 @@ LineOutcome convertLineIn(const char* line, std::size_t length, const CliOptions
     details->numeral = line + start;
     details->numeralLength = end - start;
   }
+  // The copy leaves out the blanks that trimSpaces would drop from it. A NUL
+  // byte is not a blank, so any NUL of the line lies in the copy.
+  const std::size_t numeralLength = end - start;
+  char text[kMaxNumeralLength + 1];
   // The parser reads NUL-terminated text: a NUL inside the line would cut the
   // numeral short and convert only what comes before it.
-  if (std::memchr(line, '\0', length) != nullptr) {
+  if (numeralLength != 0 && copyNumeral(text, line + start, numeralLength)) {
     writeError(out);
     return kNulByte;
   }
-
-  // The copy leaves out the blanks that trimSpaces would drop from it.
-  const std::size_t numeralLength = end - start;
   if (numeralLength == 0) {
     writeError(out);
     return kEmptyNumeral;
   }
-  char text[kMaxNumeralLength + 1];
-  copyNumeral(text, line + start, numeralLength);
   text[numeralLength] = '\0';
 
   // Each numeral starts from the chosen bases and notation: an '@' suffix or

@@ -223,6 +223,25 @@ TEST(ConvertLine, TheTextAloneIsTheTextWithDetails) {
   }
 }
 
+// The NUL search runs over the numeral in pieces of 16, 8 and single bytes:
+// a NUL at any place of numerals of every length is found, blanks around or
+// not, and a numeral without one is converted.
+TEST(ConvertLine, NulByteAtAnyPlaceOfAnyLength) {
+  CliOptions options;
+  char out[kLineOutputSize];
+  for (std::size_t n = 1; n <= 70; ++n) {
+    const std::string numeral(n, '7');
+    EXPECT_EQ(convertLine(numeral.data(), n, options, out), kConverted) << n;
+    for (std::size_t at = 0; at < n; ++at) {
+      std::string line = numeral;
+      line[at] = '\0';
+      EXPECT_EQ(convertLine(line.data(), n, options, out), kNulByte) << n << " " << at;
+      line = " " + line + "  ";
+      EXPECT_EQ(convertLine(line.data(), line.size(), options, out), kNulByte) << n << " " << at;
+    }
+  }
+}
+
 TEST(ConvertLine, EveryOutcomeHasItsRule) {
   EXPECT_STREQ(describeOutcome(kConverted), "");
   for (LineOutcome o : {kEmptyNumeral, kNumeralTooLong, kNulByte, kNotANumeral, kNoValue})
