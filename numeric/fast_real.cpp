@@ -228,10 +228,72 @@ ExtReal powerOfTwoDigits(char* digits, int n, std::uint64_t significand, int exp
 // value stays below base < 2^8, so a 64-bit fraction from a truncation has
 // point > 55, and every shift below stays in range. Returns false, having
 // written digits but not *value, for a digit the 8-bit store would not keep.
+// The value fraction * 2^-point (below 2^64 * 2^-point) in the register
+// format, or +0.
+FastReal fixedPointValue(std::uint64_t fraction, int point) {
+  if (fraction == 0) return FastReal(ExtReal::fromBits(0, 0));
+  const int leadingZeros = __builtin_clzll(fraction);
+  return FastReal(ExtReal::fromBits(
+      fraction << leadingZeros,
+      static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros - point)));
+}
+
+// The rest of fixedPointDigits once base * 2^point <= 2^64, for a base of 3
+// to 36: then a fraction below 2^point times the base stays below 2^64, so
+// no step ever truncates and the point never moves again, and the steps are
+// the exact expansion of fraction * 2^-point. Held as the 64-bit fraction x
+// = fraction * 2^(64 - point) of the value's fractional part, a step is one
+// product: x * base = digit * 2^64 + x', the high word the digit and the low
+// word the next x. Two steps are one product by base^2: x * base^2 = (d1 *
+// base + d2) * 2^64 + x'' with d1, d2 the two digits, since d2 < base. d1
+// is the high word times ceil(2^32 / base), over 2^32: exact for a high word
+// below 2^14, whose quotient by the base has a fractional part at most 1 -
+// 1/36, to which the reciprocal's error adds less than 2^-18. The first
+// digit, fraction >> point, is below 2^7 (the value is below 2^7) and the
+// others below the base, so the 8-bit store keeps them all; after the last
+// digit the value is the last product's fraction * base * 2^-point, +0 when
+// it is 0, as in the literal loop where a zero stays zero.
+void alignedDigits(char* digits, int n, std::uint64_t fraction, int point, int base,
+                   FastReal* value) {
+  digits[0] = static_cast<char>(fraction >> point);
+  std::uint64_t x = (fraction & ((std::uint64_t{1} << point) - 1)) << (64 - point);
+  const unsigned square = static_cast<unsigned>(base * base);
+  const std::uint64_t reciprocal =
+      ((std::uint64_t{1} << 32) + static_cast<unsigned>(base) - 1) / static_cast<unsigned>(base);
+  int i = 1;
+  for (; i + 2 <= n; i += 2) {
+    const unsigned __int128 product = static_cast<unsigned __int128>(x) * square;
+    const std::uint64_t pair = static_cast<std::uint64_t>(product >> 64);
+    const std::uint64_t first = (pair * reciprocal) >> 32;
+    digits[i] = static_cast<char>(first);
+    digits[i + 1] = static_cast<char>(pair - first * static_cast<unsigned>(base));
+    x = static_cast<std::uint64_t>(product);
+  }
+  if (i < n) {
+    const unsigned __int128 product =
+        static_cast<unsigned __int128>(x) * static_cast<unsigned>(base);
+    digits[i] = static_cast<char>(product >> 64);
+    x = static_cast<std::uint64_t>(product);
+  }
+  // The fraction after the last digit's subtraction and product.
+  const unsigned __int128 product = static_cast<unsigned __int128>(x) * static_cast<unsigned>(base);
+  const std::uint64_t integer = static_cast<std::uint64_t>(product >> 64);
+  const std::uint64_t below = static_cast<std::uint64_t>(product) >> (64 - point);
+  *value = fixedPointValue((integer << point) | below, point);
+}
+
 bool fixedPointDigits(char* digits, int n, std::uint64_t fraction, int point, int base,
                       FastReal* value) {
+  // The largest point with base * 2^point <= 2^64, for the bases of
+  // alignedDigits.
+  const int stablePoint =
+      base >= 3 && base <= 36 ? 64 - (64 - __builtin_clzll(static_cast<unsigned>(base - 1))) : -1;
   int i = 0;
   for (; i < n; ++i) {
+    if (point <= stablePoint && fraction >> point <= 127) {
+      alignedDigits(digits + i, n - i, fraction, point, base, value);
+      return true;
+    }
     const std::uint64_t digit = fraction >> point;
     if (digit > 127) return false;
     digits[i] = static_cast<char>(digit);
@@ -254,10 +316,7 @@ bool fixedPointDigits(char* digits, int n, std::uint64_t fraction, int point, in
     *value = FastReal(ExtReal::fromBits(0, 0));
     return true;
   }
-  const int leadingZeros = __builtin_clzll(fraction);
-  *value = FastReal(ExtReal::fromBits(
-      fraction << leadingZeros,
-      static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros - point)));
+  *value = fixedPointValue(fraction, point);
   return true;
 }
 

@@ -192,7 +192,7 @@ TEST(FastReal, DigitLoopShortcutsMatchLiteralStepsOnTheirDomains) {
   const char* longTests = std::getenv("VELTRANE_LONG_TESTS");
   const int perBase = longTests != nullptr && longTests[0] == '1' ? 2000 : 60;
   const std::vector<std::uint64_t> significands = digitLoopSignificands(rng, perBase);
-  const int counts[] = {1, 2, 12, 19, 40, 64};
+  const int counts[] = {1, 2, 3, 12, 19, 20, 40, 64};
   for (int base = 2; base <= 255; ++base) {
     const bool powerOfTwo = (base & (base - 1)) == 0;
     if (powerOfTwo && base > 32) continue;
