@@ -7,13 +7,12 @@
 #include "numeric/ext_math.h"
 #include "numeric/x87_asm.h"
 
-X87TruncatingMode::X87TruncatingMode() {
-  // Between functions the register stack is empty (both calling conventions
-  // require it), and with every exception masked the status flags change no
-  // result; so when the control word is already right there is nothing to
-  // do, and skipping `fninit` also keeps its cleared precision flag from
-  // slowing down the next inexact operation.
-  if (x87ControlWord() == ExtFormat::kControlWord) return;
+// Between functions the register stack is empty (both calling conventions
+// require it), and with every exception masked the status flags change no
+// result; so when the control word is already right there is nothing to do
+// (the constructor's test), and skipping `fninit` also keeps its cleared
+// precision flag from slowing down the next inexact operation.
+void X87TruncatingMode::setUp() {
   std::uint16_t cw;
   __asm__ volatile(X87_SETUP : [cw] "=m"(cw) : : X87_CLOBBERS);
 }

@@ -17,6 +17,7 @@
 #ifndef VELTRANE_NUMERIC_FAST_REAL_H
 #define VELTRANE_NUMERIC_FAST_REAL_H
 
+#include <cstdint>
 #include <cstring>
 
 #include "numeric/ext_real.h"
@@ -25,11 +26,20 @@
 // control word 0x0F7F (by `fninit` and the ExtReal set-up, unless the word is
 // already in force). The mode stays after destruction, as after any ExtReal
 // operation.
+// Inline, as it runs once a numeral: when the word is already in force it is
+// one `fnstcw` and a comparison.
 class X87TruncatingMode {
  public:
-  X87TruncatingMode();
+  X87TruncatingMode() {
+    std::uint16_t cw;
+    __asm__ volatile("fnstcw %0" : "=m"(cw));
+    if (cw != ExtFormat::kControlWord) setUp();
+  }
   X87TruncatingMode(const X87TruncatingMode&) = delete;
   X87TruncatingMode& operator=(const X87TruncatingMode&) = delete;
+
+ private:
+  static void setUp();
 };
 
 class FastReal {

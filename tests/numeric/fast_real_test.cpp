@@ -108,6 +108,24 @@ TEST(FastReal, LongRunsWithoutReinitialisationKeepTheStackBalanced) {
   EXPECT_EQ(tagWord, 0xFFFF) << "registers left in use";
 }
 
+// The mode sets the truncating word from any other (the default word, which
+// rounds to nearest, and one with another precision and rounding) and keeps
+// it when it is already in force.
+TEST(FastReal, TruncatingModeFromAnyControlWord) {
+  for (const std::uint16_t before : {0x037F, 0x0C7F, 0x0F7F, 0x007F}) {
+    std::uint16_t word = before;
+    __asm__ volatile("fldcw %0" : : "m"(word));
+    ASSERT_EQ(x87ControlWord(), before);
+    X87TruncatingMode mode;
+    EXPECT_EQ(x87ControlWord(), ExtFormat::kControlWord) << std::hex << before;
+    // Truncation in force: 1 / 3 rounds down, to the literal quotient.
+    const int one = 1, three = 3;
+    EXPECT_TRUE(exttest::sameBits((FastReal(one) / FastReal(three)).toExtReal(),
+                                  ExtReal(one) / ExtReal(three)))
+        << std::hex << before;
+  }
+}
+
 TEST(FastReal, ConstructorsAreExact) {
   X87TruncatingMode mode;
   const int i = -123456789;
