@@ -8,6 +8,7 @@
 #include <string>
 
 #include "numeral/parse.h"
+#include "tests/support/text_sweep.h"
 
 namespace {
 
@@ -108,41 +109,33 @@ TEST(DiagnoseNumeral, BaseInEffect) {
 // rejects, at a character of the text, with the base the parser used, and a
 // one-line printable message naming that column.
 void sweep(const char* alphabet, int maxLength, const int* bases, int baseCount) {
-  const int letters = static_cast<int>(std::char_traits<char>::length(alphabet));
   long long checked = 0;
-  for (int length = 0; length <= maxLength; ++length) {
-    long long total = 1;
-    for (int i = 0; i < length; ++i) total *= letters;
-    std::string text(length, ' ');
-    for (long long n = 0; n < total; ++n) {
-      long long rest = n;
-      for (int i = 0; i < length; ++i, rest /= letters) text[i] = alphabet[rest % letters];
-      for (int b = 0; b < baseCount; ++b) {
-        int base = bases[b];
-        ExtReal value;
-        const bool accepted = parseNumeral(&value, text.c_str(), &base);
-        const NumeralDiagnosis d = diagnoseNumeral(text.c_str(), bases[b]);
-        ++checked;
-        ASSERT_EQ(d.fault == kNoFault, accepted) << '"' << text << "\" in base " << bases[b];
-        if (accepted || d.suffixBase) {
-          ASSERT_EQ(d.base, base) << '"' << text << "\" in base " << bases[b];
-        }
-        if (accepted) continue;
-        if (d.fault != kEmptyText) {
-          ASSERT_LT(d.offset, text.size()) << text;
-        }
-        char message[256];
-        describeDiagnosis(message, sizeof message, text.c_str(), d);
-        const std::string m = message;
-        ASSERT_FALSE(m.empty()) << text;
-        for (char c : m) ASSERT_TRUE(c >= 0x20 && c < 0x7F) << text;
-        if (d.fault != kEmptyText) {
-          ASSERT_NE(m.find("column " + std::to_string(d.offset + 1)), std::string::npos)
-              << text << ": " << m;
-        }
+  exttest::forEachText(alphabet, maxLength, [&](const std::string& text) {
+    for (int b = 0; b < baseCount; ++b) {
+      int base = bases[b];
+      ExtReal value;
+      const bool accepted = parseNumeral(&value, text.c_str(), &base);
+      const NumeralDiagnosis d = diagnoseNumeral(text.c_str(), bases[b]);
+      ++checked;
+      ASSERT_EQ(d.fault == kNoFault, accepted) << '"' << text << "\" in base " << bases[b];
+      if (accepted || d.suffixBase) {
+        ASSERT_EQ(d.base, base) << '"' << text << "\" in base " << bases[b];
+      }
+      if (accepted) continue;
+      if (d.fault != kEmptyText) {
+        ASSERT_LT(d.offset, text.size()) << text;
+      }
+      char message[256];
+      describeDiagnosis(message, sizeof message, text.c_str(), d);
+      const std::string m = message;
+      ASSERT_FALSE(m.empty()) << text;
+      for (char c : m) ASSERT_TRUE(c >= 0x20 && c < 0x7F) << text;
+      if (d.fault != kEmptyText) {
+        ASSERT_NE(m.find("column " + std::to_string(d.offset + 1)), std::string::npos)
+            << text << ": " << m;
       }
     }
-  }
+  });
   EXPECT_GT(checked, 0);
 }
 

@@ -8,6 +8,7 @@
 #include "numeral/parse.h"
 #include "numeric/ext_math.h"
 #include "tests/support/ext_testing.h"
+#include "tests/support/text_sweep.h"
 
 namespace {
 
@@ -131,41 +132,33 @@ class Reader {
 
 // Every text of up to maxLength characters from the alphabet, in each base.
 void sweep(const char* alphabet, int maxLength, const int* bases, int baseCount) {
-  const int letters = static_cast<int>(std::strlen(alphabet));
   long long checked = 0;
-  for (int length = 0; length <= maxLength; ++length) {
-    long long total = 1;
-    for (int i = 0; i < length; ++i) total *= letters;
-    std::string text(length, ' ');
-    for (long long n = 0; n < total; ++n) {
-      long long rest = n;
-      for (int i = 0; i < length; ++i, rest /= letters) text[i] = alphabet[rest % letters];
-      for (int b = 0; b < baseCount; ++b) {
-        const Reading expected = Reader(text, bases[b]).read();
-        ExtReal result;
-        int base = bases[b];
-        plusInfinity = 7;
-        minusInfinity = 9;
-        const bool accepted = parseNumeral(&result, text.c_str(), &base);
-        ++checked;
-        ASSERT_EQ(accepted, expected.accepted) << '"' << text << "\" in base " << bases[b];
-        ASSERT_EQ(base, expected.base) << '"' << text << "\" in base " << bases[b];
-        if (!accepted) {
-          ASSERT_EQ(plusInfinity, 7) << text;
-          ASSERT_EQ(minusInfinity, 9) << text;
-          continue;
-        }
-        ASSERT_TRUE(plusInfinity == 0 || plusInfinity == 1) << text;
-        ASSERT_TRUE(minusInfinity == 0 || minusInfinity == 1) << text;
-        ASSERT_LE(plusInfinity + minusInfinity, 1) << text;
-        if (plusInfinity || minusInfinity) continue;
-        ExtReal value = ExtReal(static_cast<double>(expected.mantissa)) *
-                        extPow(ExtReal(expected.base), ExtReal(static_cast<int>(expected.scale)));
-        if (expected.negative) value = -value;
-        ASSERT_TRUE(exttest::sameBits(result, value)) << '"' << text << "\" in base " << bases[b];
+  exttest::forEachText(alphabet, maxLength, [&](const std::string& text) {
+    for (int b = 0; b < baseCount; ++b) {
+      const Reading expected = Reader(text, bases[b]).read();
+      ExtReal result;
+      int base = bases[b];
+      plusInfinity = 7;
+      minusInfinity = 9;
+      const bool accepted = parseNumeral(&result, text.c_str(), &base);
+      ++checked;
+      ASSERT_EQ(accepted, expected.accepted) << '"' << text << "\" in base " << bases[b];
+      ASSERT_EQ(base, expected.base) << '"' << text << "\" in base " << bases[b];
+      if (!accepted) {
+        ASSERT_EQ(plusInfinity, 7) << text;
+        ASSERT_EQ(minusInfinity, 9) << text;
+        continue;
       }
+      ASSERT_TRUE(plusInfinity == 0 || plusInfinity == 1) << text;
+      ASSERT_TRUE(minusInfinity == 0 || minusInfinity == 1) << text;
+      ASSERT_LE(plusInfinity + minusInfinity, 1) << text;
+      if (plusInfinity || minusInfinity) continue;
+      ExtReal value = ExtReal(static_cast<double>(expected.mantissa)) *
+                      extPow(ExtReal(expected.base), ExtReal(static_cast<int>(expected.scale)));
+      if (expected.negative) value = -value;
+      ASSERT_TRUE(exttest::sameBits(result, value)) << '"' << text << "\" in base " << bases[b];
     }
-  }
+  });
   EXPECT_GT(checked, 0);
 }
 
