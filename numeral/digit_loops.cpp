@@ -50,10 +50,14 @@ double log2Near(double x, const Log2Table& table) {
 // double operations stays within 1e-11 of log2(x) / L for |E| < 16400. The
 // literal quotient is within 2.5 units in the last place of the 64-bit
 // significand of that same value: `fyl2x` is within 1.5 of them when not
-// rounding to nearest (as documented for the x87 since the Pentium) and the
-// truncating `fdiv` adds less than one, that is below 5e-15 for quotients
-// up to 16400. So both lie within 2e-11 of each other, and whenever the estimate lies more
-// than 1e-9 from every integer, both truncate toward zero to the same int.
+// rounding to nearest (as documented for the x87 since the Pentium; the
+// software instruction, the exact result cut toward zero, is within one) and
+// the truncating `fdiv` adds less than one, that is below 5e-15 for
+// quotients up to 16400. So both lie within 2e-11 of each other, and
+// whenever the estimate lies more than 1e-9 from every integer, both
+// truncate toward zero to the same int. The double operations here are the
+// target's own IEEE ones, rounding to nearest; the argument needs nothing
+// else of them.
 // Otherwise, and for zeros, subnormals, non-finite images and bases outside
 // 2..36, the caller takes the literal steps.
 bool Arithmetic<FastReal>::logBaseEstimate(int base, FastReal x, int* estimate) {
