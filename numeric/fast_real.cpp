@@ -1,5 +1,6 @@
 #include "numeric/fast_real.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -42,27 +43,54 @@ FastReal cachedLog2OfBase(int base) {
   return FastReal(entry.log2);
 }
 
+namespace {
+
+// 16 bytes an entry; key 0 marks an empty one.
+struct PowerEntry {
+  ExtReal power;
+  std::uint16_t key;  // base + 1
+  std::int32_t exponent;
+};
+constexpr unsigned kPowerEntries = 16384;  // a power of two
+constexpr int kPowerTables = 8;
+
+// The memo tables live in static storage rather than thread-local storage:
+// the C runtime allocates and clears a thread-local array for every thread
+// at its start, the main thread included, and for 256 KB that cost a
+// process about 1.3 ms of page faults before its first numeral. Here only
+// the pages a batch touches are ever mapped. Each thread claims a table of
+// its own on first use; threads beyond kPowerTables compute every power.
+PowerEntry powerTables[kPowerTables][kPowerEntries];
+std::atomic<int> claimedPowerTables{0};
+
+PowerEntry* powerTableOfThisThread() {
+  thread_local PowerEntry* table = nullptr;
+  thread_local bool claimed = false;
+  if (!claimed) {
+    claimed = true;
+    const int index = claimedPowerTables.fetch_add(1, std::memory_order_relaxed);
+    if (index < kPowerTables) table = powerTables[index];
+  }
+  return table;
+}
+
+}  // namespace
+
 FastReal cachedPower(int base, int exponent) {
-  // 16 bytes an entry; key 0 marks an empty one.
-  struct Entry {
-    ExtReal power;
-    std::uint16_t key;  // base + 1
-    std::int32_t exponent;
-  };
+  PowerEntry* const cache = powerTableOfThisThread();
+  const bool cacheable = cache != nullptr && base >= 0 && base < 0xFFFF;
+  if (!cacheable) return extExp2(FastReal(exponent) * cachedLog2OfBase(base));
   // The slot is the exponent plus an offset per base, so that one base's
   // exponents never collide with each other over a run of 16384, and the
   // offsets (1031 apart) keep the exponents of the two bases of a batch
   // apart for the usual ranges.
-  constexpr unsigned kEntries = 16384;  // a power of two
-  thread_local Entry cache[kEntries];
   const unsigned slot =
-      (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(exponent)) & (kEntries - 1);
-  Entry& entry = cache[slot];
+      (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(exponent)) &
+      (kPowerEntries - 1);
+  PowerEntry& entry = cache[slot];
   const std::uint16_t key = static_cast<std::uint16_t>(base + 1);
-  if (entry.key == key && entry.exponent == exponent && base >= 0 && base < 0xFFFF)
-    return FastReal(entry.power);
+  if (entry.key == key && entry.exponent == exponent) return FastReal(entry.power);
   const FastReal power = extExp2(FastReal(exponent) * cachedLog2OfBase(base));
-  if (base >= 0 && base < 0xFFFF) entry = {power.toExtReal(), key, exponent};
+  entry = {power.toExtReal(), key, exponent};
   return power;
 }
-

@@ -249,9 +249,9 @@ int cachedMaxDigits(int base);
 FastReal cachedLog2OfBase(int base);
 
 // extPow(base, exponent) computed by FastReal with the cached logarithm,
-// memoised per thread in a direct-mapped table of 16384 entries (256 KB):
-// the power depends only on the two ints, and conversions in a batch reuse
-// few of them.
+// memoised per thread (for the first eight threads that ask) in a
+// direct-mapped table of 16384 entries (256 KB): the power depends only on
+// the two ints, and conversions in a batch reuse few of them.
 FastReal cachedPower(int base, int exponent);
 
 #endif
