@@ -186,24 +186,7 @@ bool longTests() {
   return value != nullptr && value[0] == '1';
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
-long operandSets() {
-  if (longTests()) return 100000000L;
-  // The sanitizers make each set some ten times slower; the native and
-  // Windows builds run the full million.
-  return kSanitized ? 100000L : 1000000L;
-}
+long operandSets() { return longTests() ? 100000000L : 1000000L; }
 
 class X87Differential : public ::testing::TestWithParam<Instruction> {};
 

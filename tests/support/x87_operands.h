@@ -69,13 +69,21 @@ class OperandSource {
 
   std::uint16_t sign() { return coin() ? 0x8000 : 0; }
 
+  // Every draw below is sequenced in a statement of its own, so that the
+  // operands are the same whichever order a compiler evaluates arguments in.
+  static ExtReal image(std::uint16_t sign, int biased, std::uint64_t significand) {
+    return ExtReal::fromBits(significand, static_cast<std::uint16_t>(sign | biased));
+  }
+
   ExtReal normal(int biased) {
-    return ExtReal::fromBits(significand(), static_cast<std::uint16_t>(sign() | biased));
+    const std::uint16_t s = sign();
+    return image(s, biased, significand());
   }
 
   ExtReal subnormal() {
-    std::uint64_t s = significand() >> between(1, 63);
-    return ExtReal::fromBits(s == 0 ? 1 : s, sign());
+    const std::uint16_t s = sign();
+    const std::uint64_t m = significand() >> between(1, 63);
+    return image(s, 0, m == 0 ? 1 : m);
   }
 
   // Any image, every kind represented.
@@ -83,24 +91,22 @@ class OperandSource {
     const int pick = below(100);
     if (pick < 55) return normal(biasedExponent());
     if (pick < 63) return subnormal();
-    if (pick < 67) return ExtReal::fromBits(significand(), sign());  // pseudo-denormal
-    if (pick < 72) return ExtReal::fromBits(0, sign());
-    if (pick < 76) return ExtReal::fromBits(kTop, static_cast<std::uint16_t>(sign() | 0x7FFF));
+    const std::uint16_t s = sign();
+    if (pick < 67) return image(s, 0, significand());  // pseudo-denormal
+    if (pick < 72) return image(s, 0, 0);
+    if (pick < 76) return image(s, 0x7FFF, kTop);
     if (pick < 81)  // quiet NaN
-      return ExtReal::fromBits(kTop | (1ULL << 62) | (coin() ? bits() : 0),
-                               static_cast<std::uint16_t>(sign() | 0x7FFF));
+      return image(s, 0x7FFF, kTop | (1ULL << 62) | (coin() ? bits() : 0));
     if (pick < 86) {  // signalling NaN
-      std::uint64_t payload = (coin() ? bits() : 1ULL << below(62)) & ((1ULL << 62) - 1);
-      return ExtReal::fromBits(kTop | (payload == 0 ? 1 : payload),
-                               static_cast<std::uint16_t>(sign() | 0x7FFF));
+      const std::uint64_t payload = (coin() ? bits() : 1ULL << below(62)) & ((1ULL << 62) - 1);
+      return image(s, 0x7FFF, kTop | (payload == 0 ? 1 : payload));
     }
-    if (pick < 88) return ExtReal::fromBits(kTop | (1ULL << 62), 0xFFFF);  // the indefinite
+    if (pick < 88) return image(0x8000, 0x7FFF, kTop | (1ULL << 62));  // the indefinite
     if (pick < 92)  // pseudo-NaN or pseudo-infinity
-      return ExtReal::fromBits(coin() ? 0 : significand() & ~kTop,
-                               static_cast<std::uint16_t>(sign() | 0x7FFF));
+      return image(s, 0x7FFF, coin() ? 0 : significand() & ~kTop);
     // unnormal, zero significand included
-    return ExtReal::fromBits(coin() ? 0 : significand() >> between(1, 63),
-                             static_cast<std::uint16_t>(sign() | biasedExponent()));
+    const int biased = biasedExponent();
+    return image(s, biased, coin() ? 0 : significand() >> between(1, 63));
   }
 
   // A second operand for a two-operand instruction with first operand a.
@@ -108,35 +114,41 @@ class OperandSource {
     const int biasedA = a.biasedExponent();
     if (biasedA == 0 || biasedA == 0x7FFF || below(10) < 3) return any();
     const std::uint16_t signA = a.signAndExponent() & 0x8000;
-    const auto at = [&](std::uint64_t s, int biased, std::uint16_t sign) {
-      if (biased < 1 || biased > 0x7FFE)  // out of the normal range: a subnormal instead
-        return biased < 1 ? subnormal() : any();
-      return ExtReal::fromBits(s, static_cast<std::uint16_t>(sign | biased));
+    const std::uint16_t s = sign();
+    // b = s * m * 2^(biased - bias), or a subnormal or any image when
+    // `biased` falls outside the normal range.
+    const auto at = [&](int biased, std::uint64_t m) {
+      if (biased < 1) return subnormal();
+      if (biased > 0x7FFE) return any();
+      return image(s, biased, m);
     };
     switch (below(8)) {
       case 0:  // the same magnitude, either sign: x - x, x / x
-        return ExtReal::fromBits(a.significand(), static_cast<std::uint16_t>(sign() | biasedA));
-      case 1: {  // a few units away, either sign: cancellation, quotients beside 1
-        const std::uint64_t s = a.significand() + static_cast<std::uint64_t>(between(-3, 3));
-        return at(s | kTop, biasedA, sign());
-      }
+        return image(s, biasedA, a.significand());
+      case 1:  // a few units away, either sign: cancellation, quotients beside 1
+        return at(biasedA, (a.significand() + static_cast<std::uint64_t>(between(-3, 3))) | kTop);
       case 2: {  // alignments at and beyond the significand's width
         static const int gaps[] = {0, 1, 2, 3, 61, 62, 63, 64, 65, 66, 67, 124, 125, 126, 127, 128};
         const int gap = coin() ? gaps[below(16)] : below(140);
-        return at(significand(), biasedA + (coin() ? gap : -gap), sign());
+        const int biased = biasedA + (coin() ? gap : -gap);
+        return at(biased, significand());
       }
       case 3: {  // products near the underflow and overflow thresholds
         const int target = coin() ? -16382 - below(70) : 16384 - below(3);
-        return at(significand(), target - (biasedA - kBias) + kBias, sign());
+        return at(target - (biasedA - kBias) + kBias, significand());
       }
       case 4: {  // quotients near the underflow and overflow thresholds
         const int target = coin() ? -16382 - below(70) : 16384 - below(3);
-        return at(significand(), (biasedA - kBias) - target + kBias, sign());
+        return at((biasedA - kBias) - target + kBias, significand());
       }
-      case 5:  // a power of two, the same sign or not: exact results
-        return at(kTop, between(1, 0x7FFE), signA ^ sign());
-      case 6:  // just beside a power of two: results just beside a's neighbours
-        return at(coin() ? kTop + 1 : ~0ULL, between(kBias - 4, kBias + 4), sign());
+      case 5: {  // a power of two, of a's sign or not: exact results
+        const int biased = between(1, 0x7FFE);
+        return image(static_cast<std::uint16_t>(signA ^ s), biased, kTop);
+      }
+      case 6: {  // just beside a power of two: results just beside a's neighbours
+        const std::uint64_t m = coin() ? kTop + 1 : ~0ULL;
+        return at(between(kBias - 4, kBias + 4), m);
+      }
       default:
         return any();
     }
@@ -169,10 +181,13 @@ class OperandSource {
   ExtReal integerWithFraction(int n) {
     const std::uint16_t s = n < 0 ? 0x8000 : 0;
     const std::uint64_t m = static_cast<std::uint64_t>(n < 0 ? -static_cast<std::int64_t>(n) : n);
-    if (m == 0) return ExtReal::fromBits(coin() ? 0 : significand(), static_cast<std::uint16_t>(s | between(1, kBias - 1)));
+    if (m == 0) {  // a fraction alone, or zero
+      const int biased = between(1, kBias - 1);
+      return image(s, biased, coin() ? 0 : significand());
+    }
     const int e = 63 - __builtin_clzll(m);
     const std::uint64_t fraction = coin() ? 0 : (bits() >> (e + 1));
-    return ExtReal::fromBits((m << (63 - e)) | fraction, static_cast<std::uint16_t>(s | (kBias + e)));
+    return image(s, kBias + e, (m << (63 - e)) | fraction);
   }
 
  private:
