@@ -81,8 +81,8 @@ void registerLoad(const char* name, Op op, Convert convert, bool fromDoubles) {
 
 // Each instruction for each implementation the target has.
 #if VELTRANE_X87_UNIT
-#define FOR_EACH_SET(registrar, name, ...)                    \
-  registrar("software/" name, x87_software::__VA_ARGS__);     \
+#define FOR_EACH_SET(registrar, name, ...)                \
+  registrar("software/" name, x87_software::__VA_ARGS__); \
   registrar("unit/" name, x87_unit::__VA_ARGS__)
 #else
 #define FOR_EACH_SET(registrar, name, ...) registrar("software/" name, x87_software::__VA_ARGS__)

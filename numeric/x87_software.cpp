@@ -18,18 +18,22 @@ ExtReal fromMagnitude(bool negative, std::uint64_t magnitude) {
   return pack(negative, magnitude, 0);
 }
 
-// a + b for finite nonzero operands. The smaller magnitude is aligned to the
-// larger one's significand shifted left by 62 (room for a carry above, and
-// fine bits below); when it reaches below those fine bits (a gap of 63 or
-// more), the lost part is jammed into the lowest bit. A jammed sum or
-// difference then lies within 2^125 - 2^62 of the larger operand's top, so
-// its last place is at least 2^61 fine units (or the 2^-16445 grid, coarser
-// still), and the jammed bit, odd where every cut point is even, moves no
-// cut. An exact zero of opposite signs is +0, as under every rounding but
-// toward minus infinity.
+// a + b for finite nonzero operands, in fine units of 2^(exponent - 125) of
+// the larger one: its significand shifted left by 62 (room for a carry
+// above, fine bits below), the smaller one aligned to it. Only a gap of 63
+// or more loses bits of the smaller one; they are then replaced by a 1 in
+// the lowest fine bit ("jammed"). The jammed y is the odd one of the two
+// fine integers around the exact y, so x +- y jammed is the odd one of the
+// two around the exact x +- y (x is even), and no even fine integer lies
+// between them. Every cut point is even: the result exceeds 2^125 - 2^63,
+// so a normal result's last place is at least 2^61 fine units, and the
+// 2^-16445 grid of a subnormal one at least 2^62 (such a gap means the
+// larger exponent is -16382 or more). So the jammed result cuts where the
+// exact one does. An exact zero of opposite signs is +0, as under every
+// rounding but toward minus infinity.
 ExtReal addFinite(const Unpacked& a, const Unpacked& b) {
-  const bool aLarger = a.exponent != b.exponent ? a.exponent > b.exponent
-                                                 : a.significand >= b.significand;
+  const bool aLarger =
+      a.exponent != b.exponent ? a.exponent > b.exponent : a.significand >= b.significand;
   const Unpacked& large = aLarger ? a : b;
   const Unpacked& small = aLarger ? b : a;
   const int gap = large.exponent - small.exponent;
@@ -64,49 +68,47 @@ ExtReal addOrSubtract(ExtReal a, ExtReal b, bool subtract) {
   return addFinite(ua, ub);
 }
 
-// A number narrowed to a format with `fractionBits` stored fraction bits and
-// exponent bias `bias` (double: 52, 1023; float: 23, 127), as its bits.
-// Truncated, with gradual underflow, overflow to the largest finite value,
-// and a NaN keeping the top of its payload with the quiet bit set.
-std::uint64_t narrow(ExtReal value, int fractionBits, int bias, std::uint64_t indefiniteBits) {
+// A number narrowed to a float or double, as its bits: truncated, with
+// gradual underflow and overflow to the largest finite value; a NaN keeps
+// the top of its payload and gets the quiet bit.
+std::uint64_t narrow(ExtReal value, const NarrowFormat& format) {
   const Unpacked u = unpack(value);
-  const int exponentBits = bias == 1023 ? 11 : 8;
-  const std::uint64_t sign = static_cast<std::uint64_t>(u.negative) << (fractionBits + exponentBits);
-  const std::uint64_t maxBiased = (1ULL << exponentBits) - 1;
-  const std::uint64_t fractionMask = (1ULL << fractionBits) - 1;
+  const int fractionBits = format.fractionBits, bias = format.bias();
+  const std::uint64_t sign = static_cast<std::uint64_t>(u.negative)
+                             << (fractionBits + format.exponentBits);
+  const std::uint64_t infinityBits = sign | (format.maxBiased() << fractionBits);
+  const std::uint64_t fraction = (u.significand >> (63 - fractionBits)) & format.fractionMask();
   switch (u.kind) {
     case Kind::kUnsupported:
-      return indefiniteBits;
+      return format.indefinite;
     case Kind::kZero:
       return sign;
     case Kind::kInfinity:
-      return sign | (maxBiased << fractionBits);
+      return infinityBits;
     case Kind::kQuietNaN:
     case Kind::kSignalingNaN:
-      return sign | (maxBiased << fractionBits) | (1ULL << (fractionBits - 1)) |
-             ((u.significand >> (63 - fractionBits)) & fractionMask);
+      return infinityBits | (1ULL << (fractionBits - 1)) | fraction;
     case Kind::kFinite:
       break;
   }
-  if (u.exponent > bias) return sign | ((maxBiased - 1) << fractionBits) | fractionMask;
+  if (u.exponent > bias) return (infinityBits - (1ULL << fractionBits)) | format.fractionMask();
   if (u.exponent > -bias)
-    return sign | (static_cast<std::uint64_t>(u.exponent + bias) << fractionBits) |
-           ((u.significand >> (63 - fractionBits)) & fractionMask);
+    return sign | (static_cast<std::uint64_t>(u.exponent + bias) << fractionBits) | fraction;
   // Subnormal: whole units of 2^(1 - bias - fractionBits).
   const int shift = 63 - fractionBits + (1 - bias - u.exponent);
   return sign | (shift >= 64 ? 0 : u.significand >> shift);
 }
 
-// The bits of a float (fractionBits 23, bias 127) or double (52, 1023) widened.
-ExtReal widen(std::uint64_t bits, int fractionBits, int bias) {
-  const int exponentBits = bias == 1023 ? 11 : 8;
-  const bool negative = (bits >> (fractionBits + exponentBits)) & 1;
-  const int biased = static_cast<int>((bits >> fractionBits) & ((1ULL << exponentBits) - 1));
-  const std::uint64_t fraction = bits & ((1ULL << fractionBits) - 1);
+// A float's or double's bits widened: exact; a signalling NaN is quieted,
+// its payload moved up to the top.
+ExtReal widen(std::uint64_t bits, const NarrowFormat& format) {
+  const int fractionBits = format.fractionBits, bias = format.bias();
+  const bool negative = (bits >> (fractionBits + format.exponentBits)) & 1;
+  const std::uint64_t biased = (bits >> fractionBits) & format.maxBiased();
+  const std::uint64_t fraction = bits & format.fractionMask();
   const int toTop = 63 - fractionBits;
-  if (biased == (1 << exponentBits) - 1) {
+  if (biased == format.maxBiased()) {
     if (fraction == 0) return infinity(negative);
-    // A signalling NaN is quieted; the payload moves up to the top.
     return ExtReal::fromBits(kIntegerBit | kQuietBit | (fraction << toTop),
                              static_cast<std::uint16_t>(signOf(negative) | kMaxBiased));
   }
@@ -114,15 +116,17 @@ ExtReal widen(std::uint64_t bits, int fractionBits, int bias) {
     if (fraction == 0) return zero(negative);
     return pack(negative, fraction, 1 - bias - fractionBits);
   }
-  return ExtReal::fromBits(kIntegerBit | (fraction << toTop),
-                           static_cast<std::uint16_t>(signOf(negative) | (biased - bias + kBias)));
+  return ExtReal::fromBits(
+      kIntegerBit | (fraction << toTop),
+      static_cast<std::uint16_t>(signOf(negative) | (static_cast<int>(biased) - bias + kBias)));
 }
 
 // trunc(b) for finite b, clamped to +-(1 << 20): beyond that every finite
 // operand already scales past either end of the range.
 int truncatedScale(const Unpacked& b) {
   if (b.kind == Kind::kZero || b.exponent < 0) return 0;
-  const int magnitude = b.exponent > 19 ? 1 << 20 : static_cast<int>(b.significand >> (63 - b.exponent));
+  const int magnitude =
+      b.exponent > 19 ? 1 << 20 : static_cast<int>(b.significand >> (63 - b.exponent));
   return b.negative ? -magnitude : magnitude;
 }
 
@@ -140,13 +144,11 @@ ExtReal fild64(std::int64_t value) {
   return fromMagnitude(negative, negative ? 0 - m : m);
 }
 
-ExtReal fld32(std::uint32_t bits) { return widen(bits, 23, 127); }
-ExtReal fld64(std::uint64_t bits) { return widen(bits, 52, 1023); }
+ExtReal fld32(std::uint32_t bits) { return widen(bits, kFloat); }
+ExtReal fld64(std::uint64_t bits) { return widen(bits, kDouble); }
 
-std::uint32_t fstp32(ExtReal value) {
-  return static_cast<std::uint32_t>(narrow(value, 23, 127, kFloatIndefinite));
-}
-std::uint64_t fstp64(ExtReal value) { return narrow(value, 52, 1023, kDoubleIndefinite); }
+std::uint32_t fstp32(ExtReal value) { return static_cast<std::uint32_t>(narrow(value, kFloat)); }
+std::uint64_t fstp64(ExtReal value) { return narrow(value, kDouble); }
 
 std::int32_t fistp32(ExtReal value) {
   const Unpacked u = unpack(value);
@@ -182,7 +184,8 @@ ExtReal fdiv(ExtReal a, ExtReal b) {
   if (ua.kind == Kind::kUnsupported || ub.kind == Kind::kUnsupported) return indefinite();
   if (isNaN(ua.kind) || isNaN(ub.kind)) return propagateNaN(a, ua.kind, b, ub.kind);
   const bool negative = ua.negative != ub.negative;
-  if (ua.kind == Kind::kInfinity) return ub.kind == Kind::kInfinity ? indefinite() : infinity(negative);
+  if (ua.kind == Kind::kInfinity)
+    return ub.kind == Kind::kInfinity ? indefinite() : infinity(negative);
   if (ua.kind == Kind::kZero) return ub.kind == Kind::kZero ? indefinite() : zero(negative);
   if (ub.kind == Kind::kInfinity) return zero(negative);
   if (ub.kind == Kind::kZero) return infinity(negative);

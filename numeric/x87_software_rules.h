@@ -85,11 +85,21 @@ inline ExtReal largestFinite(bool negative) {
 // The NaN of every invalid operation, and of every operation on an encoding
 // the unit rejects: FFFF:C000000000000000.
 inline ExtReal indefinite() { return ExtReal::fromBits(kIntegerBit | kQuietBit, 0xFFFF); }
-// Its narrow forms: what fstp m64 and m32 store for a rejected encoding, and
-// what fistp m32 stores for anything out of range or not a number.
-constexpr std::uint64_t kDoubleIndefinite = 0xFFF8000000000000ULL;
-constexpr std::uint32_t kFloatIndefinite = 0xFFC00000U;
+// What fistp m32 stores for anything out of range or not a number.
 constexpr std::int32_t kIntegerIndefinite = INT32_MIN;
+
+// The formats of fld and fstp m32 and m64, with the indefinite's narrow form
+// that a store of a rejected encoding writes.
+struct NarrowFormat {
+  int fractionBits;
+  int exponentBits;
+  std::uint64_t indefinite;
+  constexpr int bias() const { return (1 << (exponentBits - 1)) - 1; }
+  constexpr std::uint64_t maxBiased() const { return (1ULL << exponentBits) - 1; }
+  constexpr std::uint64_t fractionMask() const { return (1ULL << fractionBits) - 1; }
+};
+constexpr NarrowFormat kDouble{52, 11, 0xFFF8000000000000ULL};
+constexpr NarrowFormat kFloat{23, 8, 0xFFC00000U};
 
 // The NaN operand quieted: bit 62 set, sign and payload kept.
 inline ExtReal quieted(ExtReal nan) {

@@ -48,8 +48,9 @@ ExtReal f2xm1(ExtReal x) {
     case Kind::kZero:
       return x;
     case Kind::kInfinity:
-      return u.negative ? ExtReal::fromBits(kIntegerBit, static_cast<std::uint16_t>(kSignMask | kBias))
-                        : x;
+      return u.negative
+                 ? ExtReal::fromBits(kIntegerBit, static_cast<std::uint16_t>(kSignMask | kBias))
+                 : x;
     case Kind::kFinite:
       break;
   }

@@ -61,9 +61,8 @@ void expectRows(const Row* rows, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
       const Row& row = rows[i];
       const ExtReal got = apply(set, row.op, row.a, row.b);
-      EXPECT_TRUE(sameBits(got, row.expected))
-          << set.name << ": " << row.what << " gave " << show(got) << ", expected "
-          << show(row.expected);
+      EXPECT_TRUE(sameBits(got, row.expected)) << set.name << ": " << row.what << " gave "
+                                               << show(got) << ", expected " << show(row.expected);
     }
 }
 
@@ -102,8 +101,8 @@ TEST(X87Behaviour, NaNOperandsPropagateQuieted) {
       {"qNaN - inf", Op::kSub, quietNaN(3), plusInf(), quietNaN(3)},
       {"quiet beats a larger signalling", Op::kAdd, signalingNaN(kQuiet - 1), quietNaN(1),
        quietNaN(1)},
-      {"quiet beats a larger signalling, swapped", Op::kMul, quietNaN(1),
-       signalingNaN(kQuiet - 1), quietNaN(1)},
+      {"quiet beats a larger signalling, swapped", Op::kMul, quietNaN(1), signalingNaN(kQuiet - 1),
+       quietNaN(1)},
       {"two quiet: the larger significand", Op::kDiv, quietNaN(1), quietNaN(2), quietNaN(2)},
       {"two quiet: the larger significand, swapped", Op::kDiv, quietNaN(2), quietNaN(1),
        quietNaN(2)},
@@ -142,8 +141,7 @@ TEST(X87Behaviour, RejectedEncodingsGiveTheIndefiniteEvenBesideANaN) {
       {"fscale by a pseudo-infinity", Op::kScale, one(), pseudoInfinity(), indefinite()},
       {"frndint of an unnormal", Op::kRndint, unnormal(), zero(), indefinite()},
       {"frndint of a pseudo-NaN", Op::kRndint, pseudoNaN(), zero(), indefinite()},
-      {"fabs keeps a pseudo-NaN but its sign", Op::kAbs, negated(pseudoNaN()), zero(),
-       pseudoNaN()},
+      {"fabs keeps a pseudo-NaN but its sign", Op::kAbs, negated(pseudoNaN()), zero(), pseudoNaN()},
       {"fabs keeps an unnormal but its sign", Op::kAbs, negated(unnormal()), zero(), unnormal()},
   };
   EXPECT_ROWS(rows);
@@ -157,8 +155,7 @@ TEST(X87Behaviour, PseudoDenormalsAreValuesAndResultsAreNormalised) {
       {"pseudo-denormal * 2^0", Op::kScale, pseudoDenormal(), zero(), normalised},
       {"pseudo-denormal - smallest normal", Op::kSub, pseudoDenormal(), smallestNormal(),
        smallestSubnormal()},
-      {"frndint of a pseudo-denormal", Op::kRndint, negated(pseudoDenormal()), zero(),
-       minusZero()},
+      {"frndint of a pseudo-denormal", Op::kRndint, negated(pseudoDenormal()), zero(), minusZero()},
   };
   EXPECT_ROWS(rows);
 }
@@ -299,7 +296,8 @@ TEST(X87Behaviour, NarrowingStoresTruncateWithGradualUnderflow) {
       {"+inf", plusInf(), 0x7FF0000000000000ULL},
       {"-0", minusZero(), 0x8000000000000000ULL},
       {"the indefinite", indefinite(), 0xFFF8000000000000ULL},
-      {"a signalling NaN keeps its top payload, quieted", signalingNaN(0x800), 0x7FF8000000000001ULL},
+      {"a signalling NaN keeps its top payload, quieted", signalingNaN(0x800),
+       0x7FF8000000000001ULL},
       {"a negative NaN", image(0xFFFF, 0xC123456789ABCDEFULL), 0xFFF82468ACF13579ULL},
       {"a NaN with payload below the kept bits", signalingNaN(0x7FF), 0x7FF8000000000000ULL},
       {"pseudo-infinity", pseudoInfinity(), 0xFFF8000000000000ULL},

@@ -62,11 +62,11 @@ bool agree(Result soft, Result unit, std::string* report, Operands... operands) 
 // One operand set: drawn, run on both, compared.
 using Check = bool (*)(OperandSource&, std::string*);
 
-#define BINARY_CHECK(name, second)                                                  \
-  bool check_##name(OperandSource& src, std::string* report) {                      \
-    const ExtReal a = src.any();                                                    \
-    const ExtReal b = second;                                                       \
-    return agree(x87_software::name(a, b), x87_unit::name(a, b), report, a, b);     \
+#define BINARY_CHECK(name, second)                                              \
+  bool check_##name(OperandSource& src, std::string* report) {                  \
+    const ExtReal a = src.any();                                                \
+    const ExtReal b = second;                                                   \
+    return agree(x87_software::name(a, b), x87_unit::name(a, b), report, a, b); \
   }
 BINARY_CHECK(fadd, src.partner(a))
 BINARY_CHECK(fsub, src.partner(a))
@@ -83,10 +83,10 @@ ExtReal anyOrNear(OperandSource& src, int low, int high) {
   return src.normal(x87test::kBias + src.between(low, high));
 }
 
-#define UNARY_CHECK(name, low, high)                                                   \
-  bool check_##name(OperandSource& src, std::string* report) {                         \
-    const ExtReal a = anyOrNear(src, low, high);                                       \
-    return agree(x87_software::name(a), x87_unit::name(a), report, a);                 \
+#define UNARY_CHECK(name, low, high)                                   \
+  bool check_##name(OperandSource& src, std::string* report) {         \
+    const ExtReal a = anyOrNear(src, low, high);                       \
+    return agree(x87_software::name(a), x87_unit::name(a), report, a); \
   }
 UNARY_CHECK(frndint, -3, 66)
 UNARY_CHECK(fabs, -3, 3)
@@ -174,11 +174,11 @@ struct Instruction {
 };
 
 const Instruction kInstructions[] = {
-    {"fild32", check_fild32}, {"fild64", check_fild64},   {"fld32", check_fld32},
-    {"fld64", check_fld64},   {"fstp32", check_fstp32},   {"fstp64", check_fstp64},
-    {"fistp32", check_fistp32}, {"fadd", check_fadd},     {"fsub", check_fsub},
-    {"fmul", check_fmul},     {"fdiv", check_fdiv},       {"fcom", check_fcom},
-    {"fscale", check_fscale}, {"frndint", check_frndint}, {"fabs", check_fabs},
+    {"fild32", check_fild32},   {"fild64", check_fild64},   {"fld32", check_fld32},
+    {"fld64", check_fld64},     {"fstp32", check_fstp32},   {"fstp64", check_fstp64},
+    {"fistp32", check_fistp32}, {"fadd", check_fadd},       {"fsub", check_fsub},
+    {"fmul", check_fmul},       {"fdiv", check_fdiv},       {"fcom", check_fcom},
+    {"fscale", check_fscale},   {"frndint", check_frndint}, {"fabs", check_fabs},
 };
 
 bool longTests() {
@@ -199,7 +199,8 @@ TEST_P(X87Differential, SoftwareGivesTheUnitsBits) {
   std::vector<std::string> reports;
   const auto run = [&](unsigned index) {
     std::uint64_t seed = 0x9E3779B97F4A7C15ULL * (index + 1);
-    for (const char* c = instruction.name; *c; ++c) seed = seed * 131 + static_cast<unsigned char>(*c);
+    for (const char* c = instruction.name; *c; ++c)
+      seed = seed * 131 + static_cast<unsigned char>(*c);
     OperandSource src(seed);
     const long count = total / threads + (index < total % threads ? 1 : 0);
     std::string report;

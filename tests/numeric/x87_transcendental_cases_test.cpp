@@ -38,8 +38,7 @@ void expectRows(ExtReal (*software)(ExtReal), ExtReal (*unit)(ExtReal), const Ro
     const ExtReal got = software(row.x);
     EXPECT_TRUE(got.significand() == row.expected.significand() &&
                 got.signAndExponent() == row.expected.signAndExponent())
-        << "software: " << row.what << " gave " << show(got) << ", expected "
-        << show(row.expected);
+        << "software: " << row.what << " gave " << show(got) << ", expected " << show(row.expected);
     if (unit == nullptr) continue;
     const ExtReal fromUnit = unit(row.x);
     const bool same = fromUnit.significand() == row.expected.significand() &&
