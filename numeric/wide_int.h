@@ -170,11 +170,13 @@ class WideInt {
       return;
     }
     const int newSize = size_ - limbs;
-    for (int i = 0; i < newSize; ++i) {
-      std::uint64_t window = limb_[i + limbs] >> rest;
-      if (rest != 0 && i + limbs + 1 < size_) window |= limb_[i + limbs + 1] << (64 - rest);
-      limb_[i] = window;
+    // (newSize + limbs = size_ <= Limbs; the second bound says so to the
+    // compiler's array-bounds analysis.)
+    for (int i = 0; i + 1 < newSize && i + limbs + 1 < Limbs; ++i) {
+      const std::uint64_t high = rest != 0 ? limb_[i + limbs + 1] << (64 - rest) : 0;
+      limb_[i] = (limb_[i + limbs] >> rest) | high;
     }
+    limb_[newSize - 1] = limb_[size_ - 1] >> rest;
     size_ = newSize;
     trim();
   }
@@ -192,7 +194,7 @@ class WideInt {
     }
     size_ = n;
     if (carry != 0 && n < Limbs) {
-      limb_[n < Limbs ? n : Limbs - 1] = carry;
+      limb_[n] = carry;
       size_ = n + 1;
     }
   }
@@ -280,7 +282,9 @@ class WideInt {
     while (size_ > 0 && limb_[size_ - 1] == 0) --size_;
   }
 
-  std::uint64_t limb_[Limbs];
+  // Zeroed on construction, so that copies never read an indeterminate
+  // value; only the limbs below size_ are meaningful.
+  std::uint64_t limb_[Limbs] = {};
   int size_;
 };
 

@@ -749,25 +749,30 @@ constexpr Exp2m1Pass kExp2m1Passes[kTranscendentalPasses] = {
     tableExp2m1Pass,          directExp2m1Pass<5>,  directExp2m1Pass<9>,
     directExp2m1Pass<17>,     directExp2m1Pass<33>, directExp2m1Pass<65>};
 
-// The result of the first pass that decides. Should none decide, the
-// 4096-bit pass's lower end, counted as unresolved (see the top of the file).
-ExtReal runLog2(Log2Pass first, std::uint64_t m, int e) {
+// The result of the first pass that decides: `first`, then the passes of
+// the ladder from index `next` on. Should none decide, the last pass's
+// lower end, counted as unresolved (see the top of the file).
+ExtReal runLog2(Log2Pass first, int next, std::uint64_t m, int e) {
   ++log2Tally.results;
+  ++log2Tally.passes[0];
   ExtReal result;
-  for (int i = 0; i < kTranscendentalPasses; ++i) {
+  if (first(m, e, &result)) return result;
+  for (int i = next; i < kTranscendentalPasses; ++i) {
     ++log2Tally.passes[i];
-    if ((i == 0 ? first : kLog2Passes[i])(m, e, &result)) return result;
+    if (kLog2Passes[i](m, e, &result)) return result;
   }
   ++log2Tally.unresolved;
   return result;
 }
 
-ExtReal runExp2m1(Exp2m1Pass first, bool negative, std::uint64_t m, int e) {
+ExtReal runExp2m1(Exp2m1Pass first, int next, bool negative, std::uint64_t m, int e) {
   ++exp2m1Tally.results;
+  ++exp2m1Tally.passes[0];
   ExtReal result;
-  for (int i = 0; i < kTranscendentalPasses; ++i) {
+  if (first(negative, m, e, &result)) return result;
+  for (int i = next; i < kTranscendentalPasses; ++i) {
     ++exp2m1Tally.passes[i];
-    if ((i == 0 ? first : kExp2m1Passes[i])(negative, m, e, &result)) return result;
+    if (kExp2m1Passes[i](negative, m, e, &result)) return result;
   }
   ++exp2m1Tally.unresolved;
   return result;
@@ -809,13 +814,13 @@ bool exp2m1UpFront(bool negative, std::uint64_t m, int e, ExtReal* out) {
 ExtReal truncatedLog2(std::uint64_t significand, int exponent) {
   ExtReal result;
   if (log2UpFront(significand, exponent, &result)) return result;
-  return runLog2(tableLog2Pass, significand, exponent);
+  return runLog2(tableLog2Pass, 1, significand, exponent);
 }
 
 ExtReal truncatedExp2m1(bool negative, std::uint64_t significand, int exponent) {
   ExtReal result;
   if (exp2m1UpFront(negative, significand, exponent, &result)) return result;
-  return runExp2m1(tableExp2m1Pass, negative, significand, exponent);
+  return runExp2m1(tableExp2m1Pass, 1, negative, significand, exponent);
 }
 
 TranscendentalCounts log2Counts() { return log2Tally; }
@@ -827,19 +832,35 @@ void resetTranscendentalCounts() {
 
 namespace x87_software_testing {
 
+// The direct pass of each precision the tests may start from: 64 bits, then
+// the ladder's 128 to 4096; and the index of the ladder's next pass.
+constexpr int kDirectStarts = 7;
+constexpr Log2Pass kDirectLog2[kDirectStarts] = {
+    directLog2Pass<2>,  directLog2Pass<3>,  directLog2Pass<5>, directLog2Pass<9>,
+    directLog2Pass<17>, directLog2Pass<33>, directLog2Pass<65>};
+constexpr Exp2m1Pass kDirectExp2m1[kDirectStarts] = {
+    directExp2m1Pass<2>,  directExp2m1Pass<3>,  directExp2m1Pass<5>, directExp2m1Pass<9>,
+    directExp2m1Pass<17>, directExp2m1Pass<33>, directExp2m1Pass<65>};
+
+int directStart(int firstPassBits) {
+  int start = 0;
+  while (start + 1 < kDirectStarts && (64 << (start + 1)) <= firstPassBits) ++start;
+  return start;  // 64 << start bits, the largest not above firstPassBits
+}
+
 ExtReal truncatedLog2Direct(int firstPassBits, std::uint64_t significand, int exponent) {
   ExtReal result;
   if (log2UpFront(significand, exponent, &result)) return result;
-  return runLog2(firstPassBits <= 64 ? directLog2Pass<2> : directLog2Pass<3>, significand,
-                 exponent);
+  const int start = directStart(firstPassBits);
+  return runLog2(kDirectLog2[start], start < 2 ? 1 : start, significand, exponent);
 }
 
 ExtReal truncatedExp2m1Direct(int firstPassBits, bool negative, std::uint64_t significand,
                               int exponent) {
   ExtReal result;
   if (exp2m1UpFront(negative, significand, exponent, &result)) return result;
-  return runExp2m1(firstPassBits <= 64 ? directExp2m1Pass<2> : directExp2m1Pass<3>, negative,
-                   significand, exponent);
+  const int start = directStart(firstPassBits);
+  return runExp2m1(kDirectExp2m1[start], start < 2 ? 1 : start, negative, significand, exponent);
 }
 
 }  // namespace x87_software_testing

@@ -56,10 +56,11 @@ TranscendentalCounts exp2m1Counts();
 void resetTranscendentalCounts();
 
 // For tests: the same functions with a direct (table-free) first pass of
-// firstPassBits (64 or 128) bits instead of the table pass, followed by the
-// same more precise passes. At 64 bits the first pass often cannot decide,
-// which exercises the escalation; the counts are kept as above, the first
-// pass in passes[0].
+// firstPassBits bits instead of the table pass, followed by the passes of
+// the ladder above that precision. firstPassBits is 64 or one of the
+// ladder's 128 to 4096 (other values take the largest of these below
+// them). At 64 bits the first pass often cannot decide, which exercises the
+// escalation; the counts are kept as above, the first pass in passes[0].
 namespace x87_software_testing {
 ExtReal truncatedLog2Direct(int firstPassBits, std::uint64_t significand, int exponent);
 ExtReal truncatedExp2m1Direct(int firstPassBits, bool negative, std::uint64_t significand,

@@ -4,14 +4,13 @@
 // Each input line is one of
 //   L <significand hex> <exponent>            truncatedLog2
 //   E <0|1 negative> <significand hex> <exponent>  truncatedExp2m1
-// and each output line is the image as SEEE:SIGNIFICAND in hex. With the
-// argument `direct64` or `direct128` the first pass is the direct one of
-// that precision instead of the table pass. At the end a line
+// and each output line is the image as SEEE:SIGNIFICAND in hex. With an
+// argument `directBITS` (direct64, direct128, ... direct4096) the first pass
+// is the direct one of that precision instead of the table pass. At the end a line
 //   # log2 results R passes P0 P1 ... unresolved U
 // (and the same for exp2m1) gives the pass counts.
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 
 #include "numeric/x87_software_log_exp.h"
 
@@ -27,8 +26,10 @@ void printCounts(const char* name, const TranscendentalCounts& c) {
 
 int main(int argc, char** argv) {
   int directBits = 0;
-  if (argc > 1 && std::strcmp(argv[1], "direct64") == 0) directBits = 64;
-  if (argc > 1 && std::strcmp(argv[1], "direct128") == 0) directBits = 128;
+  if (argc > 1 && std::sscanf(argv[1], "direct%d", &directBits) != 1) {
+    std::fprintf(stderr, "usage: log_exp_probe [directBITS] < arguments\n");
+    return 2;
+  }
   char line[256];
   while (std::fgets(line, sizeof line, stdin) != nullptr) {
     char kind = 0;

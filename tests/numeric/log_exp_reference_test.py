@@ -16,7 +16,8 @@ two, arguments next to 1 (and next to 2 for log2), next to the table
 boundaries of the first pass, and tiny and subnormal ones. The probe runs
 them with the table pass first, then a part of them again with a 64-bit
 direct first pass, which often cannot decide: that run checks the escalation
-to the more precise passes, and must escalate.
+to the more precise passes, and must escalate. Samples then run with each
+direct pass from 128 to 4096 bits as the first pass.
 """
 
 import argparse
@@ -241,6 +242,16 @@ def main():
         describe(name + " (64-bit first pass)", counts[name])
         if counts[name][2] == 0:
             raise AssertionError(f"{name}: the 64-bit first pass never escalated")
+
+    # Each more precise pass on its own, as the first pass: the table pass
+    # leaves them almost nothing to do, so they are checked here directly.
+    for bits in (128, 256, 512, 1024, 2048, 4096):
+        picked = sorted(rng.sample(range(len(lines)), 400 if bits <= 1024 else 100))
+        counts = check(f"direct{bits} first", args.probe, [lines[i] for i in picked],
+                       [expected[i] for i in picked], f"direct{bits}")
+        for name in ("log2", "exp2m1"):
+            if counts[name][-1]:
+                raise AssertionError(f"{name}: unresolved with the {bits}-bit first pass")
     print("all results are the exact truncation")
     return 0
 

@@ -162,6 +162,28 @@ TEST(TruncatedLog2Exp2m1, EscalationGivesTheSameResults) {
   }
 }
 
+// Each direct pass of the ladder as the first pass, on arguments it decides
+// itself (the table pass leaves the ladder almost nothing to do).
+TEST(TruncatedLog2Exp2m1, EveryDirectPassGivesTheSameResults) {
+  std::mt19937_64 rng(2);
+  for (int bits = 128; bits <= 4096; bits *= 2) {
+    for (int i = 0; i < (bits <= 1024 ? 200 : 10); ++i) {
+      const Argument l = randomLog2Argument(rng);
+      EXPECT_TRUE(sameBits(x87_software_testing::truncatedLog2Direct(bits, l.significand,
+                                                                      l.exponent),
+                           truncatedLog2(l.significand, l.exponent)))
+          << bits << " bits: log2 " << std::hex << l.significand << " * 2^" << std::dec
+          << l.exponent;
+      const Argument x = randomExp2m1Argument(rng);
+      EXPECT_TRUE(sameBits(x87_software_testing::truncatedExp2m1Direct(bits, x.negative,
+                                                                        x.significand, x.exponent),
+                           truncatedExp2m1(x.negative, x.significand, x.exponent)))
+          << bits << " bits: exp2m1 " << (x.negative ? "-" : "") << std::hex << x.significand
+          << " * 2^" << std::dec << x.exponent;
+    }
+  }
+}
+
 TEST(TruncatedLog2Exp2m1, ExactAnswersRunNoPass) {
   resetTranscendentalCounts();
   truncatedLog2(kOne, 12);
