@@ -118,6 +118,20 @@ inline ExtReal propagateNaN(ExtReal a, Kind ka, ExtReal b, Kind kb) {
   return quieted((a.signAndExponent() & kSignMask) ? b : a);
 }
 
+// For the one-operand instructions: true, with the result, when the operand
+// is rejected (the indefinite) or a NaN (quieted); false for a number.
+inline bool notANumber(const Unpacked& u, ExtReal operand, ExtReal* result) {
+  if (u.kind == Kind::kUnsupported) {
+    *result = indefinite();
+    return true;
+  }
+  if (isNaN(u.kind)) {
+    *result = quieted(operand);
+    return true;
+  }
+  return false;
+}
+
 inline int topBit(u128 m) {
   const std::uint64_t high = static_cast<std::uint64_t>(m >> 64);
   return high != 0 ? 127 - __builtin_clzll(high)
