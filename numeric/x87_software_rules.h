@@ -141,9 +141,9 @@ inline int topBit(u128 m) {
 // The image of (negative ? -1 : 1) * magnitude * 2^scale cut toward zero, for
 // magnitude != 0: normal with a 64-bit significand, else a subnormal on the
 // 2^-16445 grid, else a zero of the sign; from 2^16384 up, the largest finite
-// value of the sign. Exact whenever the result's last place is no finer than
-// the magnitude's unit; callers arrange that (or pass a magnitude whose lost
-// part cannot move the cut).
+// value of the sign. A caller whose magnitude already dropped part of the
+// exact result must make sure that part cannot move the cut: it cannot when
+// the result's last place is a whole number of the magnitude's units.
 inline ExtReal pack(bool negative, u128 magnitude, int scale) {
   const int top = topBit(magnitude);
   const int exponent = top + scale;
