@@ -114,17 +114,12 @@ class WideInt {
     trim();
   }
 
-  // x = x * base^exponent, for exponent >= 0 and base from 2 to 2^32 - 1,
-  // a chunk of digits at a time.
-  void multiplyByPower(std::uint32_t base, int exponent) {
-    std::uint64_t chunk = 1;
-    int chunkDigits = 0;
-    while (chunk * base <= 0xFFFFFFFFULL) {
-      chunk *= base;
-      ++chunkDigits;
-    }
-    for (; exponent >= chunkDigits; exponent -= chunkDigits) multiplyAdd(chunk);
-    for (; exponent > 0; --exponent) multiplyAdd(base);
+  // x = x * base^exponent, for exponent >= 0 and a base from 2 to 36, a
+  // chunk of digits at a time.
+  void multiplyByPower(int base, int exponent) {
+    const DigitChunk chunk = digitChunkOf(base);
+    for (; exponent >= chunk.digits; exponent -= chunk.digits) multiplyAdd(chunk.power);
+    for (; exponent > 0; --exponent) multiplyAdd(static_cast<std::uint64_t>(base));
   }
 
   // x = floor(x / divisor); returns x mod divisor. Requires 0 < divisor <
@@ -287,5 +282,30 @@ class WideInt {
   std::uint64_t limb_[Limbs] = {};
   int size_;
 };
+
+// The scaling of a fraction past its leading zero digits, for the exact
+// expansions. For 0 < x < 2^point and a base from 2 to 36: multiplies x by
+// base^k for the largest k that keeps it below 2^point, and returns k, the
+// number of zeros between the point and the first digit of x / 2^point in
+// the base. Whole chunks go first while the product surely stays below
+// (bitLength + 32 <= point), then single digits; x * base must fit.
+template <int Limbs>
+int scalePastLeadingZeros(WideInt<Limbs>* x, int point, int base) {
+  if (x->isZero()) return 0;
+  const DigitChunk chunk = digitChunkOf(base);
+  int zeros = 0;
+  while (x->bitLength() + 32 <= point) {
+    x->multiplyAdd(chunk.power);
+    zeros += chunk.digits;
+  }
+  for (;;) {
+    x->multiplyAdd(static_cast<std::uint64_t>(base));
+    if (x->bitLength() > point) {
+      x->divideBy(static_cast<std::uint32_t>(base));  // exact: undoes the step
+      return zeros;
+    }
+    ++zeros;
+  }
+}
 
 #endif
