@@ -3,16 +3,14 @@
 #include <cstdint>
 #include <cstring>
 
+#include "numeral/digit_alphabet.h"
 #include "numeric/arithmetic.h"
+#include "numeric/ext_format.h"
 #include "numeric/ext_math.h"
 #include "numeric/wide_int.h"
 
 namespace {
 
-constexpr int kMinBase = 2;
-constexpr int kMaxBase = 36;
-
-constexpr std::uint64_t kIntegerBit = 0x8000000000000000ULL;
 constexpr std::uint16_t kSignMask = 0x8000;
 
 // A subnormal is significand * 2^-kSubnormalPoint; a normal value with biased
@@ -57,16 +55,12 @@ int digitsForSubnormal(std::uint64_t significand, int base) {
   int bits = 0;
   for (std::uint64_t s = significand; s != 0; s >>= 1) ++bits;
   const ExtReal twoPowBits =
-      ExtReal::fromBits(kIntegerBit, static_cast<std::uint16_t>(ExtFormat::kExponentBias + bits));
+      ExtReal::fromBits(kSignificandIntegerBit, static_cast<std::uint16_t>(ExtFormat::kExponentBias + bits));
   const int n = toInt(extLogBase(ExtReal(base), twoPowBits));
   return n < 2 ? 2 : n;
 }
 
 // ---------------------------------------------------------------------------
-
-char digitCharacter(int value) {
-  return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
-}
 
 std::uint64_t loadWord(const char* at) {
   std::uint64_t word;
@@ -164,7 +158,7 @@ ExtReal finiteImage(ExtReal value) {
   if (isInfinity(value))
     return ExtReal::fromBits(
         ~0ULL, static_cast<std::uint16_t>(sign | (ExtFormat::kMaxBiasedExponent - 1)));
-  if (value.biasedExponent() == 0 && (value.significand() & kIntegerBit) != 0)
+  if (value.biasedExponent() == 0 && (value.significand() & kSignificandIntegerBit) != 0)
     return ExtReal::fromBits(value.significand(), static_cast<std::uint16_t>(sign | 1));
   return value;
 }

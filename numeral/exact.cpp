@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
+#include "numeric/ext_format.h"
 #include "numeric/wide_int.h"
 
 namespace {
 
-constexpr std::uint64_t kIntegerBit = 0x8000000000000000ULL;
 // A normal value with biased exponent E is significand * 2^(E - kPointBias).
 constexpr int kPointBias = ExtFormat::kExponentBias + ExtFormat::kSignificandBits - 1;
 
@@ -18,14 +19,11 @@ constexpr int kPointBias = ExtFormat::kExponentBias + ExtFormat::kSignificandBit
 // bits, with room to spare.
 using Wide = WideInt<320>;
 
-char digitCharacter(int value) {
-  return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
-}
-
-int digitOf(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-  return 99;
+// The value of a digit as this file's numerals write it (upper case), or
+// kNotADigit.
+int writtenDigitOf(char c) {
+  const int d = digitValueOf(c);
+  return d != kNotADigit && digitCharacter(d) == c ? d : kNotADigit;
 }
 
 // The significant digits of an expansion, as values, at most one past the
@@ -71,9 +69,9 @@ StoredClass classifyStored(ExtReal value) {
   const int biased = value.biasedExponent();
   const std::uint64_t significand = value.significand();
   if (biased == ExtFormat::kMaxBiasedExponent)
-    return significand == kIntegerBit ? kStoredInfinity : kStoredNotANumber;
+    return significand == kSignificandIntegerBit ? kStoredInfinity : kStoredNotANumber;
   if (biased == 0) return significand == 0 ? kStoredZero : kStoredSubnormal;
-  return (significand & kIntegerBit) != 0 ? kStoredNormal : kStoredUnnormal;
+  return isNormalImage(value) ? kStoredNormal : kStoredUnnormal;
 }
 
 int lastPlaceExponent(ExtReal value) {
@@ -159,7 +157,7 @@ bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantiss
       point = true;
       continue;
     }
-    const int d = digitOf(*p);
+    const int d = writtenDigitOf(*p);
     if (d >= base) return false;
     mantissa->multiplyAdd(static_cast<std::uint64_t>(base), static_cast<std::uint64_t>(d));
     if (point) --s;
@@ -175,7 +173,7 @@ bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantiss
     if (*p == '\0') return false;
     long long exponent = 0;
     for (; *p != '\0'; ++p) {
-      const int d = digitOf(*p);
+      const int d = writtenDigitOf(*p);
       if (d >= base || exponent > 100000) return false;
       exponent = exponent * base + d;
     }
@@ -254,7 +252,7 @@ void writeQuotient(char* out, std::size_t size, bool negative, Wide r, Wide q) {
 bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, ExtReal value) {
   const StoredClass kind = classifyStored(value);
   if (kind == kStoredInfinity || kind == kStoredNotANumber) return false;
-  if (base < 2 || base > 36) return false;
+  if (base < kMinBase || base > kMaxBase) return false;
   // In bases from 24 and 28 up, "-INF" and "ERROR" would read as numerals.
   if (std::strcmp(text, "+INF") == 0 || std::strcmp(text, "-INF") == 0 ||
       std::strcmp(text, "ERROR") == 0)

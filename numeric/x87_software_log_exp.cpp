@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "numeric/ext_format.h"
 #include "numeric/wide_int.h"
 
 // How every result is found
@@ -62,7 +63,6 @@
 
 namespace {
 
-constexpr std::uint64_t kIntegerBit = 0x8000000000000000ULL;
 // floor(sqrt(2) * 2^63): significands above it are folded below 1 (see the
 // direct logarithm).
 constexpr std::uint64_t kSqrt2Significand = 0xB504F333F9DE6484ULL;
@@ -322,9 +322,9 @@ LogParts<N> directLog2Parts(std::uint64_t m) {
   using Wide = WideInt<N + 1>;
   // g - 1 = (m - 2^63) / 2^63 and g + 1 = (m + 2^63) / 2^63; folded,
   // 1 - g = (2^64 - m) / 2^64 and 1 + g = (2^64 + m) / 2^64.
-  const Wide a(parts.folded ? 0 - m : m - kIntegerBit);
+  const Wide a(parts.folded ? 0 - m : m - kSignificandIntegerBit);
   Wide b(m);
-  b.add(parts.folded ? Wide::powerOfTwo(64) : Wide(kIntegerBit));
+  b.add(parts.folded ? Wide::powerOfTwo(64) : Wide(kSignificandIntegerBit));
   parts.z = b.bitLength() - a.bitLength();
   Enclosure<N> sigma;
   sigma.lo = WideInt<N>(divideShifted(a, F + parts.z, b));
@@ -792,20 +792,20 @@ ExtReal indefinite() { return ExtReal::fromBits(0xC000000000000000ULL, 0xFFFF); 
 
 // The answers that need no pass, or nullptr-like false when a pass must run.
 bool log2UpFront(std::uint64_t m, int e, ExtReal* out) {
-  if (m != kIntegerBit) return false;
+  if (m != kSignificandIntegerBit) return false;
   *out = integerImage(e);  // log2(2^e) = e
   return true;
 }
 
 bool exp2m1UpFront(bool negative, std::uint64_t m, int e, ExtReal* out) {
   if (e < 0) return false;
-  if (e > 0 || m != kIntegerBit) {
+  if (e > 0 || m != kSignificandIntegerBit) {
     *out = indefinite();  // outside the contract: |x| > 1
     return true;
   }
   // 2^1 - 1 = 1 and 2^-1 - 1 = -0.5, exactly.
-  *out = negative ? ExtReal::fromBits(kIntegerBit, 0x8000 | (ExtFormat::kExponentBias - 1))
-                  : ExtReal::fromBits(kIntegerBit, ExtFormat::kExponentBias);
+  *out = negative ? ExtReal::fromBits(kSignificandIntegerBit, 0x8000 | (ExtFormat::kExponentBias - 1))
+                  : ExtReal::fromBits(kSignificandIntegerBit, ExtFormat::kExponentBias);
   return true;
 }
 
