@@ -506,6 +506,19 @@ const Log2Table& log2Table() {
   return table;
 }
 
+// sum over n <= degree of c_n (-x)^n (alternating) or c_n x^n by Horner's
+// rule, each step by the lemmas of multiply and add or subtract. In the
+// alternating case every nested sum c_n - x (c_(n+1) - ...) is positive
+// (the c_n decrease and x < 1), as subtract requires.
+Fast horner(const Fast* coefficients, int degree, const Fast& x, bool alternating) {
+  Fast sum = coefficients[degree];
+  for (int n = degree - 1; n >= 0; --n) {
+    const Fast product = multiply(sum, x);
+    sum = alternating ? subtract(coefficients[n], product) : add(coefficients[n], product);
+  }
+  return sum;
+}
+
 // ln(1 + r) = r H(r), H(r) = sum over n >= 0 of (-r)^n / (n + 1), for
 // |r| = magnitude < 2^-b (b >= 14), summed by Horner's rule up to degree K,
 // the least with b (K + 1) + floor(log2(K + 2)) >= F + 1. The rest is below
@@ -519,12 +532,7 @@ Fast log1pQuotient(const Fast& magnitude, bool rPositive, const Log2Table& table
          kTableFraction + 1)
     ++degree;
   if (degree >= 24) return Fast{WideInt<kTableLimbs>(), kUseless};  // never: b >= 14
-  Fast sum = table.reciprocal[degree];
-  for (int n = degree - 1; n >= 0; --n) {
-    const Fast product = multiply(sum, magnitude);
-    sum = rPositive ? subtract(table.reciprocal[n], product) : add(table.reciprocal[n], product);
-  }
-  return widen(sum, rPositive ? 1 : 0, 1);
+  return widen(horner(table.reciprocal, degree, magnitude, rPositive), rPositive ? 1 : 0, 1);
 }
 
 bool tableLog2Pass(std::uint64_t m, int e, ExtReal* out) {
@@ -694,13 +702,7 @@ Fast hornerExpSeries(const Fast& v, bool alternating, const Exp2Table& table) {
   int degree = 0;
   while (b * (degree + 1) + table.log2FactorialFloor[degree + 2] < kTableFraction + 2) ++degree;
   if (degree >= 24) return Fast{WideInt<kTableLimbs>(), kUseless};  // never: b >= 6
-  Fast sum = table.inverseFactorial[degree];
-  for (int n = degree - 1; n >= 0; --n) {
-    const Fast product = multiply(sum, v);
-    sum = alternating ? subtract(table.inverseFactorial[n], product)
-                      : add(table.inverseFactorial[n], product);
-  }
-  return widen(sum, alternating ? 1 : 0, 1);
+  return widen(horner(table.inverseFactorial, degree, v, alternating), alternating ? 1 : 0, 1);
 }
 
 bool tableExp2m1Pass(bool negative, std::uint64_t m, int e, ExtReal* out) {
