@@ -106,8 +106,7 @@ class WideInt {
   void multiplyAdd(std::uint64_t factor, std::uint64_t addend = 0) {
     std::uint64_t carry = addend;
     for (int i = 0; i < size_; ++i) {
-      const unsigned __int128 product =
-          static_cast<unsigned __int128>(limb_[i]) * factor + carry;
+      const unsigned __int128 product = static_cast<unsigned __int128>(limb_[i]) * factor + carry;
       limb_[i] = static_cast<std::uint64_t>(product);
       carry = static_cast<std::uint64_t>(product >> 64);
     }
@@ -233,8 +232,8 @@ class WideInt {
     for (int i = 1; i < a.size_; ++i) {
       carry = 0;
       for (int j = 0; j < b.size_; ++j) {
-        const unsigned __int128 t = static_cast<unsigned __int128>(a.limb_[i]) * b.limb_[j] +
-                                    product[i + j] + carry;
+        const unsigned __int128 t =
+            static_cast<unsigned __int128>(a.limb_[i]) * b.limb_[j] + product[i + j] + carry;
         product[i + j] = static_cast<std::uint64_t>(t);
         carry = static_cast<std::uint64_t>(t >> 64);
       }
