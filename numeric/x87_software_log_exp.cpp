@@ -290,10 +290,10 @@ bool decide(const WideInt<K>& lo, std::uint64_t err, int scale, bool negative, E
 // e < 0, negative in the second case.
 //
 // M is near 0 in two places only: e = 0 with f next to 1 (M = L), and e = -1
-// with f next to 2 (M = 1 - L). Everywhere else M > 2^-8. In both places
-// the passes write M as the logarithm of a number next to 1, lambda * 2^-z,
-// and carry it at the scale 2^-(F + z), so it keeps F bits relative to
-// itself however small it is.
+// with f next to 2 (M = 1 - L); the passes' reductions keep M above 2^-15
+// everywhere else (see each). In both places the passes write M as the
+// logarithm of a number next to 1, lambda * 2^-z, and carry it at the scale
+// 2^-(F + z), so it keeps F bits relative to itself however small it is.
 
 // |log2 g| * 2^z for the g that the direct pass reduces f to, enclosed at
 // scale 2^-F.
@@ -450,10 +450,11 @@ Fast reducedLog2(std::uint64_t m, bool* folded) {
 //     j = 127 takes k1 = 2^15 (tau1 = 1, r1 = f / 2 - 1 in [-2^-8, 0)).
 //   - k = floor(r1 * 2^15), in [-128, 255], picks c2 = k2 / 2^24 near
 //     1 / (1 + (k + 1/2) 2^-15); (1 + r1) c2 = 1 + r exactly (m k1 k2 has
-//     106 bits), tau2 = 24 - log2 k2, of either sign and below 0.006. k = 0
-//     and k = -1 take k2 = 2^24 (tau2 = 0, r = r1); over every j and k,
-//     |r| <= 2^-15 (checked exactly with rationals at the ends of every
-//     interval: the largest |r| is that of k = 0 and k = -1).
+//     at most 105 bits), tau2 = 24 - log2 k2, of either sign and below
+//     0.012 in magnitude. k = 0 and k = -1 take k2 = 2^24 (tau2 = 0,
+//     r = r1); over every j and k, |r| <= 2^-15 (checked exactly with
+//     rationals at the ends of every interval: the largest |r| is that of
+//     k = 0 and k = -1).
 // So M can be near 0 only where the taus are exact: f next to 1 (j = 0,
 // k = 0, e = 0) or next to 2 (j = 127, k = -1, e = -1), with r = f - 1 or
 // f / 2 - 1. Elsewhere M >= log2(1 + 2^-15) > 2^-15.
