@@ -57,7 +57,6 @@ class WideInt {
   static WideInt powerOfTwo(int exponent) {
     WideInt x;
     const int index = exponent / 64;
-    for (int i = 0; i < index; ++i) x.limb_[i] = 0;
     x.limb_[index] = std::uint64_t{1} << (exponent % 64);
     x.size_ = index + 1;
     return x;
