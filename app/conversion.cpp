@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
 #include "numeral/parse.h"
 #include "numeric/ext_real.h"
@@ -14,9 +15,6 @@ namespace {
 constexpr int kNumeralReadSize = kNumeralFieldLength + 1;
 constexpr int kBaseReadSize = 9;
 constexpr int kBaseTextSize = 20;
-
-constexpr int kMinBase = 2;
-constexpr int kMaxBase = 36;
 
 constexpr int kUnchecked = 0;
 constexpr int kChecked = 1;

@@ -76,8 +76,8 @@ void BM_UnitFyl2x(benchmark::State& state) {
   const std::uint16_t cw = 0x0F7F;
   int i = 0;
   for (auto _ : state) {
-    const ExtReal x = ExtReal::fromBits(
-        a.significand[i], static_cast<std::uint16_t>(a.log2Exponent[i] + 16383));
+    const ExtReal x =
+        ExtReal::fromBits(a.significand[i], static_cast<std::uint16_t>(a.log2Exponent[i] + 16383));
     ExtReal result;
     __asm__ volatile("fninit\n\tfldcw %[cw]\n\tfld1\n\tfldt %[x]\n\tfyl2x\n\tfstpt %[r]"
                      : [r] "=m"(result)

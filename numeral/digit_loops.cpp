@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "numeral/arithmetic.h"
+#include "numeric/ext_format.h"
 #include "numeric/ext_math.h"
 
 namespace {
@@ -64,11 +65,9 @@ bool Arithmetic<FastReal>::logBaseEstimate(int base, FastReal x, int* estimate) 
   constexpr int kFirst = 2, kLast = 36;
   if (base < kFirst || base > kLast) return false;
   const ExtReal image = x.toExtReal();
+  if (image.signBit() || !isNormalImage(image)) return false;
   const int biased = image.biasedExponent();
   const std::uint64_t significand = image.significand();
-  if (image.signBit() || biased == 0 || biased == ExtFormat::kMaxBiasedExponent ||
-      (significand >> 63) == 0)
-    return false;
   thread_local double inverseLog2OfBase[kLast + 1];
   if (inverseLog2OfBase[base] == 0)
     inverseLog2OfBase[base] = 1.0 / toDouble(cachedLog2OfBase(base).toExtReal());
@@ -284,10 +283,9 @@ bool fixedPointDigits(char* digits, int n, std::uint64_t fraction, int point, in
 bool Arithmetic<FastReal>::powerOfTwoBaseDigits(char* digits, int n, const ExtReal& image, int* e,
                                                 int base) {
   if (base < 2 || base > 32 || (base & (base - 1)) != 0 || n < 1) return false;
+  if (!isNormalImage(image)) return false;
   const int biased = image.biasedExponent();
   const std::uint64_t significand = image.significand();
-  if (biased == 0 || biased == ExtFormat::kMaxBiasedExponent || (significand >> 63) == 0)
-    return false;
   const int bits = __builtin_ctz(static_cast<unsigned>(base));
   // The argument needs log2(base) to be exactly bits, which `fyl2x` gives for
   // these powers of two; checked once per thread and base all the same.
@@ -317,9 +315,7 @@ bool Arithmetic<FastReal>::extractDigitsExactly(char* digits, int n, FastReal* v
   std::uint64_t significand = start.significand();
   // Positive and normal (integer bit set), and an integer base the product
   // below cannot overflow.
-  if (start.signBit() || biased == 0 || biased == ExtFormat::kMaxBiasedExponent ||
-      (significand >> 63) == 0 || base < 2 || base > 255)
-    return false;
+  if (start.signBit() || !isNormalImage(start) || base < 2 || base > 255) return false;
   // value = significand * 2^(exponent - 63)
   int exponent = biased - ExtFormat::kExponentBias;
   if ((base & (base - 1)) == 0 && base <= 32 && n > 0 && exponent >= 0 &&

@@ -4,14 +4,13 @@
 #include <cstring>
 
 #include "numeral/arithmetic.h"
+#include "numeral/digit_alphabet.h"
+#include "numeric/ext_format.h"
 #include "numeric/ext_math.h"
+#include "numeric/wide_int.h"
 
 namespace {
 
-constexpr int kMinBase = 2;
-constexpr int kMaxBase = 36;
-
-constexpr std::uint64_t kIntegerBit = 0x8000000000000000ULL;
 constexpr std::uint16_t kSignMask = 0x8000;
 
 // A subnormal is significand * 2^-kSubnormalPoint; a normal value with biased
@@ -28,85 +27,23 @@ constexpr int kSubnormalPoint = ExtFormat::kExponentBias - 1 + ExtFormat::kSigni
 // above `point`) is a first digit, and the digits are then peeled off exactly.
 
 // Room for significand * base^k below base * 2^kSubnormalPoint, with margin.
-constexpr int kLimbs = (kSubnormalPoint + 64) / 32 + 1;
-
-// A non-negative integer, least significant 32-bit limb first, with no zero
-// limbs above limb[size - 1].
-struct WideInt {
-  std::uint32_t limb[kLimbs];
-  int size;
-};
-
-void multiplyBy(WideInt* x, std::uint32_t factor) {
-  std::uint64_t carry = 0;
-  for (int i = 0; i < x->size; ++i) {
-    const std::uint64_t product = std::uint64_t{x->limb[i]} * factor + carry;
-    x->limb[i] = static_cast<std::uint32_t>(product);
-    carry = product >> 32;
-  }
-  // The callers stay far below the capacity; a carry beyond it would be
-  // dropped rather than written out of bounds.
-  if (carry != 0 && x->size < kLimbs) x->limb[x->size++] = static_cast<std::uint32_t>(carry);
-}
-
-int bitLength(const WideInt& x) {
-  if (x.size == 0) return 0;
-  int bits = 32 * (x.size - 1);
-  for (std::uint32_t top = x.limb[x.size - 1]; top != 0; top >>= 1) ++bits;
-  return bits;
-}
-
-// Bits point .. point + 31 of x.
-std::uint32_t bitsFrom(const WideInt& x, int point) {
-  const int index = point / 32;
-  std::uint64_t window = 0;
-  if (index < x.size) window = x.limb[index];
-  if (index + 1 < x.size) window |= std::uint64_t{x.limb[index + 1]} << 32;
-  return static_cast<std::uint32_t>(window >> (point % 32));
-}
-
-// Clears every bit at and above point.
-void clearFrom(WideInt* x, int point) {
-  const int index = point / 32;
-  if (index >= x->size) return;
-  x->limb[index] &= (std::uint32_t{1} << (point % 32)) - 1;
-  x->size = index + 1;
-  while (x->size > 0 && x->limb[x->size - 1] == 0) --x->size;
-}
+using Wide = WideInt<(kSubnormalPoint + 64) / 64 + 1>;
 
 // Writes the first n digit values of significand * 2^-point in base into
 // digits[0 .. n-1] and returns the exponent of the first one. Requires a
 // non-zero significand and a value below 1 (point >= 64).
 int exactDigits(char* digits, int n, std::uint64_t significand, int point, int base) {
-  WideInt x;
-  x.limb[0] = static_cast<std::uint32_t>(significand);
-  x.limb[1] = static_cast<std::uint32_t>(significand >> 32);
-  x.size = x.limb[1] != 0 ? 2 : (x.limb[0] != 0 ? 1 : 0);
-
-  // The largest power of the base that fits a limb takes the bulk of the
-  // scaling in few passes; it is applied only while the product must stay
-  // below 2^point, so the first digit is never overshot.
-  std::uint32_t chunk = static_cast<std::uint32_t>(base);
-  int chunkDigits = 1;
-  while (std::uint64_t{chunk} * static_cast<std::uint32_t>(base) <= 0xFFFFFFFFULL) {
-    chunk *= static_cast<std::uint32_t>(base);
-    ++chunkDigits;
-  }
-  int scale = 0;
-  while (x.size > 0 && bitLength(x) + 32 <= point) {
-    multiplyBy(&x, chunk);
-    scale += chunkDigits;
-  }
-  // x < 2^point before the last step, so the first digit lands in 1 .. base-1.
-  while (x.size > 0 && bitsFrom(x, point) == 0) {
-    multiplyBy(&x, static_cast<std::uint32_t>(base));
-    ++scale;
-  }
+  Wide x(significand);
+  // Past the leading zeros (x stays below 2^point, so the first digit is
+  // never overshot), then one step more brings the first digit, 1 .. base-1,
+  // above the point.
+  const int scale = scalePastLeadingZeros(&x, point, base) + 1;
+  x.multiplyAdd(static_cast<std::uint64_t>(base));
 
   for (int i = 0; i < n; ++i) {
-    digits[i] = static_cast<char>(bitsFrom(x, point));
-    clearFrom(&x, point);
-    multiplyBy(&x, static_cast<std::uint32_t>(base));
+    digits[i] = static_cast<char>(x.bitsFrom(point));
+    x.clearFrom(point);
+    x.multiplyAdd(static_cast<std::uint64_t>(base));
   }
   return -scale;
 }
@@ -118,16 +55,12 @@ int digitsForSubnormal(std::uint64_t significand, int base) {
   int bits = 0;
   for (std::uint64_t s = significand; s != 0; s >>= 1) ++bits;
   const ExtReal twoPowBits =
-      ExtReal::fromBits(kIntegerBit, static_cast<std::uint16_t>(ExtFormat::kExponentBias + bits));
+      ExtReal::fromBits(kSignificandIntegerBit, static_cast<std::uint16_t>(ExtFormat::kExponentBias + bits));
   const int n = toInt(extLogBase(ExtReal(base), twoPowBits));
   return n < 2 ? 2 : n;
 }
 
 // ---------------------------------------------------------------------------
-
-char digitCharacter(int value) {
-  return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
-}
 
 std::uint64_t loadWord(const char* at) {
   std::uint64_t word;
@@ -225,7 +158,7 @@ ExtReal finiteImage(ExtReal value) {
   if (isInfinity(value))
     return ExtReal::fromBits(
         ~0ULL, static_cast<std::uint16_t>(sign | (ExtFormat::kMaxBiasedExponent - 1)));
-  if (value.biasedExponent() == 0 && (value.significand() & kIntegerBit) != 0)
+  if (value.biasedExponent() == 0 && (value.significand() & kSignificandIntegerBit) != 0)
     return ExtReal::fromBits(value.significand(), static_cast<std::uint16_t>(sign | 1));
   return value;
 }

@@ -4,186 +4,26 @@
 #include <cstdio>
 #include <cstring>
 
+#include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
+#include "numeric/ext_format.h"
+#include "numeric/wide_int.h"
 
 namespace {
 
-constexpr std::uint64_t kIntegerBit = 0x8000000000000000ULL;
 // A normal value with biased exponent E is significand * 2^(E - kPointBias).
 constexpr int kPointBias = ExtFormat::kExponentBias + ExtFormat::kSignificandBits - 1;
 
-// ---------------------------------------------------------------------------
-// A non-negative integer of fixed capacity, least significant 32-bit limb
-// first, with no zero limbs at or above limb[size]. The capacity covers every
-// operand below: a value of the extended range times a power of a base below
-// 37 that reaches the other end of the range, about 16,600 bits, with room to
-// spare. Results that would not fit are cut at the capacity (never written out
-// of bounds); no caller comes near it.
-class WideInt {
- public:
-  static constexpr int kLimbs = 640;
+// Every operand below fits: a value of the extended range times a power of
+// a base below 37 that reaches the other end of the range, about 16,600
+// bits, with room to spare.
+using Wide = WideInt<320>;
 
-  WideInt() = default;
-  explicit WideInt(std::uint64_t value) {
-    limb_[0] = static_cast<std::uint32_t>(value);
-    limb_[1] = static_cast<std::uint32_t>(value >> 32);
-    size_ = limb_[1] != 0 ? 2 : (limb_[0] != 0 ? 1 : 0);
-  }
-
-  bool isZero() const { return size_ == 0; }
-
-  int bitLength() const {
-    if (size_ == 0) return 0;
-    int bits = 32 * (size_ - 1);
-    for (std::uint32_t top = limb_[size_ - 1]; top != 0; top >>= 1) ++bits;
-    return bits;
-  }
-
-  // *this = *this * factor + addend.
-  void multiplyAdd(std::uint32_t factor, std::uint32_t addend) {
-    std::uint64_t carry = addend;
-    for (int i = 0; i < size_; ++i) {
-      const std::uint64_t product = std::uint64_t{limb_[i]} * factor + carry;
-      limb_[i] = static_cast<std::uint32_t>(product);
-      carry = product >> 32;
-    }
-    if (carry != 0 && size_ < kLimbs) limb_[size_++] = static_cast<std::uint32_t>(carry);
-    trim();
-  }
-
-  void multiplyBy(std::uint64_t factor) {
-    const std::uint32_t high = static_cast<std::uint32_t>(factor >> 32);
-    if (high == 0) {
-      multiplyAdd(static_cast<std::uint32_t>(factor), 0);
-      return;
-    }
-    WideInt upper = *this;
-    upper.multiplyAdd(high, 0);
-    upper.shiftLeft(32);
-    multiplyAdd(static_cast<std::uint32_t>(factor), 0);
-    add(upper);
-  }
-
-  // *this *= base^exponent, for exponent >= 0.
-  void multiplyByPower(std::uint32_t base, int exponent) {
-    std::uint32_t chunk = 1;
-    int chunkDigits = 0;
-    while (std::uint64_t{chunk} * base <= 0xFFFFFFFFULL) {
-      chunk *= base;
-      ++chunkDigits;
-    }
-    for (; exponent >= chunkDigits; exponent -= chunkDigits) multiplyAdd(chunk, 0);
-    for (; exponent > 0; --exponent) multiplyAdd(base, 0);
-  }
-
-  void shiftLeft(int bits) {
-    if (size_ == 0 || bits <= 0) return;
-    const int limbs = bits / 32;
-    const int rest = bits % 32;
-    int newSize = size_ + limbs + 1;
-    if (newSize > kLimbs) newSize = kLimbs;
-    for (int i = newSize - 1; i >= 0; --i) {
-      const int from = i - limbs;
-      std::uint64_t window = 0;
-      if (from >= 0 && from < size_) window = std::uint64_t{limb_[from]} << rest;
-      if (rest != 0 && from - 1 >= 0 && from - 1 < size_) window |= limb_[from - 1] >> (32 - rest);
-      limb_[i] = static_cast<std::uint32_t>(window);
-    }
-    size_ = newSize;
-    trim();
-  }
-
-  // Returns floor(*this / 2^bits) for a result below 2^64 and leaves the
-  // remainder, *this mod 2^bits.
-  std::uint64_t takeFrom(int bits) {
-    std::uint64_t high = 0;
-    for (int b = 63; b >= 0; --b) {
-      const int bit = bits + b;
-      const int index = bit / 32;
-      if (index < size_ && (limb_[index] >> (bit % 32)) & 1) high |= std::uint64_t{1} << b;
-    }
-    const int index = bits / 32;
-    if (index < size_) {
-      limb_[index] &= (std::uint32_t{1} << (bits % 32)) - 1;
-      size_ = index + 1;
-      trim();
-    }
-    return high;
-  }
-
-  // Divides in place and returns the remainder.
-  std::uint32_t divideBy(std::uint32_t divisor) {
-    std::uint64_t remainder = 0;
-    for (int i = size_ - 1; i >= 0; --i) {
-      const std::uint64_t current = (remainder << 32) | limb_[i];
-      limb_[i] = static_cast<std::uint32_t>(current / divisor);
-      remainder = current % divisor;
-    }
-    trim();
-    return static_cast<std::uint32_t>(remainder);
-  }
-
-  void add(const WideInt& b) {
-    const int n = size_ > b.size_ ? size_ : b.size_;
-    std::uint64_t carry = 0;
-    for (int i = 0; i < n; ++i) {
-      const std::uint64_t sum =
-          std::uint64_t{i < size_ ? limb_[i] : 0u} + (i < b.size_ ? b.limb_[i] : 0u) + carry;
-      limb_[i] = static_cast<std::uint32_t>(sum);
-      carry = sum >> 32;
-    }
-    size_ = n;
-    if (carry != 0 && size_ < kLimbs) limb_[size_++] = static_cast<std::uint32_t>(carry);
-  }
-
-  // Requires *this >= b.
-  void subtract(const WideInt& b) {
-    std::int64_t borrow = 0;
-    for (int i = 0; i < size_; ++i) {
-      std::int64_t difference =
-          std::int64_t{limb_[i]} - (i < b.size_ ? std::int64_t{b.limb_[i]} : 0) - borrow;
-      borrow = difference < 0 ? 1 : 0;
-      if (difference < 0) difference += std::int64_t{1} << 32;
-      limb_[i] = static_cast<std::uint32_t>(difference);
-    }
-    trim();
-  }
-
-  friend int compare(const WideInt& a, const WideInt& b) {
-    if (a.size_ != b.size_) return a.size_ < b.size_ ? -1 : 1;
-    for (int i = a.size_ - 1; i >= 0; --i)
-      if (a.limb_[i] != b.limb_[i]) return a.limb_[i] < b.limb_[i] ? -1 : 1;
-    return 0;
-  }
-
- private:
-  void trim() {
-    while (size_ > 0 && limb_[size_ - 1] == 0) --size_;
-  }
-
-  std::uint32_t limb_[kLimbs];
-  int size_ = 0;
-};
-
-// The largest power of base that fits 32 bits, and its exponent.
-std::uint32_t chunkOf(int base, int* digits) {
-  std::uint32_t chunk = static_cast<std::uint32_t>(base);
-  *digits = 1;
-  while (std::uint64_t{chunk} * static_cast<std::uint32_t>(base) <= 0xFFFFFFFFULL) {
-    chunk *= static_cast<std::uint32_t>(base);
-    ++*digits;
-  }
-  return chunk;
-}
-
-char digitCharacter(int value) {
-  return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
-}
-
-int digitOf(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-  return 99;
+// The value of a digit as this file's numerals write it (upper case), or
+// kNotADigit.
+int writtenDigitOf(char c) {
+  const int d = digitValueOf(c);
+  return d != kNotADigit && digitCharacter(d) == c ? d : kNotADigit;
 }
 
 // The significant digits of an expansion, as values, at most one past the
@@ -196,16 +36,15 @@ struct Expansion {
 };
 
 // The digits of an integer below 2^(16384 + 64), most significant first.
-void expandInteger(WideInt n, int base, Expansion* e) {
+void expandInteger(Wide n, int base, Expansion* e) {
   // Base 2 needs the most digits: one per bit.
   static constexpr int kMaxDigits = 16384 + 64 + 32;
   char reversed[kMaxDigits];
   int length = 0;
-  int chunkDigits;
-  const std::uint32_t chunk = chunkOf(base, &chunkDigits);
-  while (!n.isZero() && length + chunkDigits <= kMaxDigits) {
-    std::uint32_t part = n.divideBy(chunk);
-    for (int i = 0; i < chunkDigits; ++i) {
+  const DigitChunk chunk = digitChunkOf(base);
+  while (!n.isZero() && length + chunk.digits <= kMaxDigits) {
+    std::uint32_t part = n.divideBy(chunk.power);
+    for (int i = 0; i < chunk.digits; ++i) {
       reversed[length++] = static_cast<char>(part % static_cast<std::uint32_t>(base));
       part /= static_cast<std::uint32_t>(base);
     }
@@ -230,9 +69,9 @@ StoredClass classifyStored(ExtReal value) {
   const int biased = value.biasedExponent();
   const std::uint64_t significand = value.significand();
   if (biased == ExtFormat::kMaxBiasedExponent)
-    return significand == kIntegerBit ? kStoredInfinity : kStoredNotANumber;
+    return significand == kSignificandIntegerBit ? kStoredInfinity : kStoredNotANumber;
   if (biased == 0) return significand == 0 ? kStoredZero : kStoredSubnormal;
-  return (significand & kIntegerBit) != 0 ? kStoredNormal : kStoredUnnormal;
+  return isNormalImage(value) ? kStoredNormal : kStoredUnnormal;
 }
 
 int lastPlaceExponent(ExtReal value) {
@@ -253,53 +92,36 @@ bool formatExactValue(char* out, ExtReal value, int base) {
   Expansion e;
   const int q = lastPlaceExponent(value);
   if (q >= 0) {
-    WideInt n(significand);
+    Wide n(significand);
     n.shiftLeft(q);
     expandInteger(n, base, &e);
   } else {
     // significand * 2^-m: the integer part first, then the fraction digit by
     // digit, each the bits that a multiplication by the base carries to 2^m.
     const int m = -q;
-    WideInt fraction(significand);
+    Wide fraction(significand);
     std::uint64_t integer = 0;
     if (m < 64) {
       integer = significand >> m;
-      fraction = WideInt(significand & ((std::uint64_t{1} << m) - 1));
+      fraction = Wide(significand & ((std::uint64_t{1} << m) - 1));
     }
     if (integer != 0) {
-      expandInteger(WideInt(integer), base, &e);
+      expandInteger(Wide(integer), base, &e);
     } else {
-      // Leading zeros: whole chunks while the product stays below 2^m, so
-      // the first digit is never passed, then single digits.
-      int chunkDigits;
-      const std::uint32_t chunk = chunkOf(base, &chunkDigits);
-      int zeros = 0;
-      while (fraction.bitLength() + 32 <= m) {
-        fraction.multiplyAdd(chunk, 0);
-        zeros += chunkDigits;
-      }
-      for (;;) {
-        WideInt next = fraction;
-        next.multiplyAdd(static_cast<std::uint32_t>(base), 0);
-        if (next.bitLength() > m) break;
-        fraction = next;
-        ++zeros;
-      }
-      e.exponent = -zeros - 1;
+      e.exponent = -scalePastLeadingZeros(&fraction, m, base) - 1;
     }
-    // A chunk of digits a pass: the bits a multiplication by base^chunkDigits
+    // A chunk of digits a pass: the bits a multiplication by base^digits
     // carries to 2^m are those digits, leading zeros included.
-    int chunkDigits;
-    const std::uint32_t chunk = chunkOf(base, &chunkDigits);
+    const DigitChunk chunk = digitChunkOf(base);
     while (!fraction.isZero() && e.count < kExactDigitLimit) {
-      fraction.multiplyAdd(chunk, 0);
+      fraction.multiplyAdd(chunk.power);
       std::uint64_t group = fraction.takeFrom(m);
       char digits[32];
-      for (int i = chunkDigits - 1; i >= 0; --i) {
+      for (int i = chunk.digits - 1; i >= 0; --i) {
         digits[i] = static_cast<char>(group % static_cast<std::uint32_t>(base));
         group /= static_cast<std::uint32_t>(base);
       }
-      for (int i = 0; i < chunkDigits; ++i) {
+      for (int i = 0; i < chunk.digits; ++i) {
         if (e.count < kExactDigitLimit)
           e.digit[e.count++] = digits[i];
         else if (digits[i] != 0)
@@ -321,11 +143,11 @@ bool formatExactValue(char* out, ExtReal value, int base) {
 namespace {
 
 // An output numeral read back: |value| = mantissa * base^scale.
-bool readOutputNumeral(const char* text, int base, bool* negative, WideInt* mantissa, int* scale) {
+bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantissa, int* scale) {
   const char* p = text;
   *negative = *p == '-';
   if (*negative) ++p;
-  *mantissa = WideInt(0);
+  *mantissa = Wide(0);
   long long s = 0;
   int digits = 0;
   bool point = false;
@@ -335,9 +157,9 @@ bool readOutputNumeral(const char* text, int base, bool* negative, WideInt* mant
       point = true;
       continue;
     }
-    const int d = digitOf(*p);
+    const int d = writtenDigitOf(*p);
     if (d >= base) return false;
-    mantissa->multiplyAdd(static_cast<std::uint32_t>(base), static_cast<std::uint32_t>(d));
+    mantissa->multiplyAdd(static_cast<std::uint64_t>(base), static_cast<std::uint64_t>(d));
     if (point) --s;
     ++digits;
   }
@@ -351,7 +173,7 @@ bool readOutputNumeral(const char* text, int base, bool* negative, WideInt* mant
     if (*p == '\0') return false;
     long long exponent = 0;
     for (; *p != '\0'; ++p) {
-      const int d = digitOf(*p);
+      const int d = writtenDigitOf(*p);
       if (d >= base || exponent > 100000) return false;
       exponent = exponent * base + d;
     }
@@ -364,7 +186,7 @@ bool readOutputNumeral(const char* text, int base, bool* negative, WideInt* mant
 }
 
 // Writes r / q (q > 0) with at most six significant digits, cut toward zero.
-void writeQuotient(char* out, std::size_t size, bool negative, WideInt r, WideInt q) {
+void writeQuotient(char* out, std::size_t size, bool negative, Wide r, Wide q) {
   if (r.isZero()) {
     std::snprintf(out, size, "0");
     return;
@@ -373,15 +195,15 @@ void writeQuotient(char* out, std::size_t size, bool negative, WideInt r, WideIn
   int e = 0;
   if (compare(r, q) >= 0) {
     for (;;) {
-      WideInt next = q;
-      next.multiplyAdd(10, 0);
+      Wide next = q;
+      next.multiplyAdd(10);
       if (compare(next, r) > 0) break;
       q = next;
       ++e;
     }
   } else {
     do {
-      r.multiplyAdd(10, 0);
+      r.multiplyAdd(10);
       --e;
     } while (compare(r, q) < 0);
   }
@@ -394,7 +216,7 @@ void writeQuotient(char* out, std::size_t size, bool negative, WideInt r, WideIn
       ++d;
     }
     digits[count] = static_cast<char>('0' + d);
-    r.multiplyAdd(10, 0);
+    r.multiplyAdd(10);
   }
   while (count > 1 && digits[count - 1] == '0') --count;
 
@@ -430,13 +252,13 @@ void writeQuotient(char* out, std::size_t size, bool negative, WideInt r, WideIn
 bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, ExtReal value) {
   const StoredClass kind = classifyStored(value);
   if (kind == kStoredInfinity || kind == kStoredNotANumber) return false;
-  if (base < 2 || base > 36) return false;
+  if (base < kMinBase || base > kMaxBase) return false;
   // In bases from 24 and 28 up, "-INF" and "ERROR" would read as numerals.
   if (std::strcmp(text, "+INF") == 0 || std::strcmp(text, "-INF") == 0 ||
       std::strcmp(text, "ERROR") == 0)
     return false;
   bool textNegative;
-  WideInt mantissa;
+  Wide mantissa;
   int scale;
   if (!readOutputNumeral(text, base, &textNegative, &mantissa, &scale)) return false;
 
@@ -444,17 +266,17 @@ bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, 
   // stored value s * 2^q (s signed): over the common denominator
   //   q >= 0: (t - s * d * 2^q) / (d * 2^q)
   //   q <  0: (t * 2^-q - s * d) / d
-  WideInt t = mantissa;
-  WideInt d(1);
+  Wide t = mantissa;
+  Wide d(1);
   if (scale >= 0)
-    t.multiplyByPower(static_cast<std::uint32_t>(base), scale);
+    t.multiplyByPower(base, scale);
   else
-    d.multiplyByPower(static_cast<std::uint32_t>(base), -scale);
+    d.multiplyByPower(base, -scale);
   const int q = lastPlaceExponent(value);
-  WideInt u = t;  // the text's part of the numerator
-  WideInt v = d;  // the stored value's part
-  v.multiplyBy(value.significand());
-  WideInt denominator = d;
+  Wide u = t;  // the text's part of the numerator
+  Wide v = d;  // the stored value's part
+  v.multiplyAdd(value.significand());
+  Wide denominator = d;
   if (q >= 0) {
     v.shiftLeft(q);
     denominator.shiftLeft(q);

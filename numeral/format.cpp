@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "numeral/digit_alphabet.h"
 #include "numeral/digits.h"
 #include "numeral/parse.h"
 #include "numeral/arithmetic.h"
@@ -9,15 +10,8 @@
 
 namespace {
 
-constexpr int kMinBase = 2;
-constexpr int kMaxBase = 36;
-
 // generateDigits needs at most 64 bytes; the rest is headroom.
 constexpr int kDigitBufferSize = 252;
-
-char digitCharacter(unsigned value) {
-  return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
-}
 
 // Writes the digits of magnitude in base, least significant first, and
 // returns their count. One instance per base, so that the division by the
@@ -26,7 +20,7 @@ template <unsigned base>
 int writeMagnitude(char* out, unsigned magnitude) {
   int count = 0;
   do {
-    out[count++] = digitCharacter(magnitude % base);
+    out[count++] = digitCharacter(static_cast<int>(magnitude % base));
     magnitude /= base;
   } while (magnitude != 0);
   return count;

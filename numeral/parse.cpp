@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "numeral/arithmetic.h"
+#include "numeral/digit_alphabet.h"
 #include "numeric/ext_math.h"
 #include "numeric/fast_real.h"
 
@@ -159,34 +160,21 @@ bool isLargestFinite(const FastReal& value) { return isLargestFinite(value.toExt
 }  // namespace
 
 int digitValue(int* value, char c, int limit) {
-  // Bytes from 128 up are negative here and fall outside every range.
-  const int code = static_cast<signed char>(c);
-  int v;
-  if (code >= '0' && code <= '9') {
-    v = code - '0';
-  } else if (code >= 'a' && code <= 'z') {
-    v = code - 'a' + 10;
-  } else if (code >= 'A' && code <= 'Z') {
-    v = code - 'A' + 10;
-  } else {
-    return 0;
-  }
+  const int v = digitValueOf(c);
+  if (v == kNotADigit) return 0;
   *value = v;
   return v < limit ? 1 : 0;
 }
 
 namespace {
 
-// digitValue's values by character code, and a value no base admits for
-// every other byte: the loops of the parser look a character up once
+// digitValueOf by character code (kNotADigit, which no base admits, for
+// every other byte): the loops of the parser look a character up once
 // instead of testing three ranges.
 struct DigitTable {
   int of[256];
   constexpr DigitTable() : of() {
-    for (int c = 0; c < 256; ++c) of[c] = INT_MAX;
-    for (int c = '0'; c <= '9'; ++c) of[c] = c - '0';
-    for (int c = 'a'; c <= 'z'; ++c) of[c] = c - 'a' + 10;
-    for (int c = 'A'; c <= 'Z'; ++c) of[c] = c - 'A' + 10;
+    for (int c = 0; c < 256; ++c) of[c] = digitValueOf(static_cast<char>(c));
   }
 };
 constexpr DigitTable kDigitTable;

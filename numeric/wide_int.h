@@ -5,8 +5,8 @@
 // fixed array of 64-bit limbs, least significant first, on the stack: no
 // heap, no exceptions, no floating point, and no 128-bit division (wasm32
 // cannot link it); 64 x 64 -> 128-bit products are used where the compiler
-// has them. Only the limbs below size() are meaningful, so work is
-// proportional to the value's length, not to the capacity.
+// has them. size() counts the limbs in use and every limb above them is
+// zero, so work is proportional to the value's length, not to the capacity.
 //
 // Capacity: every result is reduced modulo 2^(64 * Limbs), and nothing is
 // ever written outside the array. Callers choose Limbs so that no result of
@@ -57,7 +57,6 @@ class WideInt {
   static WideInt powerOfTwo(int exponent) {
     WideInt x;
     const int index = exponent / 64;
-    for (int i = 0; i < index; ++i) x.limb_[i] = 0;
     x.limb_[index] = std::uint64_t{1} << (exponent % 64);
     x.size_ = index + 1;
     return x;
@@ -89,6 +88,7 @@ class WideInt {
     const int index = point / 64;
     if (index >= size_) return;
     limb_[index] &= (std::uint64_t{1} << (point % 64)) - 1;
+    for (int i = index + 1; i < size_; ++i) limb_[i] = 0;
     size_ = index + 1;
     trim();
   }
@@ -105,8 +105,7 @@ class WideInt {
   void multiplyAdd(std::uint64_t factor, std::uint64_t addend = 0) {
     std::uint64_t carry = addend;
     for (int i = 0; i < size_; ++i) {
-      const unsigned __int128 product =
-          static_cast<unsigned __int128>(limb_[i]) * factor + carry;
+      const unsigned __int128 product = static_cast<unsigned __int128>(limb_[i]) * factor + carry;
       limb_[i] = static_cast<std::uint64_t>(product);
       carry = static_cast<std::uint64_t>(product >> 64);
     }
@@ -114,17 +113,12 @@ class WideInt {
     trim();
   }
 
-  // x = x * base^exponent, for exponent >= 0 and base from 2 to 2^32 - 1,
-  // a chunk of digits at a time.
-  void multiplyByPower(std::uint32_t base, int exponent) {
-    std::uint64_t chunk = 1;
-    int chunkDigits = 0;
-    while (chunk * base <= 0xFFFFFFFFULL) {
-      chunk *= base;
-      ++chunkDigits;
-    }
-    for (; exponent >= chunkDigits; exponent -= chunkDigits) multiplyAdd(chunk);
-    for (; exponent > 0; --exponent) multiplyAdd(base);
+  // x = x * base^exponent, for exponent >= 0 and a base from 2 to 36, a
+  // chunk of digits at a time.
+  void multiplyByPower(int base, int exponent) {
+    const DigitChunk chunk = digitChunkOf(base);
+    for (; exponent >= chunk.digits; exponent -= chunk.digits) multiplyAdd(chunk.power);
+    for (; exponent > 0; --exponent) multiplyAdd(static_cast<std::uint64_t>(base));
   }
 
   // x = floor(x / divisor); returns x mod divisor. Requires 0 < divisor <
@@ -166,6 +160,7 @@ class WideInt {
     const int limbs = bits / 64;
     const int rest = bits % 64;
     if (limbs >= size_) {
+      for (int i = 0; i < size_; ++i) limb_[i] = 0;
       size_ = 0;
       return;
     }
@@ -177,6 +172,7 @@ class WideInt {
       limb_[i] = (limb_[i + limbs] >> rest) | high;
     }
     limb_[newSize - 1] = limb_[size_ - 1] >> rest;
+    for (int i = newSize; i < size_; ++i) limb_[i] = 0;
     size_ = newSize;
     trim();
   }
@@ -185,11 +181,10 @@ class WideInt {
   void add(const WideInt& b) {
     const int n = size_ > b.size_ ? size_ : b.size_;
     std::uint64_t carry = 0;
-    for (int i = 0; i < n; ++i) {
-      const std::uint64_t a = limb(i);
-      const std::uint64_t sum = a + b.limb(i);
+    for (int i = 0; i < n && i < Limbs; ++i) {  // limbs above the sizes are 0
+      const std::uint64_t sum = limb_[i] + b.limb_[i];
       const std::uint64_t withCarry = sum + carry;
-      carry = (sum < a) | (withCarry < sum);
+      carry = (sum < b.limb_[i]) | (withCarry < sum);
       limb_[i] = withCarry;
     }
     size_ = n;
@@ -202,13 +197,14 @@ class WideInt {
   // x = x - b. Requires x >= b.
   void subtract(const WideInt& b) {
     std::uint64_t borrow = 0;
-    for (int i = 0; i < size_; ++i) {
-      const std::uint64_t subtrahend = b.limb(i);
-      const std::uint64_t difference = limb_[i] - subtrahend;
-      const std::uint64_t withBorrow = difference - borrow;
-      borrow = (limb_[i] < subtrahend) | (difference < borrow);
-      limb_[i] = withBorrow;
+    int i = 0;
+    for (; i < b.size_; ++i) {
+      const std::uint64_t x = limb_[i];
+      const std::uint64_t difference = x - b.limb_[i];
+      limb_[i] = difference - borrow;
+      borrow = (x < b.limb_[i]) | (difference < borrow);
     }
+    for (; borrow != 0 && i < size_; ++i) borrow = limb_[i]-- == 0;
     trim();
   }
 
@@ -223,20 +219,26 @@ class WideInt {
   // floor(a * b / 2^(64 * dropLimbs)), for 0 <= dropLimbs <= Limbs. The
   // result must fit, as always; the product itself may not.
   friend WideInt multiplyShifted(const WideInt& a, const WideInt& b, int dropLimbs) {
+    if (a.size_ == 0 || b.size_ == 0) return WideInt();
     std::uint64_t product[2 * Limbs];
-    const int n = a.size_ + b.size_;
-    for (int i = 0; i < n; ++i) product[i] = 0;
-    for (int i = 0; i < a.size_; ++i) {
-      std::uint64_t carry = 0;
+    std::uint64_t carry = 0;
+    for (int j = 0; j < b.size_; ++j) {
+      const unsigned __int128 t = static_cast<unsigned __int128>(a.limb_[0]) * b.limb_[j] + carry;
+      product[j] = static_cast<std::uint64_t>(t);
+      carry = static_cast<std::uint64_t>(t >> 64);
+    }
+    product[b.size_] = carry;
+    for (int i = 1; i < a.size_; ++i) {
+      carry = 0;
       for (int j = 0; j < b.size_; ++j) {
-        const unsigned __int128 t = static_cast<unsigned __int128>(a.limb_[i]) * b.limb_[j] +
-                                    product[i + j] + carry;
+        const unsigned __int128 t =
+            static_cast<unsigned __int128>(a.limb_[i]) * b.limb_[j] + product[i + j] + carry;
         product[i + j] = static_cast<std::uint64_t>(t);
         carry = static_cast<std::uint64_t>(t >> 64);
       }
       product[i + b.size_] = carry;
     }
-    return fromProduct(product, n, dropLimbs);
+    return fromProduct(product, a.size_ + b.size_, dropLimbs);
   }
 
   // floor(a * 2^shift / b) for b > 0 and shift >= 0; the quotient must fit,
@@ -279,13 +281,38 @@ class WideInt {
   }
 
   void trim() {
+    if (size_ > Limbs) __builtin_unreachable();  // for GCC's bounds analysis
     while (size_ > 0 && limb_[size_ - 1] == 0) --size_;
   }
 
-  // Zeroed on construction, so that copies never read an indeterminate
-  // value; only the limbs below size_ are meaningful.
+  // Zero from size_ up (and so zeroed on construction).
   std::uint64_t limb_[Limbs] = {};
   int size_;
 };
+
+// The scaling of a fraction past its leading zero digits, for the exact
+// expansions. For 0 < x < 2^point and a base from 2 to 36: multiplies x by
+// base^k for the largest k that keeps it below 2^point, and returns k, the
+// number of zeros between the point and the first digit of x / 2^point in
+// the base. Whole chunks go first while the product surely stays below
+// (bitLength + 32 <= point), then single digits; x * base must fit.
+template <int Limbs>
+int scalePastLeadingZeros(WideInt<Limbs>* x, int point, int base) {
+  if (x->isZero()) return 0;
+  const DigitChunk chunk = digitChunkOf(base);
+  int zeros = 0;
+  while (x->bitLength() + 32 <= point) {
+    x->multiplyAdd(chunk.power);
+    zeros += chunk.digits;
+  }
+  for (;;) {
+    x->multiplyAdd(static_cast<std::uint64_t>(base));
+    if (x->bitLength() > point) {
+      x->divideBy(static_cast<std::uint32_t>(base));  // exact: undoes the step
+      return zeros;
+    }
+    ++zeros;
+  }
+}
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "numeric/ext_format.h"
 #include "numeric/wide_int.h"
 
 // How every result is found
@@ -48,21 +49,25 @@
 // truncation of the lower end of its 4096-bit enclosure, and it is counted
 // in TranscendentalCounts::unresolved (the tests assert that it stays 0).
 //
-// The error bounds. The enclosures' widths (err) are tracked at run time;
-// the proofs are the lemmas at each operation. What they come to, for the
-// record (err in units of 2^-F, measured over the test arguments):
-//   - the table pass (F = 128): log2 below 2^7 units, 2^x - 1 below 2^6;
-//   - the direct passes: below F/2 + 40 units for log2 and F/4 + 40 for
-//     2^x - 1 (one or two units a series term).
-// Relative to the result this is about 2^-(F - 8) or better: the magnitudes
-// are at least 2^-8 at the scale chosen for them (arguments next to 1 and
-// tiny arguments are carried at a scale of their own, below). So the first
-// pass fails Ziv's test on about one argument in 2^50, and the escalation
-// is, in practice, only ever seen with the 64-bit direct pass of the tests.
+// The error bounds. The bound of a result is the err of its final
+// enclosure, built operation by operation from the lemmas, so (E) holds
+// for it by the induction above. What the bounds come to (units of 2^-F,
+// the largest over random arguments of the whole domain, arguments next to
+// 1 and tiny ones included):
+//   - the table pass (F = 128): below 400 units, at most 2^-111 relative to
+//     the result;
+//   - the direct passes: about 9F units for log2 and 5F for 2^x - 1, at most
+//     2^-(F - 15) relative to the result.
+// The relative size holds because every magnitude is carried at a scale
+// where it has at least F - 15 bits: arguments next to 1 (log2) and small
+// arguments (2^x - 1) at a scale of their own, below. A pass fails Ziv's
+// test only when the exact result lies within that relative distance of a
+// 64-bit boundary, so the table pass fails on about one argument in 2^46,
+// and in practice only the 64-bit direct first pass of the tests ever
+// escalates.
 
 namespace {
 
-constexpr std::uint64_t kIntegerBit = 0x8000000000000000ULL;
 // floor(sqrt(2) * 2^63): significands above it are folded below 1 (see the
 // direct logarithm).
 constexpr std::uint64_t kSqrt2Significand = 0xB504F333F9DE6484ULL;
@@ -89,8 +94,8 @@ constexpr int fractionBits() {
   return 64 * (N - 1);
 }
 
-// (E) above. Values stay below 2^63 (one integer limb), so a pass at N limbs
-// has F = 64 * (N - 1) fraction bits.
+// (E) above. A pass at N limbs has F = 64 * (N - 1) fraction bits and one
+// limb for the integer part; every value a pass holds is below 8.
 template <int N>
 struct Enclosure {
   WideInt<N> lo;
@@ -155,9 +160,8 @@ Enclosure<N> multiply(const Enclosure<N>& a, const Enclosure<N>& b) {
   err = addBounds(err, scaleBound(a.err, b.lo.bitLength() - F));
   err = addBounds(err, scaleBound(b.err, a.lo.bitLength() - F));
   if (a.err != 0 && b.err != 0)
-    err = addBounds(err, a.err < (std::uint64_t{1} << 30) && b.err < (std::uint64_t{1} << 30)
-                             ? 1
-                             : kUseless);
+    err = addBounds(
+        err, a.err < (std::uint64_t{1} << 30) && b.err < (std::uint64_t{1} << 30) ? 1 : kUseless);
   r.err = err;
   return r;
 }
@@ -255,8 +259,7 @@ Image truncateOnto(const WideInt<K>& w, int scale, bool negative) {
   if (exponent >= kMinNormalExponent) {
     if (exponent > ExtFormat::kExponentBias)  // never for log2 or 2^x - 1
       return {~0ULL, static_cast<std::uint16_t>(sign | (ExtFormat::kMaxBiasedExponent - 1))};
-    const std::uint64_t significand =
-        bits >= 64 ? w.bitsFrom(bits - 64) : w.limb(0) << (64 - bits);
+    const std::uint64_t significand = bits >= 64 ? w.bitsFrom(bits - 64) : w.limb(0) << (64 - bits);
     return {significand, static_cast<std::uint16_t>(sign | (exponent + ExtFormat::kExponentBias))};
   }
   // value * 2^16445 = w * 2^-shift. With shift < 0, bits < 64 + shift, so
@@ -287,10 +290,10 @@ bool decide(const WideInt<K>& lo, std::uint64_t err, int scale, bool negative, E
 // e < 0, negative in the second case.
 //
 // M is near 0 in two places only: e = 0 with f next to 1 (M = L), and e = -1
-// with f next to 2 (M = 1 - L). Everywhere else M > 2^-8. In both places
-// the passes write M as the logarithm of a number next to 1, lambda * 2^-z,
-// and carry it at the scale 2^-(F + z), so it keeps F bits relative to
-// itself however small it is.
+// with f next to 2 (M = 1 - L); the passes' reductions keep M above 2^-15
+// everywhere else (see each). In both places the passes write M as the
+// logarithm of a number next to 1, lambda * 2^-z, and carry it at the scale
+// 2^-(F + z), so it keeps F bits relative to itself however small it is.
 
 // |log2 g| * 2^z for the g that the direct pass reduces f to, enclosed at
 // scale 2^-F.
@@ -322,9 +325,9 @@ LogParts<N> directLog2Parts(std::uint64_t m) {
   using Wide = WideInt<N + 1>;
   // g - 1 = (m - 2^63) / 2^63 and g + 1 = (m + 2^63) / 2^63; folded,
   // 1 - g = (2^64 - m) / 2^64 and 1 + g = (2^64 + m) / 2^64.
-  const Wide a(parts.folded ? 0 - m : m - kIntegerBit);
+  const Wide a(parts.folded ? 0 - m : m - kSignificandIntegerBit);
   Wide b(m);
-  b.add(parts.folded ? Wide::powerOfTwo(64) : Wide(kIntegerBit));
+  b.add(parts.folded ? Wide::powerOfTwo(64) : Wide(kSignificandIntegerBit));
   parts.z = b.bitLength() - a.bitLength();
   Enclosure<N> sigma;
   sigma.lo = WideInt<N>(divideShifted(a, F + parts.z, b));
@@ -447,10 +450,11 @@ Fast reducedLog2(std::uint64_t m, bool* folded) {
 //     j = 127 takes k1 = 2^15 (tau1 = 1, r1 = f / 2 - 1 in [-2^-8, 0)).
 //   - k = floor(r1 * 2^15), in [-128, 255], picks c2 = k2 / 2^24 near
 //     1 / (1 + (k + 1/2) 2^-15); (1 + r1) c2 = 1 + r exactly (m k1 k2 has
-//     106 bits), tau2 = 24 - log2 k2, of either sign and below 0.006. k = 0
-//     and k = -1 take k2 = 2^24 (tau2 = 0, r = r1); over every j and k,
-//     |r| <= 2^-15 (checked exactly with rationals at the ends of every
-//     interval: the largest |r| is that of k = 0 and k = -1).
+//     at most 105 bits), tau2 = 24 - log2 k2, of either sign and below
+//     0.012 in magnitude. k = 0 and k = -1 take k2 = 2^24 (tau2 = 0,
+//     r = r1); over every j and k, |r| <= 2^-15 (checked exactly with
+//     rationals at the ends of every interval: the largest |r| is that of
+//     k = 0 and k = -1).
 // So M can be near 0 only where the taus are exact: f next to 1 (j = 0,
 // k = 0, e = 0) or next to 2 (j = 127, k = -1, e = -1), with r = f - 1 or
 // f / 2 - 1. Elsewhere M >= log2(1 + 2^-15) > 2^-15.
@@ -467,8 +471,9 @@ Log2Table computeLog2Table() {
   Log2Table table;
   for (int j = 0; j < 128; ++j) {
     // round(2^16 / (1 + (j + 1/2) / 128)) = round(2^24 / (257 + 2j))
-    const std::uint32_t k1 =
-        j == 0 ? 1u << 16 : j == 127 ? 1u << 15 : ((1u << 25) / (257 + 2 * j) + 1) / 2;
+    const std::uint32_t k1 = j == 0     ? 1u << 16
+                             : j == 127 ? 1u << 15
+                                        : ((1u << 25) / (257 + 2 * j) + 1) / 2;
     table.factor1[j] = k1;
     if (j == 0 || j == 127) {
       table.tau1[j] = j == 0 ? Fast() : one<kTableLimbs>();
@@ -506,6 +511,19 @@ const Log2Table& log2Table() {
   return table;
 }
 
+// sum over n <= degree of c_n (-x)^n (alternating) or c_n x^n by Horner's
+// rule, each step by the lemmas of multiply and add or subtract. In the
+// alternating case every nested sum c_n - x (c_(n+1) - ...) is positive
+// (the c_n decrease and x < 1), as subtract requires.
+Fast horner(const Fast* coefficients, int degree, const Fast& x, bool alternating) {
+  Fast sum = coefficients[degree];
+  for (int n = degree - 1; n >= 0; --n) {
+    const Fast product = multiply(sum, x);
+    sum = alternating ? subtract(coefficients[n], product) : add(coefficients[n], product);
+  }
+  return sum;
+}
+
 // ln(1 + r) = r H(r), H(r) = sum over n >= 0 of (-r)^n / (n + 1), for
 // |r| = magnitude < 2^-b (b >= 14), summed by Horner's rule up to degree K,
 // the least with b (K + 1) + floor(log2(K + 2)) >= F + 1. The rest is below
@@ -519,12 +537,7 @@ Fast log1pQuotient(const Fast& magnitude, bool rPositive, const Log2Table& table
          kTableFraction + 1)
     ++degree;
   if (degree >= 24) return Fast{WideInt<kTableLimbs>(), kUseless};  // never: b >= 14
-  Fast sum = table.reciprocal[degree];
-  for (int n = degree - 1; n >= 0; --n) {
-    const Fast product = multiply(sum, magnitude);
-    sum = rPositive ? subtract(table.reciprocal[n], product) : add(table.reciprocal[n], product);
-  }
-  return widen(sum, rPositive ? 1 : 0, 1);
+  return widen(horner(table.reciprocal, degree, magnitude, rPositive), rPositive ? 1 : 0, 1);
 }
 
 bool tableLog2Pass(std::uint64_t m, int e, ExtReal* out) {
@@ -650,13 +663,14 @@ bool directExp2m1Pass(bool negative, std::uint64_t m, int e, ExtReal* out) {
 //   scale 2^-(F - e) as in the direct pass.
 // Either way v = r ln 2 or |x| ln 2 is below 2^-7 * 1.39 < 2^-6.5, and
 // S(v) is summed by Horner's rule up to degree K, the least with
-// b (K + 1) + lf(K + 2) >= F + 2, where v < 2^-b and lf(n) <= log2 n! is
-// the sum of floor(log2 i) for i <= n. The rest of the series,
+// b (K + 1) + lf(K + 2) >= F + 2, where the upper end of v's enclosure is
+// below 2^-b (so v is) and lf(n) <= log2 n! is the sum of floor(log2 i) for
+// i <= n. The rest of the series,
 //   v^(K+1) / (K+2)! * (1 + v / (K + 3) + ...) < 2 v^(K+1) / (K+2)!,
 // is then below one unit: upward for S+, both ways for the alternating S-.
 struct Exp2Table {
-  Fast power[128];        // 2^(j / 128)
-  Fast inverseFactorial[24];  // 1 / (n + 1)!
+  Fast power[128];             // 2^(j / 128)
+  Fast inverseFactorial[24];   // 1 / (n + 1)!
   int log2FactorialFloor[26];  // lf(n)
 };
 
@@ -690,17 +704,13 @@ const Exp2Table& exp2Table() {
 }
 
 Fast hornerExpSeries(const Fast& v, bool alternating, const Exp2Table& table) {
-  const int b = kTableFraction - v.lo.bitLength();
+  WideInt<kTableLimbs> upper = v.lo;  // v's upper end: v < 2^-b
+  upper.add(WideInt<kTableLimbs>(v.err));
+  const int b = kTableFraction - upper.bitLength();
   int degree = 0;
   while (b * (degree + 1) + table.log2FactorialFloor[degree + 2] < kTableFraction + 2) ++degree;
   if (degree >= 24) return Fast{WideInt<kTableLimbs>(), kUseless};  // never: b >= 6
-  Fast sum = table.inverseFactorial[degree];
-  for (int n = degree - 1; n >= 0; --n) {
-    const Fast product = multiply(sum, v);
-    sum = alternating ? subtract(table.inverseFactorial[n], product)
-                      : add(table.inverseFactorial[n], product);
-  }
-  return widen(sum, alternating ? 1 : 0, 1);
+  return widen(horner(table.inverseFactorial, degree, v, alternating), alternating ? 1 : 0, 1);
 }
 
 bool tableExp2m1Pass(bool negative, std::uint64_t m, int e, ExtReal* out) {
@@ -742,12 +752,12 @@ thread_local TranscendentalCounts exp2m1Tally = {};
 using Log2Pass = bool (*)(std::uint64_t, int, ExtReal*);
 using Exp2m1Pass = bool (*)(bool, std::uint64_t, int, ExtReal*);
 
-constexpr Log2Pass kLog2Passes[kTranscendentalPasses] = {
-    tableLog2Pass,         directLog2Pass<5>,  directLog2Pass<9>,
-    directLog2Pass<17>,    directLog2Pass<33>, directLog2Pass<65>};
+constexpr Log2Pass kLog2Passes[kTranscendentalPasses] = {tableLog2Pass,      directLog2Pass<5>,
+                                                         directLog2Pass<9>,  directLog2Pass<17>,
+                                                         directLog2Pass<33>, directLog2Pass<65>};
 constexpr Exp2m1Pass kExp2m1Passes[kTranscendentalPasses] = {
-    tableExp2m1Pass,          directExp2m1Pass<5>,  directExp2m1Pass<9>,
-    directExp2m1Pass<17>,     directExp2m1Pass<33>, directExp2m1Pass<65>};
+    tableExp2m1Pass,      directExp2m1Pass<5>,  directExp2m1Pass<9>,
+    directExp2m1Pass<17>, directExp2m1Pass<33>, directExp2m1Pass<65>};
 
 // The result of the first pass that decides: `first`, then the passes of
 // the ladder from index `next` on. Should none decide, the last pass's
@@ -781,7 +791,8 @@ ExtReal runExp2m1(Exp2m1Pass first, int next, bool negative, std::uint64_t m, in
 // The integer k as an image: exact, as it has at most 25 bits.
 ExtReal integerImage(int k) {
   if (k == 0) return ExtReal::fromBits(0, 0);
-  const std::uint64_t magnitude = static_cast<std::uint64_t>(k < 0 ? -static_cast<long long>(k) : k);
+  const std::uint64_t magnitude =
+      static_cast<std::uint64_t>(k < 0 ? -static_cast<long long>(k) : k);
   const int leading = __builtin_clzll(magnitude);
   const int biased = ExtFormat::kExponentBias + 63 - leading;
   return ExtReal::fromBits(magnitude << leading,
@@ -792,20 +803,21 @@ ExtReal indefinite() { return ExtReal::fromBits(0xC000000000000000ULL, 0xFFFF); 
 
 // The answers that need no pass, or nullptr-like false when a pass must run.
 bool log2UpFront(std::uint64_t m, int e, ExtReal* out) {
-  if (m != kIntegerBit) return false;
+  if (m != kSignificandIntegerBit) return false;
   *out = integerImage(e);  // log2(2^e) = e
   return true;
 }
 
 bool exp2m1UpFront(bool negative, std::uint64_t m, int e, ExtReal* out) {
   if (e < 0) return false;
-  if (e > 0 || m != kIntegerBit) {
+  if (e > 0 || m != kSignificandIntegerBit) {
     *out = indefinite();  // outside the contract: |x| > 1
     return true;
   }
   // 2^1 - 1 = 1 and 2^-1 - 1 = -0.5, exactly.
-  *out = negative ? ExtReal::fromBits(kIntegerBit, 0x8000 | (ExtFormat::kExponentBias - 1))
-                  : ExtReal::fromBits(kIntegerBit, ExtFormat::kExponentBias);
+  *out = negative
+             ? ExtReal::fromBits(kSignificandIntegerBit, 0x8000 | (ExtFormat::kExponentBias - 1))
+             : ExtReal::fromBits(kSignificandIntegerBit, ExtFormat::kExponentBias);
   return true;
 }
 

@@ -121,6 +121,7 @@ const Distance kDistances[] = {
     {"ERROR", 36, kOne, 0x3FFF, nullptr},  // all five are digits in base 36
     {"-INF", 24, kOne, 0x3FFF, nullptr},
     {"1e5", 16, kOne, 0x3FFF, nullptr},  // 'e' is no output marker in base 16
+    {"ff", 16, 0xFF00000000000000ULL, 0x3FFF + 7, nullptr},  // output digits are upper case
     {"1", 10, kOne, 0x7FFF, nullptr},    // an infinity has no last place
 };
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "numeric/ext_format.h"
 #include "numeric/x87_instructions.h"
 #include "tests/support/ext_testing.h"
 
@@ -229,5 +230,30 @@ TEST(ExtReal, EveryOperationLeavesControlWord0F7F) {
   EXPECT_GE(ignored, 0);
 }
 #endif
+
+TEST(IsNormalImage, EveryClassOfImage) {
+  struct Row {
+    std::uint64_t significand;
+    std::uint16_t signAndExponent;
+    bool normal;
+  };
+  const Row rows[] = {
+      {0, 0x0000, false},                      // +0
+      {0, 0x8000, false},                      // -0
+      {1, 0x0000, false},                      // smallest subnormal
+      {0x8000000000000000ULL, 0x0000, false},  // pseudo-denormal
+      {0x8000000000000000ULL, 0x0001, true},   // smallest normal
+      {0x8000000000000000ULL, 0xBFFF, true},   // -1
+      {~0ULL, 0x7FFE, true},                   // largest finite
+      {0x7FFFFFFFFFFFFFFFULL, 0x3FFF, false},  // unnormal
+      {0, 0x4000, false},                      // unnormal zero significand
+      {0x8000000000000000ULL, 0x7FFF, false},  // +infinity
+      {0xC000000000000000ULL, 0xFFFF, false},  // the indefinite
+      {0, 0x7FFF, false},                      // pseudo-infinity
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(isNormalImage(exttest::bits(row.significand, row.signAndExponent)), row.normal)
+        << exttest::describe(exttest::bits(row.significand, row.signAndExponent));
+}
 
 }  // namespace

@@ -42,8 +42,7 @@ int main(int argc, char** argv) {
       result = directBits != 0
                    ? x87_software_testing::truncatedLog2Direct(directBits, significand, exponent)
                    : truncatedLog2(significand, exponent);
-    } else if (std::sscanf(line, "E %u %" SCNx64 " %d", &negative, &significand, &exponent) ==
-               3) {
+    } else if (std::sscanf(line, "E %u %" SCNx64 " %d", &negative, &significand, &exponent) == 3) {
       kind = 'E';
       result = directBits != 0 ? x87_software_testing::truncatedExp2m1Direct(
                                      directBits, negative != 0, significand, exponent)

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "numeral/digit_alphabet.h"
 #include "numeral/parse.h"
 #include "numeric/ext_math.h"
 #include "tests/support/ext_testing.h"
@@ -32,6 +33,20 @@ TEST(DigitValue, EveryByteAgainstTheTable) {
       const int result = digitValue(&value, c, limit);
       EXPECT_EQ(result, expected >= 0 && expected < limit ? 1 : 0) << byte << " " << limit;
       EXPECT_EQ(value, expected >= 0 ? expected : -12345) << byte << " " << limit;
+    }
+  }
+}
+
+TEST(DigitAlphabet, WritesUpperCaseAndReadsItBack) {
+  for (int v = 0; v < 36; ++v) {
+    EXPECT_EQ(digitCharacter(v), kUpper[v]) << v;
+    EXPECT_EQ(digitValueOf(kUpper[v]), v) << v;
+    EXPECT_EQ(digitValueOf(kLower[v]), v) << v;
+  }
+  EXPECT_EQ(kMaxBase - kMinBase + 1, 35);
+  for (int byte = 0; byte < 256; ++byte) {
+    if (referenceDigit(static_cast<char>(byte)) < 0) {
+      EXPECT_EQ(digitValueOf(static_cast<char>(byte)), kNotADigit) << byte;
     }
   }
 }
