@@ -267,6 +267,37 @@ bool fixedPointDigits(char* digits, int n, std::uint64_t fraction, int point, in
 
 }  // namespace
 
+namespace {
+
+// floor(n / bits) for bits 1 to 5 and |n| < 2^15, by a constant divisor
+// each (a product, not a division instruction): n plus a multiple of bits
+// that makes it positive, divided, less that multiple's quotient.
+int floorDivide(int n, int bits) {
+  constexpr unsigned kOffset = 1u << 15;
+  const unsigned shifted = static_cast<unsigned>(n) + kOffset * static_cast<unsigned>(bits);
+  unsigned quotient;
+  switch (bits) {
+    case 1:
+      quotient = shifted;
+      break;
+    case 2:
+      quotient = shifted / 2;
+      break;
+    case 3:
+      quotient = shifted / 3;
+      break;
+    case 4:
+      quotient = shifted / 4;
+      break;
+    default:
+      quotient = shifted / 5;
+      break;
+  }
+  return static_cast<int>(quotient - kOffset);
+}
+
+}  // namespace
+
 // Why the digits of a value in base b = 2^k are bit copies. Let v = m *
 // 2^(E - 63) be normal and F = floor(E / k), so b^F <= v < b^(F+1), the
 // true floor of log_b(v). The literal estimate (toInt of fyl2x(v) /
@@ -299,8 +330,7 @@ bool Arithmetic<FastReal>::powerOfTwoBaseDigits(char* digits, int n, const ExtRe
   }
   if (exactLogarithm[base] < 0) return false;
   const int exponent = biased - ExtFormat::kExponentBias;
-  // Floor division, for negative exponents too.
-  const int first = exponent >= 0 ? exponent / bits : -((-exponent + bits - 1) / bits);
+  const int first = floorDivide(exponent, bits);
   if (bits * (first - 1) < 1 - ExtFormat::kExponentBias ||
       bits * (first + 1) > ExtFormat::kExponentBias)
     return false;

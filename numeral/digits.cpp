@@ -192,22 +192,27 @@ int takeSign(FastReal* value, const ExtReal& image, int* negative) {
 }
 
 // Steps 1 to 14, for both arithmetics.
+// image is imageOf(value).
 template <class Real>
 void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Real value,
-                      int base) {
+                      const ExtReal& image, int base) {
   // Step 1.
   *negative = 0;
   if (base < kMinBase) base = kMinBase;
   if (base > kMaxBase) base = kMaxBase;
 
-  const ExtReal image = imageOf(value);
   if (isNotANumber(image)) {
     writeZero(digits, count, exponent);
     return;
   }
-  const ExtReal finite = finiteImage(image);
-  // Reloading an unchanged image would give the value it came from.
-  if (std::memcmp(finite.bytes(), image.bytes(), ExtFormat::kBytes) != 0) value = Real(finite);
+  // finiteImage changes only infinities and pseudo-denormals, both outside
+  // the normal exponents; reloading an unchanged image would give the value
+  // it came from.
+  const int biased = image.biasedExponent();
+  const bool mayChange = biased == 0 || biased == ExtFormat::kMaxBiasedExponent;
+  const ExtReal finite = mayChange ? finiteImage(image) : image;
+  if (mayChange && std::memcmp(finite.bytes(), image.bytes(), ExtFormat::kBytes) != 0)
+    value = Real(finite);
 
   // Steps 2 and 3.
   if (takeSign(&value, finite, negative)) {
@@ -216,9 +221,9 @@ void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Re
   }
 
   int e;
-  if (Arithmetic<Real>::powerOfTwoBaseDigits(digits, Arithmetic<Real>::maxDigits(base), finite, &e,
-                                             base)) {
-    roundDigits(digits, Arithmetic<Real>::maxDigits(base), base, &e, count);
+  const int digitCount = Arithmetic<Real>::maxDigits(base);
+  if (Arithmetic<Real>::powerOfTwoBaseDigits(digits, digitCount, finite, &e, base)) {
+    roundDigits(digits, digitCount, base, &e, count);
     *exponent = e;
     return;
   }
@@ -245,13 +250,12 @@ void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Re
       e -= 1;
     }
     // Step 7.
-    n = Arithmetic<Real>::maxDigits(base);
+    n = digitCount;
     // Step 8: subtract the digit, then multiply.
     Arithmetic<Real>::extractDigits(digits, n, &value, b, base);
   } else {
     const int point = subnormal ? kSubnormalPoint : kSubnormalPoint + 1 - finite.biasedExponent();
-    n = subnormal ? digitsForSubnormal(finite.significand(), base)
-                  : Arithmetic<Real>::maxDigits(base);
+    n = subnormal ? digitsForSubnormal(finite.significand(), base) : digitCount;
     e = exactDigits(digits, n, finite.significand(), point, base);
   }
 
@@ -263,10 +267,15 @@ void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Re
 
 void generateDigits(char* digits, int* count, int* negative, int* exponent, ExtReal value,
                     int base) {
-  generateDigitsIn(digits, count, negative, exponent, value, base);
+  generateDigitsIn(digits, count, negative, exponent, value, value, base);
 }
 
 void generateDigits(char* digits, int* count, int* negative, int* exponent, FastReal value,
                     int base) {
-  generateDigitsIn(digits, count, negative, exponent, value, base);
+  generateDigitsIn(digits, count, negative, exponent, value, value.toExtReal(), base);
+}
+
+void generateDigits(char* digits, int* count, int* negative, int* exponent, FastReal value,
+                    const ExtReal& image, int base) {
+  generateDigitsIn(digits, count, negative, exponent, value, image, base);
 }

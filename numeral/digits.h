@@ -30,6 +30,10 @@ void generateDigits(char* digits, int* count, int* negative, int* exponent, ExtR
 // X87TruncatingMode in force.
 void generateDigits(char* digits, int* count, int* negative, int* exponent, FastReal value,
                     int base);
+// The same, for a caller that holds value's image already: image must be
+// value.toExtReal().
+void generateDigits(char* digits, int* count, int* negative, int* exponent, FastReal value,
+                    const ExtReal& image, int base);
 
 // 1 for an image that every ExtReal operation treats as not a number: a NaN,
 // a pseudo-NaN or pseudo-infinity (maximum exponent, integer bit clear), or an

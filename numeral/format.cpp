@@ -103,6 +103,16 @@ void layoutNumeral(char* out, const char* digits, int count, int negative, int e
 
 namespace {
 
+// generateDigits, handing on the image where it takes one.
+void generateDigitsOf(char* digits, int* count, int* negative, int* exponent, ExtReal value,
+                      const ExtReal&, int base) {
+  generateDigits(digits, count, negative, exponent, value, base);
+}
+void generateDigitsOf(char* digits, int* count, int* negative, int* exponent, FastReal value,
+                      const ExtReal& image, int base) {
+  generateDigits(digits, count, negative, exponent, value, image, base);
+}
+
 template <class Real>
 void formatNumeralIn(char* out, Real value, int base, int* scientific) {
   // The parser's overflow verdict wins over whatever value it left.
@@ -129,7 +139,7 @@ void formatNumeralIn(char* out, Real value, int base, int* scientific) {
   int count;
   int negative;
   int exponent;
-  generateDigits(digits, &count, &negative, &exponent, value, base);
+  generateDigitsOf(digits, &count, &negative, &exponent, value, image, base);
   layoutNumeral(out, digits, count, negative, exponent, base, digitLimit, scientific);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "numeral/arithmetic.h"
+#include "numeral/digits.h"
 #include "numeric/ext_math.h"
 #include "numeric/fast_real.h"
 #include "tests/support/ext_testing.h"
@@ -154,6 +155,34 @@ TEST(FastReal, LogBaseEstimateIsTheLiteralTruncation) {
   }
   // Nearly every value away from the powers takes the estimate.
   EXPECT_GT(estimated, total - total / 100);
+}
+
+// The power-of-two bases take their digits as bit copies, with the first
+// digit's exponent the floor of the value's exponent over log2(base). Every
+// exponent of the normal range, both ends (where the shortcut hands over to
+// the literal steps) included, in each of those bases, against the literal
+// digit generator: the floor must hold for negative exponents and at every
+// multiple of the bits per digit.
+TEST(FastReal, PowerOfTwoDigitsMatchTheLiteralGeneratorAtEveryExponent) {
+  std::mt19937_64 rng(32);
+  for (int base = 2; base <= 32; base *= 2) {
+    for (int biased = 1; biased < 0x7FFF; ++biased) {
+      const std::uint64_t significand =
+          biased % 3 == 0 ? 0x8000000000000000ULL : rng() | 0x8000000000000000ULL;
+      const ExtReal value = exttest::bits(
+          significand, static_cast<std::uint16_t>(biased | (biased % 2 == 0 ? 0x8000 : 0)));
+      char literal[80], fast[80];
+      int literalCount, literalNegative, literalExponent;
+      int fastCount, fastNegative, fastExponent;
+      generateDigits(literal, &literalCount, &literalNegative, &literalExponent, value, base);
+      X87TruncatingMode mode;
+      generateDigits(fast, &fastCount, &fastNegative, &fastExponent, FastReal(value), base);
+      ASSERT_STREQ(fast, literal) << exttest::describe(value) << " in base " << base;
+      ASSERT_EQ(fastExponent, literalExponent) << exttest::describe(value) << " in base " << base;
+      ASSERT_EQ(fastNegative, literalNegative) << exttest::describe(value);
+      ASSERT_EQ(fastCount, literalCount) << exttest::describe(value);
+    }
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "numeric/ext_math.h"
 #include "numeric/x87_instructions.h"
 #include "tests/support/ext_testing.h"
+#include "tests/support/x87_operands.h"
 
 namespace {
 
@@ -168,6 +169,36 @@ TEST(FastReal, CachedPowersAreTheLiteralPowers) {
       const ExtReal fast = cachedPower(key.first, key.second).toExtReal();
       ASSERT_TRUE(exttest::sameBits(fast, literal)) << key.first << "^" << key.second;
     }
+  }
+}
+
+// The software build answers negation, the comparisons and normal products
+// from the fields where the operands allow; the instructions decide every
+// other case. Both must agree with the literal ExtReal steps on every kind of
+// operand: equal magnitudes of either sign, zeros against zeros and
+// normals, products at and beside both ends of the normal range, and the
+// images the shortcuts leave to the instruction (subnormals, pseudo-denormals,
+// infinities, NaNs, rejected encodings). On the unit the same checks hold
+// for the register operations.
+TEST(FastReal, ShortcutsMatchTheInstructionsOnEveryKindOfOperand) {
+  x87test::OperandSource source(2026);
+  X87TruncatingMode mode;
+  const ExtReal zeros[] = {ExtReal::fromBits(0, 0), ExtReal::fromBits(0, 0x8000)};
+  for (int i = 0; i < 300000; ++i) {
+    const ExtReal a = i % 16 == 0 ? zeros[(i / 16) % 2] : source.any();
+    ExtReal b = source.partner(a);
+    if (i % 16 == 1) b = zeros[(i / 16) % 2];
+    if (i % 16 == 2) b = a;
+    if (i % 16 == 3) b = ExtReal::fromBits(a.significand(), a.signAndExponent() ^ 0x8000);
+    const FastReal fa(a), fb(b);
+    ASSERT_TRUE(exttest::sameBits((-fa).toExtReal(), -a)) << exttest::describe(a);
+    ASSERT_TRUE(exttest::sameBits((fa * fb).toExtReal(), a * b))
+        << exttest::describe(a) << " * " << exttest::describe(b);
+    ASSERT_EQ(fa < fb, a < b) << exttest::describe(a) << " < " << exttest::describe(b);
+    ASSERT_EQ(fa <= fb, a <= b) << exttest::describe(a) << " <= " << exttest::describe(b);
+    ASSERT_EQ(fa > fb, a > b) << exttest::describe(a) << " > " << exttest::describe(b);
+    ASSERT_EQ(fa >= fb, a >= b) << exttest::describe(a) << " >= " << exttest::describe(b);
+    ASSERT_EQ(fa == fb, a == b) << exttest::describe(a) << " == " << exttest::describe(b);
   }
 }
 
