@@ -31,7 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::memcpy(&eb, bytes + 19, 2);
   std::memcpy(&bits, bytes + 1, 8);
   const ExtReal a = ExtReal::fromBits(sa, ea), b = ExtReal::fromBits(sb, eb);
-  const auto bits32 = static_cast<std::uint32_t>(bits);
 
   namespace soft = x87_software;
   FUZZ_CHECK(same(soft::fadd(a, b), soft::fadd(b, a)));
@@ -40,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 #if VELTRANE_X87_UNIT
   namespace unit = x87_unit;
+  const auto bits32 = static_cast<std::uint32_t>(bits);
   switch (bytes[0] % 15) {
     case 0:
       FUZZ_CHECK(same(soft::fild32(static_cast<std::int32_t>(bits32)),
