@@ -148,7 +148,7 @@ compare() {
   [ "$status" = 0 ] || cat "$t/compare"
   return "$status"
 }
-check "the texts of $reference on $count random numerals" compare
+check "the same output as $reference on $count random numerals" compare
 [ "$checks_failed" != 0 ] || sed -n '1s/^/     /p' "$t/compare"
 
 check_summary "arm64 package"
