@@ -5,7 +5,7 @@
 # arithmetic, the aarch64 build under qemu, and the packages
 # (scripts/package.sh) checked as they ship.
 #   VELTRANE_PRESETS="native windows sanitize soft aarch64 packages"  what to test
-#   VELTRANE_FUZZ_SECONDS=30                                     seconds per fuzzer (0: none)
+#   VELTRANE_FUZZ_SECONDS=30                                          seconds per fuzzer (0: none)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
