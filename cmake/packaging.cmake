@@ -1,6 +1,7 @@
 # CPack settings. The native build makes the Debian packages veltrane-cli and
-# veltrane (one per install component); the Windows build makes a ZIP and an
-# NSIS installer of both programs. scripts/package.sh runs both.
+# veltrane (one per install component); the aarch64 build the arm64
+# veltrane-cli; the Windows build makes a ZIP and an NSIS installer of both
+# programs. scripts/package.sh runs them all.
 set(CPACK_PACKAGE_NAME veltrane)
 set(CPACK_PACKAGE_VENDOR "The Veltrane authors")
 set(CPACK_PACKAGE_CONTACT "${VELTRANE_MAINTAINER}")
@@ -41,6 +42,29 @@ else()
 
   set(CPACK_DEBIAN_CLI_PACKAGE_NAME veltrane-cli)
   set(CPACK_DEBIAN_CLI_PACKAGE_SHLIBDEPS ON)
+  if(CMAKE_CROSSCOMPILING)
+    # CPack would name the build machine's architecture: Debian's name for
+    # the target's, from the compiler's GNU triplet.
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpmachine
+                    OUTPUT_VARIABLE _triplet OUTPUT_STRIP_TRAILING_WHITESPACE)
+    execute_process(COMMAND dpkg-architecture -t${_triplet} -qDEB_HOST_ARCH
+                    OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE
+                    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE _status)
+    if(NOT _status EQUAL 0 OR CPACK_DEBIAN_PACKAGE_ARCHITECTURE STREQUAL "")
+      message(FATAL_ERROR "dpkg-architecture (dpkg-dev) knows no Debian architecture for ${_triplet}")
+    endif()
+    # dpkg-shlibdeps reads the target architecture's libc6, which a cross
+    # toolchain does not install: the dependency on the C library comes from
+    # the program's symbol versions, read when CPack runs.
+    set(CPACK_DEBIAN_CLI_PACKAGE_SHLIBDEPS OFF)
+    file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/cpack-project-config.cmake CONTENT
+"if(CPACK_GENERATOR STREQUAL \"DEB\")
+  include(${PROJECT_SOURCE_DIR}/cmake/libc_depends.cmake)
+  veltrane_libc_depends(${CMAKE_OBJDUMP} $<TARGET_FILE:veltrane-cli> CPACK_DEBIAN_CLI_PACKAGE_DEPENDS)
+endif()
+")
+    set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-project-config.cmake)
+  endif()
   set(CPACK_DEBIAN_CLI_DESCRIPTION
       "converter of real numbers between bases 2 to 36
 veltrane-cli converts numerals from one positional base into another, any

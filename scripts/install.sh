@@ -9,6 +9,7 @@ packages=(
   cmake ninja-build g++ make
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix
+  g++-aarch64-linux-gnu qemu-user-static
   wine64 fonts-wine xvfb xdotool imagemagick
   clang libclang-rt-14-dev
   libmpfr-dev hyperfine python3

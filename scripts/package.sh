@@ -2,6 +2,7 @@
 # Builds the release configurations (stripped, no tests) and writes every
 # package into build/packages/:
 #   veltrane-cli_<version>-1_amd64.deb   the command-line converter
+#   veltrane-cli_<version>-1_arm64.deb   the same for aarch64 (Raspberry Pi, ARM servers)
 #   veltrane_<version>-1_amd64.deb       the dialog and its Linux launcher
 #   veltrane-<version>-win64.zip         both Windows programs, README, LICENSE
 #   veltrane-<version>-win64.exe         the same as a Windows installer
@@ -11,14 +12,14 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 if [ $# -gt 0 ]; then
-  sed -n '2,9s/^# \{0,1\}//p' "$0" >&2
+  sed -n '2,10s/^# \{0,1\}//p' "$0" >&2
   exit 2
 fi
 
 scripts/install.sh
 
 # The Windows build first: the Linux dialog package takes its veltrane.exe.
-for preset in release-windows release-native; do
+for preset in release-windows release-native release-aarch64; do
   echo "== $preset: build =="
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j2
@@ -27,7 +28,7 @@ done
 out=build/packages
 rm -rf "$out"
 mkdir -p "$out"
-for preset in release-windows release-native; do
+for preset in release-windows release-native release-aarch64; do
   echo "== $preset: packages =="
   (cd "build/$preset" && cpack -B "../packages" >/dev/null)
 done

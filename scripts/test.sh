@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
 # the native build, the Windows build under Wine (and scripts/run.sh), the
-# sanitizer build, a short run of each fuzzer, and the packages
+# sanitizer build, a short run of each fuzzer, the build on the software
+# arithmetic, the aarch64 build under qemu, and the packages
 # (scripts/package.sh) checked as they ship.
-#   VELTRANE_PRESETS="native windows sanitize soft packages"  what to test
-#   VELTRANE_FUZZ_SECONDS=30                             seconds per fuzzer (0: none)
+#   VELTRANE_PRESETS="native windows sanitize soft aarch64 packages"  what to test
+#   VELTRANE_FUZZ_SECONDS=30                                          seconds per fuzzer (0: none)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/install.sh
 
-presets=${VELTRANE_PRESETS:-native windows sanitize soft packages}
+presets=${VELTRANE_PRESETS:-native windows sanitize soft aarch64 packages}
 fuzz_seconds=${VELTRANE_FUZZ_SECONDS:-30}
 failed=()
 
@@ -57,6 +58,14 @@ if [[ " $presets " == *" packages "* ]]; then
     fi
     bash tests/packaging/check_debs.sh build/packages "$probe" || failed+=(debian-packages)
     bash tests/packaging/check_windows.sh build/packages "$probe" || failed+=(windows-packages)
+    # The arm64 program's texts against the x86-64 program on the same
+    # software arithmetic.
+    reference=build/soft/cli/veltrane-cli
+    if [ ! -x "$reference" ]; then
+      cmake --preset soft >/dev/null
+      cmake --build --preset soft --target veltrane-cli
+    fi
+    bash tests/packaging/check_deb_arm64.sh build/packages "$reference" || failed+=(arm64-package)
   else
     failed+=(packages)
   fi
