@@ -15,6 +15,7 @@
 #include "cli/line_reader.h"
 #include "cli/options.h"
 #include "cli/report.h"
+#include "cli/round_trip_line.h"
 
 namespace {
 
@@ -96,13 +97,35 @@ void reportRejection(const char* where, unsigned long position, LineOutcome outc
   std::fprintf(stderr, "veltrane-cli: %s %lu: %s\n", where, position, reportBuffer);
 }
 
+// Converts one numeral with --round-trip and writes its text line, and on
+// stderr why its plain text stands where it has no round-trip text.
+LineOutcome convertAndPrintRoundTrip(const char* where, unsigned long position, const char* line,
+                                     std::size_t length, const CliOptions& options,
+                                     LineDetails* details) {
+  if (sizeof textBlock - textLength < kRoundTripOutputSize + 1) drainText();
+  char* out = textBlock + textLength;
+  RoundTripLine roundTrip;
+  const LineOutcome outcome =
+      convertLineRoundTrip(line, length, options, out, details, &roundTrip);
+  const std::size_t textEnd = std::strlen(out);
+  out[textEnd] = '\n';
+  textLength += textEnd + 1;
+  if (roundTrip == kRoundTripPlainNone || roundTrip == kRoundTripPlainLong) {
+    describeRoundTrip(reportBuffer, sizeof reportBuffer, roundTrip, *details, options);
+    std::fprintf(stderr, "veltrane-cli: %s %lu: %s\n", where, position, reportBuffer);
+  }
+  return outcome;
+}
+
 // Converts one numeral and writes its output: the text line, or its report;
 // false when it was rejected.
 bool convertAndPrint(const char* where, unsigned long position, const char* line,
                      std::size_t length, const CliOptions& options) {
   LineDetails details;
   LineOutcome outcome;
-  if (options.report == kReportText) {
+  if (options.report == kReportText && options.roundTrip) {
+    outcome = convertAndPrintRoundTrip(where, position, line, length, options, &details);
+  } else if (options.report == kReportText) {
     // Room for the longest text and its line end.
     if (sizeof textBlock - textLength < kLineOutputSize + 1) drainText();
     char* out = textBlock + textLength;
