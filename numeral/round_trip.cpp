@@ -943,16 +943,22 @@ RoundTripOutcome roundTripNumeral(char* out, std::size_t maxLength, FastReal val
   return roundTripIn(out, maxLength, value, base, scientific);
 }
 
-bool readsBack(const char* text, int base, const ExtReal& value) {
+bool readBack(const char* text, int base, ExtReal* stored) {
   const int savedPlus = plusInfinity;
   const int savedMinus = minusInfinity;
   X87TruncatingMode mode;
-  FastReal stored;
+  FastReal value;
   int readBase = base;
-  const bool accepted = parseNumeral(&stored, text, &readBase);
-  const bool same = accepted && plusInfinity == 0 && minusInfinity == 0 && readBase == base &&
-                    std::memcmp(stored.toExtReal().bytes(), value.bytes(), ExtFormat::kBytes) == 0;
+  const bool accepted = parseNumeral(&value, text, &readBase) && plusInfinity == 0 &&
+                        minusInfinity == 0 && readBase == base;
+  if (accepted) *stored = value.toExtReal();
   plusInfinity = savedPlus;
   minusInfinity = savedMinus;
-  return same;
+  return accepted;
+}
+
+bool readsBack(const char* text, int base, const ExtReal& value) {
+  ExtReal stored;
+  return readBack(text, base, &stored) &&
+         std::memcmp(stored.bytes(), value.bytes(), ExtFormat::kBytes) == 0;
 }

@@ -58,9 +58,13 @@ RoundTripOutcome roundTripNumeral(char* out, std::size_t maxLength, ExtReal valu
 RoundTripOutcome roundTripNumeral(char* out, std::size_t maxLength, FastReal value, int base,
                                   int scientific);
 
-// True when parseNumeral, reading text in base (2..36), accepts it without
-// overflow and stores exactly the 10 bytes of value. Leaves plusInfinity and
+// What parseNumeral stores for text read in base (2..36) into *stored; false
+// when it rejects the text or reports overflow (then *stored is not
+// written) or when an '@' suffix names another base. Leaves plusInfinity and
 // minusInfinity as they were. Sets the mode of an X87TruncatingMode.
+bool readBack(const char* text, int base, ExtReal* stored);
+
+// True when readBack gives exactly the 10 bytes of value.
 bool readsBack(const char* text, int base, const ExtReal& value);
 
 #endif
