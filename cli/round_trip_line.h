@@ -23,13 +23,13 @@ enum RoundTripLine {
   kRoundTripPlainLong,  // none within kMaxNumeralLength bytes: out holds the plain text
 };
 
-// convertLine, then, for a numeral with a stored value, its round-trip text
-// in the output base and the notation of the plain text (roundTripNumeral,
-// at most kMaxNumeralLength bytes, so that veltrane-cli reads it back) into
-// out (kRoundTripOutputSize bytes) where one exists; the plain text where
-// none does. details receives convertLine's details (the stored value, and
-// scientific, the notation of the plain text). Returns convertLine's
-// outcome; *roundTrip says which text out holds.
+// For a numeral with a stored value, its round-trip text in the output base
+// and the notation of the plain text (roundTripNumeral, at most
+// kMaxNumeralLength bytes, so that veltrane-cli reads it back) into out
+// (kRoundTripOutputSize bytes) where one exists; otherwise convertLine's
+// text, and then details receives convertLine's details. Returns
+// convertLine's outcome; *roundTrip says which text out holds. Rewrites the
+// parser's overflow flags, as convertLine does.
 LineOutcome convertLineRoundTrip(const char* line, std::size_t length, const CliOptions& options,
                                  char* out, LineDetails* details, RoundTripLine* roundTrip);
 

@@ -225,6 +225,14 @@ class Reader {
   const Real& power() const { return power_; }
   bool multiplies() const { return multiply_; }
 
+  // -1, 0 or 1 as the value stored for a string that accumulated to a is
+  // below, equal to or above the target.
+  int compareAccumulated(const ExtReal& a) const {
+    Real v(a);
+    if (multiply_) v = v * power_;
+    return v < target_ ? -1 : (v == target_ ? 0 : 1);
+  }
+
   // -1, 0 or 1 as the value stored for the string with this prefix is below,
   // equal to or above the target. Results past the largest finite value
   // (which the parser reports as overflow) come out above.
@@ -277,6 +285,191 @@ class Reader {
   bool multiply_ = true;
   Real power_;
 };
+
+// ---------------------------------------------------------------------------
+// The accumulation in integers.
+//
+// Every value the accumulation reaches is an integer, and an x87 step on
+// integers (fmul by the base, fadd of a digit) gives the exact result
+// truncated to 64 significant bits, which integers do exactly: T64 below.
+// FastReal's searches use that, and the literal ExtReal steps, which the
+// tests compare them with, do not.
+
+int bitLength(u128 y) {
+  const std::uint64_t high = static_cast<std::uint64_t>(y >> 64);
+  if (high != 0) return 128 - __builtin_clzll(high);
+  const std::uint64_t low = static_cast<std::uint64_t>(y);
+  return low == 0 ? 0 : 64 - __builtin_clzll(low);
+}
+
+// y truncated toward zero to 64 significant bits.
+u128 truncate64(u128 y) {
+  const int bits = bitLength(y);
+  return bits <= 64 ? y : y & ~((static_cast<u128>(1) << (bits - 64)) - 1);
+}
+
+// The distance from a representable integer a >= 1 to the next one.
+u128 spacingAt(u128 a) {
+  const int bits = bitLength(a);
+  return bits <= 64 ? 1 : static_cast<u128>(1) << (bits - 64);
+}
+
+// The x87 image of a representable integer below 2^128.
+ExtReal imageOfRepresentable(u128 a) {
+  const int bits = bitLength(a);
+  if (bits == 0) return ExtReal::fromBits(0, 0);
+  const std::uint64_t significand = static_cast<std::uint64_t>(bits <= 64 ? a << (64 - bits)
+                                                                          : a >> (bits - 64));
+  return ExtReal::fromBits(significand,
+                           static_cast<std::uint16_t>(ExtFormat::kExponentBias + bits - 1));
+}
+
+// One accumulation step: the product by the base, then the digit.
+u128 step(u128 a, unsigned digit, unsigned base) {
+  return truncate64(truncate64(a * base) + digit);
+}
+
+// The strings of n digits (n = K - 1 or K, the lengths that reach 2^64) in
+// [2^64, 2^64 base) (r = 1) or [2^64 base, 2^64 base^2) (r = 2) as their
+// prefixes below 2^64 and r more digits: the prefixes from lowPrefix (whose
+// digits start at lowDigit) to highPrefix (whose digits end at highDigit),
+// digits most significant first.
+struct Region {
+  bool empty;
+  u128 lowPrefix;
+  u128 highPrefix;
+  unsigned lowDigit[2];
+  unsigned highDigit[2];
+};
+struct Regions {
+  Region of[kMaxBase + 1][2][2];  // [base][n - (K - 1)][r - 1]
+  Regions() : of() {
+    const u128 two64 = static_cast<u128>(1) << 64;
+    for (unsigned base = kMinBase; base <= kMaxBase; ++base) {
+      int k = 1;
+      u128 p = 1;
+      while (p < two64) {
+        p *= base;
+        ++k;
+      }  // p = base^(K-1)
+      for (int length = 0; length < 2; ++length) {
+        const u128 first = length == 0 ? p / base : p;
+        const u128 last = (length == 0 ? p : p * base) - 1;
+        for (int r = 1; r <= 2; ++r) {
+          const u128 block = r == 1 ? base : base * base;
+          const u128 regionLow = r == 1 ? two64 : two64 * base;
+          const u128 regionHigh = (r == 1 ? two64 * base : two64 * base * base) - 1;
+          const u128 low = first > regionLow ? first : regionLow;
+          const u128 high = last < regionHigh ? last : regionHigh;
+          Region& region = of[base][length][r - 1];
+          region.empty = low > high;
+          if (region.empty) continue;
+          region.lowPrefix = low / block;
+          region.highPrefix = high / block;
+          const unsigned lowTail = static_cast<unsigned>(low % block);
+          const unsigned highTail = static_cast<unsigned>(high % block);
+          region.lowDigit[0] = r == 1 ? lowTail : lowTail / base;
+          region.lowDigit[1] = r == 1 ? 0 : lowTail % base;
+          region.highDigit[0] = r == 1 ? highTail : highTail / base;
+          region.highDigit[1] = r == 1 ? 0 : highTail % base;
+        }
+      }
+    }
+  }
+};
+const Regions kRegions;
+
+// The accumulation of prefix p and digits d[0 .. r-1].
+u128 accumulateTail(u128 p, const unsigned* d, int r, unsigned base) {
+  u128 a = step(p, d[0], base);
+  return r == 2 ? step(a, d[1], base) : a;
+}
+
+// The least string of n digits (n <= K; K - 1 and K reach 2^64) whose
+// accumulation is at least a, or one past the last. Below 2^64 a string
+// accumulates to itself. From 2^64 up it is its prefix below 2^64 and r
+// more digits (see Region), taken in order; as the accumulation never
+// exceeds the string, the prefix is at least floor(a / base^r). Prefix, then
+// digit by digit, lexicographic order is numeric order.
+u128 leastAccumulatingTo(u128 a, int n, int base) {
+  const u128 two64 = static_cast<u128>(1) << 64;
+  const u128 first = powerOf(base, n - 1);
+  const u128 last = powerOf(base, n) - 1;
+  if (a < two64) {
+    if (first >= two64) return first;
+    const u128 s = a > first ? a : first;
+    return s <= last ? s : last + 1;
+  }
+  const int length = n - (kPowers.prefixDigits[base] - 1);
+  if (length < 0) return last + 1;  // every string lies below 2^64
+  const unsigned b = static_cast<unsigned>(base);
+  for (int r = 1; r <= 2; ++r) {
+    const Region& region = kRegions.of[base][length][r - 1];
+    if (region.empty) continue;
+    const u128 block = r == 1 ? b : b * b;
+    // The largest digits a prefix can take.
+    auto highest = [&](u128 prefix, unsigned* d) {
+      const bool edge = prefix == region.highPrefix;
+      d[0] = edge ? region.highDigit[0] : b - 1;
+      d[1] = edge ? region.highDigit[1] : b - 1;
+    };
+    unsigned d[2];
+    highest(region.highPrefix, d);
+    if (accumulateTail(region.highPrefix, d, r, b) < a) continue;
+    // The least prefix whose largest string reaches a: gallop, then halve.
+    u128 below = a / block;
+    if (below < region.lowPrefix) below = region.lowPrefix;
+    highest(below, d);
+    if (accumulateTail(below, d, r, b) >= a) below -= 1;  // all smaller ones fall short
+    u128 above = below + 1;
+    for (u128 jump = 1;; jump *= 2) {
+      highest(above, d);
+      if (accumulateTail(above, d, r, b) >= a) break;
+      below = above;
+      above = region.highPrefix - above > jump ? above + jump : region.highPrefix;
+    }
+    while (above - below > 1) {
+      const u128 middle = below + (above - below) / 2;
+      highest(middle, d);
+      if (accumulateTail(middle, d, r, b) >= a)
+        above = middle;
+      else
+        below = middle;
+    }
+    // Then the least digits of that prefix, one at a time.
+    const bool lowEdge = above == region.lowPrefix;
+    const bool highEdge = above == region.highPrefix;
+    unsigned lowest[2] = {lowEdge ? region.lowDigit[0] : 0, 0};
+    unsigned top[2];
+    highest(above, top);
+    for (int i = 0; i < r; ++i) {
+      // Digits before i are fixed; those after take their largest values.
+      unsigned low = lowest[i];
+      unsigned high = top[i];
+      auto reaches = [&](unsigned digit) {
+        unsigned t[2] = {d[0], d[1]};
+        t[i] = digit;
+        if (i == 0 && r == 2)
+          t[1] = highEdge && digit == region.highDigit[0] ? region.highDigit[1] : b - 1;
+        return accumulateTail(above, t, r, b) >= a;
+      };
+      while (low < high) {
+        const unsigned middle = low + (high - low) / 2;
+        if (reaches(middle))
+          high = middle;
+        else
+          low = middle + 1;
+      }
+      d[i] = low;
+      if (i == 0 && r == 2) {
+        lowest[1] = lowEdge && low == region.lowDigit[0] ? region.lowDigit[1] : 0;
+        top[1] = highEdge && low == region.highDigit[0] ? region.highDigit[1] : b - 1;
+      }
+    }
+    return above * block + (r == 1 ? d[0] : d[0] * b + d[1]);
+  }
+  return last + 1;
+}
 
 // The prefixes of one (n, s) that read back: [low, high], or none.
 struct Group {
@@ -357,6 +550,73 @@ u128 leastAtLeast(Probe<Real>* probe, u128 below, u128 above, u128 guess, int th
   return above;
 }
 
+// solveGroup for strings whose digits all lie in the prefix, in FastReal:
+// first the accumulated values that read back, an interval [lowA, highA] of
+// representable integers, from two quotients and one or two products; then
+// the strings that accumulate into it, in integers.
+//
+// With q = trunc(target / P(s)), q <= target / P(s) < q + (q's unit): every
+// representable a below ceil(q) reads below the target, and the next
+// representable value above ceil(q) (q itself from 2^63 up, where q is an
+// integer) at or above it; so lowA is ceil(q) or that next one. Likewise with
+// q' = trunc(target+ / P(s)), target+ the value above the target: highA is
+// floor(q') when q' is no integer, else q' or the representable below it.
+template <class Real>
+void solveByAccumulation(const Reader<Real>& reader, const Real& target, int base, u128 last,
+                         Group* group) {
+  const u128 two63 = static_cast<u128>(1) << 63;
+  // No string of n digits accumulates beyond `last`.
+  const u128 beyond = last + 1;
+  u128 lowA;
+  u128 highA;
+  const ExtReal targetImage = imageOf(target);
+  if (!reader.multiplies()) {
+    const Floor t = floorOf(targetImage);
+    if (!t.integral || t.value > last) return;
+    lowA = highA = t.value;
+  } else {
+    const Floor q = floorOf(imageOf(target / reader.power()));
+    if (q.value > beyond) return;
+    u128 candidate = q.value >= two63 || q.integral ? q.value : q.value + 1;
+    if (candidate == 0) candidate = 1;
+    int side = reader.compareAccumulated(imageOfRepresentable(candidate));
+    if (side > 0) return;
+    if (side < 0) {
+      candidate += spacingAt(candidate);
+      if (reader.compareAccumulated(imageOfRepresentable(candidate)) != 0) return;
+    }
+    lowA = candidate;
+    // The value above the target: one more unit in its last place.
+    std::uint64_t significand = targetImage.significand() + 1;
+    int exponent = targetImage.biasedExponent();
+    if (significand == 0) {
+      significand = 0x8000000000000000ULL;
+      ++exponent;
+    } else if (exponent == 0 && (significand >> 63) != 0) {
+      exponent = 1;  // a subnormal's successor can be the least normal value
+    }
+    const ExtReal above = ExtReal::fromBits(significand, static_cast<std::uint16_t>(exponent));
+    const Floor q2 = floorOf(imageOf(Real(above) / reader.power()));
+    if (q2.value >= beyond) {
+      highA = beyond;  // every string of n digits reads at or below the target
+    } else if (q2.value < two63 && !q2.integral) {
+      highA = q2.value;
+    } else {
+      highA = q2.value;
+      if (reader.compareAccumulated(imageOfRepresentable(highA)) != 0)
+        highA -= spacingAt(highA - 1);
+    }
+    if (highA < lowA) return;
+  }
+  const int n = group->n;
+  const u128 low = leastAccumulatingTo(lowA, n, base);
+  const u128 high = leastAccumulatingTo(highA + 1, n, base) - 1;
+  if (low > high || low > last) return;
+  group->low = low;
+  group->high = high;
+  group->empty = false;
+}
+
 // Finds the prefixes of (n, s) that read back to the target; the reader
 // is set to (n, s).
 template <class Real>
@@ -371,6 +631,10 @@ void solveGroup(Reader<Real>* reader, const Real& target, int base, int n, int s
   group->prefixDigits = k;
   const u128 first = powerOf(base, k - 1);
   const u128 last = powerOf(base, k) - 1;
+  if (std::is_same<Real, FastReal>::value && n == k) {
+    solveByAccumulation(*reader, target, base, last, group);
+    return;
+  }
   Probe<Real> probe(*reader);
 
   // The estimate only steers the search: target / P(s) is what the string
@@ -416,22 +680,31 @@ void solveGroup(Reader<Real>* reader, const Real& target, int base, int n, int s
 // last place, which the margins below absorb.
 struct Log2Table {
   double of[kMaxBase + 1];
-  Log2Table() : of() {
-    for (int base = kMinBase; base <= kMaxBase; ++base) of[base] = std::log2(static_cast<double>(base));
+  // The scales s with s log2(base) strictly inside (-16370, 16370), one in
+  // from each end: those normalPower accepts, and a little fewer.
+  int lowestScale[kMaxBase + 1];
+  int highestScale[kMaxBase + 1];
+  Log2Table() : of(), lowestScale(), highestScale() {
+    for (int base = kMinBase; base <= kMaxBase; ++base) {
+      of[base] = std::log2(static_cast<double>(base));
+      lowestScale[base] = static_cast<int>(std::ceil(-16370.0 / of[base])) + 1;
+      highestScale[base] = static_cast<int>(std::floor(16370.0 / of[base])) - 1;
+    }
   }
 };
 const Log2Table kLog2;
 
-// A bound on |P(s) / base^s - 1| for P(s) = extPow(base, s) normal. log2(base)
-// comes from `fyl2x` within 1.5 units in its last place and is truncated:
-// relative error below 2^-61. p = s * log2(base) truncated adds 2^-63, so p
-// is within |s log2(base)| 2^-60.6 of the exact exponent. extExp2 splits p
-// exactly, f2xm1 is within 1.5 units of 2^f - 1 (below 2^-62 absolute), the
-// sum with 1 and the final product truncate: together within 2^-60 of 2^p,
+// A bound on |P(s) / base^s - 1| for P(s) = extPow(base, s) normal, from
+// the instructions' documented accuracy. log2(base) comes from `fyl2x`
+// within 1.5 units in its last place and is truncated: relative error below
+// 2^-61. p = s * log2(base) truncated adds 2^-63, so p is within
+// |s log2(base)| 2^-60.6 of the exact exponent. extExp2 splits p exactly,
+// f2xm1 is within 1.5 units of 2^f - 1 (below 2^-62 absolute), the sum with
+// 1 and the final product truncate: together within 2^-60 of 2^p,
 // relative. So P(s) is within ln 2 |s log2(base)| 2^-60.6 + 2^-60 of
 // base^s; the bound rounds both terms up. The software instructions are
 // exact before their truncation and meet it too.
-double powerError(int scale, int base) {
+double powerErrorBound(int scale, int base) {
   return (std::fabs(static_cast<double>(scale)) * kLog2.of[base] + 4.0) * 0x1p-60;
 }
 
@@ -442,66 +715,231 @@ bool normalPower(int scale, int base) {
   return exponent > -16370.0 && exponent < 16370.0;
 }
 
-// The value's expansion from v0 = trunc(value / P(e)) in [1, base), exactly
-// in integers: x_n = v0 * base^(n-1) is the value in units of the last digit
-// of an n-digit string with first-digit exponent e, within the error of v0.
-// A string of n digits (below 2^64, so accumulated exactly) at scale s
-// reads back only if trunc(N * P(s)) is the value, that is N in [value / P(s),
-// (value + its unit) / P(s)), within x_n (powerError(s) + 2^-62) of the
-// exact x = value / base^s; and x_n is within x (powerError(e) + 2^-62) of
-// x. So no N reads back when x_n lies farther than x_n (powerError(s) +
-// powerError(e) + 2^-60) from every integer, and the fractional part of x_n
-// tells that exactly.
+// ---------------------------------------------------------------------------
+// The powers' own errors.
+//
+// base^k for 0 <= k < 2^15 as a 128-bit binary floating value from a table
+// of base^(2^i): products truncated to 128 bits lose less than 2^-127 each;
+// base^(2^i) is exact up to i = 4 (base^16 < 2^83) and the squarings double
+// the error, so base^(2^14) is within 2^-112 and a product of at most 15
+// entries within 2^-110, never above the exact value.
+
+struct Wide {
+  u128 m;  // top bit set
+  int x;   // value m * 2^x
+};
+
+Wide multiplyWide(const Wide& a, const Wide& b) {
+  const std::uint64_t a1 = static_cast<std::uint64_t>(a.m >> 64);
+  const std::uint64_t a0 = static_cast<std::uint64_t>(a.m);
+  const std::uint64_t b1 = static_cast<std::uint64_t>(b.m >> 64);
+  const std::uint64_t b0 = static_cast<std::uint64_t>(b.m);
+  const u128 p00 = static_cast<u128>(a0) * b0;
+  const u128 p01 = static_cast<u128>(a0) * b1;
+  const u128 p10 = static_cast<u128>(a1) * b0;
+  const u128 p11 = static_cast<u128>(a1) * b1;
+  const u128 middle = (p00 >> 64) + static_cast<std::uint64_t>(p01) + static_cast<std::uint64_t>(p10);
+  const u128 high = p11 + (p01 >> 64) + (p10 >> 64) + (middle >> 64);
+  // Both factors lie in [2^127, 2^128): the product's top bit is bit 255 or 254.
+  if ((high >> 127) != 0) return {high, a.x + b.x + 128};
+  return {(high << 1) | (static_cast<std::uint64_t>(middle) >> 63), a.x + b.x + 127};
+}
+
+struct WidePowers {
+  static constexpr int kBits = 15;
+  Wide of[kMaxBase + 1][kBits];  // base^(2^i)
+  WidePowers() : of() {
+    for (int base = kMinBase; base <= kMaxBase; ++base) {
+      const int bits = 32 - __builtin_clz(static_cast<unsigned>(base));
+      of[base][0] = {static_cast<u128>(base) << (128 - bits), bits - 128};
+      for (int i = 1; i < kBits; ++i) of[base][i] = multiplyWide(of[base][i - 1], of[base][i - 1]);
+    }
+  }
+};
+const WidePowers kWidePowers;
+
+Wide widePower(int base, int k) {
+  Wide result = {static_cast<u128>(1) << 127, -127};
+  for (int i = 0; k != 0; ++i, k >>= 1)
+    if (k & 1) result = multiplyWide(result, kWidePowers.of[base][i]);
+  return result;
+}
+
+double toDouble(u128 v) {
+  return static_cast<double>(static_cast<std::uint64_t>(v >> 64)) * 0x1p64 +
+         static_cast<double>(static_cast<std::uint64_t>(v));
+}
+
+// (a - b) / b for a and b within a factor 2 of each other, else a large
+// value.
+double relativeDifference(const Wide& a, const Wide& b) {
+  if (a.x == b.x) {
+    return a.m >= b.m ? toDouble(a.m - b.m) / toDouble(b.m) : -(toDouble(b.m - a.m) / toDouble(b.m));
+  }
+  if (a.x == b.x + 1) return toDouble(a.m - (b.m >> 1)) / toDouble(b.m >> 1);
+  if (a.x + 1 == b.x) return -(toDouble(b.m - (a.m >> 1)) / toDouble(b.m));
+  return 1.0;
+}
+
+// P(s) / base^s - 1 for the power P(s) (a normal image), d say, within
+// 2^-109 + |d| 2^-51: the wide power's error, and the double conversions
+// and quotient.
+double errorOfPower(const ExtReal& power, int base, int s) {
+  const Wide p = {static_cast<u128>(power.significand()) << 64,
+                  power.biasedExponent() - kPointBias - 64};
+  const int magnitude = s < 0 ? -s : s;
+  if (magnitude >= (1 << WidePowers::kBits) || (p.m >> 127) == 0) return 1.0;
+  const Wide exact = widePower(base, magnitude);
+  if (s >= 0) return relativeDifference(p, exact);
+  const Wide product = multiplyWide(p, exact);  // P(s) base^-s
+  return relativeDifference(product, Wide{static_cast<u128>(1) << 127, -127});
+}
+
+// errorOfPower of cachedPower(base, s), memoised per thread as cachedPower
+// is.
+double cachedErrorOfPower(int base, int s) {
+  struct Entry {
+    double error;
+    std::int32_t s;
+    std::int32_t base;  // 0: empty
+  };
+  constexpr unsigned kEntries = 8192;
+  thread_local Entry cache[kEntries];
+  const unsigned slot =
+      (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(s)) & (kEntries - 1);
+  Entry& entry = cache[slot];
+  if (entry.base == base && entry.s == s) return entry.error;
+  const ExtReal power = cachedPower(base, s).toExtReal();
+  entry = {errorOfPower(power, base, s), s, base};
+  return entry.error;
+}
+
+// ---------------------------------------------------------------------------
+// Ruling lengths out from the value's digits.
+//
+// v0 = trunc(value / P(e)) in [1, base) gives, exactly in integers, x_n =
+// v0 base^(n-1) for every n: the value in units of the last digit of an
+// n-digit string with first-digit exponent e, whose scale is s = e - n + 1.
+// Such a string N (below 2^64, so accumulated exactly) reads back exactly
+// when value <= N P(s) < value + its unit, that is N in [value / P(s),
+// value+ / P(s)). With P(t) = base^t (1 + d_t) and v0 = (value / P(e))
+// (1 - r), 0 <= r < 2^-63:
+//   value / P(s) = x_n (1 + d_e) / ((1 - r)(1 + d_s)) >= x_n (1 + p),
+//   p = (d_e - d_s) / (1 + d_s),
+// and the unit of a normal value is at most 2^-63 of it, so value+ / P(s) <
+// x_n (1 + p + 2^-60). No N reads back when no integer lies in that
+// interval, which x_n's fractional part tells exactly. The slack covers the
+// errors of d_e and d_s (errorOfPower), of x_n in double (a few parts in
+// 2^53) times p, and of the double arithmetic, with room to spare. Powers
+// must be normal and the value normal.
+//
+// Most lengths are ruled out more cheaply first: with |d_t| at most
+// powerErrorBound(t), which grows with |t|, one radius x_n (bound(e) + bound
+// of the largest |s| + 2^-60) serves every n; as a fixed-point integer it
+// grows by exact products by the base, and an x_n whose fractional part
+// lies farther than it from every integer has no N.
+// floor(x) for |x| < 2^62, without a library call.
+double floorOfSmall(double x) {
+  const double t = static_cast<double>(static_cast<std::int64_t>(x));
+  return x < t ? t - 1.0 : t;
+}
+
 class DigitFilter {
  public:
   // From v0's image (normal, in [1, base)), with e the exponent of the
   // power it was divided by. False, and the filter stays off, otherwise.
-  bool start(const ExtReal& v0, int e, int base) {
+  bool start(const ExtReal& v0, int e, int base, int prefixDigits) {
     base_ = base;
+    e_ = e;
     const int exponent = v0.biasedExponent() - ExtFormat::kExponentBias;
     if (v0.biasedExponent() == 0 || exponent < 0 || exponent > 5 ||
-        (v0.significand() >> 63) == 0)
+        (v0.significand() >> 63) == 0 || !normalPower(e, base))
       return false;
     // v0 * 2^64 = significand * 2^(exponent + 1): 64 fraction bits, exactly.
     const u128 scaled = static_cast<u128>(v0.significand()) << (exponent + 1);
     if ((scaled >> 64) >= static_cast<unsigned>(base)) return false;
-    fraction_[1] = static_cast<std::uint64_t>(scaled);
-    magnitude_[1] = std::ldexp(static_cast<double>(v0.significand()), exponent - 63);
-    count_ = 1;
-    errorOfV0_ = powerError(e, base) + 0x1p-60;
-    active_ = true;
+    errorOfE_ = cachedErrorOfPower(base, e);
+    if (std::fabs(errorOfE_) > 0x1p-40) return false;
+    fraction_ = static_cast<std::uint64_t>(scaled);
+    magnitude_ = static_cast<double>(v0.significand()) * std::ldexp(1.0, exponent - 63);
+    lowestScale_ = kLog2.lowestScale[base];
+    highestScale_ = kLog2.highestScale[base];
+    // Strings with digits past the prefix do not accumulate exactly.
+    limit_ = prefixDigits < kMaxDigits ? prefixDigits : kMaxDigits;
+    // The cheap radius of x_1 = v0 in units of 2^-64, rounded up; the
+    // largest |s| is that of n = 1 or n = limit.
+    const int farthest =
+        std::abs(e) > std::abs(e - limit_ + 1) ? std::abs(e) : std::abs(e - limit_ + 1);
+    const double bound = powerErrorBound(e, base) + powerErrorBound(farthest, base) + 0x1p-60;
+    const double radius = magnitude_ * bound * (1.0 + 1e-9) * 0x1p64;
+    radius_ = radius < 0x1p62 ? static_cast<std::uint64_t>(radius) + 1 : kSaturated;
+
+    count_ = 0;
+    extend();
     return true;
   }
-  bool active() const { return active_; }
 
-  // True when no string of n digits, all of them in the prefix, at scale s
-  // reads back.
-  bool rulesOut(int n, int s, int prefixDigits) {
-    if (!active_ || n >= prefixDigits || n >= kMaxDigits || !normalPower(s, base_)) return false;
-    while (count_ < n) {
-      const u128 product = static_cast<u128>(fraction_[count_]) * static_cast<unsigned>(base_);
-      fraction_[count_ + 1] = static_cast<std::uint64_t>(product);
-      magnitude_[count_ + 1] = magnitude_[count_] * base_;
-      ++count_;
-    }
-    if (magnitude_[n] >= 0x1p62) return false;
-    // The radius in units of 2^-64, rounded up generously.
-    const double radius =
-        magnitude_[n] * (powerError(s, base_) + errorOfV0_) * (1.0 + 1e-9) * 0x1p64;
-    if (radius >= 0x1p63) return false;
-    const std::uint64_t r = static_cast<std::uint64_t>(radius) + 1;
-    const std::uint64_t f = fraction_[n];
-    return f > r && ~f >= r;
+  // True when no string of n digits (all in the prefix) with first-digit
+  // exponent e reads back. With alone, also that the powers of the
+  // exponents e - 1 .. e + 2 are normal at that length (see the search).
+  bool rulesOut(int n, bool alone) {
+    if (n >= limit_) return false;
+    while (count_ < n) extend();
+    return (alone ? quick_ : ruledOut_)[n];
   }
 
  private:
   static constexpr int kMaxDigits = kPowerCount;
+
+  // A radius of 2^63 or more rules nothing out: no fraction lies farther
+  // than that from both 0 and 1.
+  static constexpr std::uint64_t kSaturated = std::uint64_t{1} << 63;
+
+  void extend() {
+    const int n = ++count_;
+    if (n > 1) {
+      const u128 product = static_cast<u128>(fraction_) * static_cast<unsigned>(base_);
+      fraction_ = static_cast<std::uint64_t>(product);
+      magnitude_ *= base_;
+      radius_ = radius_ >= kSaturated / static_cast<unsigned>(base_)
+                    ? kSaturated
+                    : radius_ * static_cast<unsigned>(base_);
+    }
+    const int scale = e_ - n + 1;
+    const bool normal = scale >= lowestScale_ && scale <= highestScale_;
+    ruledOut_[n] = normal && fraction_ > radius_ && ~fraction_ >= radius_;
+    if (normal && !ruledOut_[n] && magnitude_ < 0x1p62) {
+      const double errorOfS = cachedErrorOfPower(base_, scale);
+      if (std::fabs(errorOfS) <= 0x1p-40) {
+        // (d_e - d_s) / (1 + d_s) within d_s^2 |d_e - d_s|, below 2^-119.
+        const double p = (errorOfE_ - errorOfS) * (1.0 - errorOfS);
+        const double slack =
+            magnitude_ * (0x1p-100 + (std::fabs(errorOfE_) + std::fabs(errorOfS)) * 0x1p-44 +
+                          std::fabs(p) * 0x1p-43) +
+            0x1p-40;
+        const double f = static_cast<double>(fraction_) * 0x1p-64;
+        const double low = f + magnitude_ * p - slack;
+        const double high = f + magnitude_ * (p + 0x1p-60) + slack;
+        // No integer in [low, high] (both below 2^23 in magnitude).
+        const double lowFloor = floorOfSmall(low);
+        ruledOut_[n] = floorOfSmall(high) == lowFloor && low != lowFloor;
+      }
+    }
+    quick_[n] = ruledOut_[n] && scale - 1 >= lowestScale_ && scale + 2 <= highestScale_;
+  }
+
   int base_ = 10;
-  double errorOfV0_ = 0;
-  bool active_ = false;
+  int e_ = 0;
+  double errorOfE_ = 0;
+  int lowestScale_ = 0;
+  int highestScale_ = 0;
+  int limit_ = 0;  // 0 while off
   int count_ = 0;
-  std::uint64_t fraction_[kMaxDigits + 1];
-  double magnitude_[kMaxDigits + 1];
+  std::uint64_t fraction_ = 0;
+  double magnitude_ = 0;  // x_n, within a few parts in 2^53
+  std::uint64_t radius_ = 0;  // the cheap radius of x_n in units of 2^-64
+  bool ruledOut_[kMaxDigits + 1];
+  bool quick_[kMaxDigits + 1];
 };
 
 // ---------------------------------------------------------------------------
@@ -694,13 +1132,70 @@ void layOut(char* out, char* digits, int c, int n, int e, int base, bool scienti
   layoutNumeral(out, digits, count, negative ? 1 : 0, e, base, kNoSwitch, &notation);
 }
 
+// The c digits of n (below base^c) at digits, one instance per base so
+// that the divisions by it are multiplications by constants: one 128-bit
+// division splits off the low digits that fit 64 bits.
+template <unsigned base>
+void writeDigitsOf(char* digits, u128 n, int c) {
+  constexpr int kLowDigits = [] {
+    int count = 0;
+    for (std::uint64_t p = base; p <= UINT64_MAX / base; p *= base) ++count;
+    return count;
+  }();
+  constexpr std::uint64_t kChunk = [] {
+    std::uint64_t p = 1;
+    for (int i = 0; i < kLowDigits; ++i) p *= base;
+    return p;
+  }();
+  std::uint64_t low = static_cast<std::uint64_t>(n);
+  std::uint64_t high = 0;
+  if (c > kLowDigits) {
+    // n < 2^80, so n / chunk < 2^17 comes from a double estimate within one
+    // and a correction.
+    const std::uint64_t top = static_cast<std::uint64_t>(n >> 64);
+    high = static_cast<std::uint64_t>((static_cast<double>(top) * 0x1p64 +
+                                       static_cast<double>(static_cast<std::uint64_t>(n))) /
+                                      static_cast<double>(kChunk));
+    u128 rest;
+    for (;;) {
+      const u128 product = static_cast<u128>(high) * kChunk;
+      if (product > n) {
+        --high;
+        continue;
+      }
+      rest = n - product;
+      if (rest >= kChunk) {
+        ++high;
+        continue;
+      }
+      break;
+    }
+    low = static_cast<std::uint64_t>(rest);
+  }
+  int i = c - 1;
+  for (int j = 0; j < kLowDigits && i >= 0; ++j, --i) {
+    digits[i] = digitCharacter(static_cast<unsigned>(low % base));
+    low /= base;
+  }
+  for (; i >= 0; --i) {
+    digits[i] = digitCharacter(static_cast<unsigned>(high % base));
+    high /= base;
+  }
+}
+
+template <unsigned... bases>
+struct DigitWriters {
+  void (*of[kMaxBase + 1])(char*, u128, int);
+  constexpr DigitWriters() : of() { ((of[bases] = &writeDigitsOf<bases>), ...); }
+};
+constexpr DigitWriters<2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
+                       23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36>
+    kDigitWriters;
+
 void writeNarrow(char* out, u128 n, int c, int stringLength, int e, int base, bool scientific,
                  bool negative) {
   char digits[kRoundTripMaxLength + 2];
-  for (int i = c - 1; i >= 0; --i) {
-    digits[i] = digitCharacter(static_cast<unsigned>(n % static_cast<unsigned>(base)));
-    n /= static_cast<unsigned>(base);
-  }
+  kDigitWriters.of[base](digits, n, c);
   layOut(out, digits, c, stringLength, e, base, scientific, negative);
 }
 
@@ -750,7 +1245,7 @@ Stored storedOf(const ExtReal& image) {
 // log_base of the value in double arithmetic, within about 1e-12.
 double logOf(const Stored& value, int base) {
   const int zeros = __builtin_clzll(value.significand);
-  const double fraction = std::ldexp(static_cast<double>(value.significand << zeros), -63);
+  const double fraction = static_cast<double>(value.significand << zeros) * 0x1p-63;
   return (std::log2(fraction) + (value.binaryExponent + 63 - zeros)) / kLog2.of[base];
 }
 
@@ -859,20 +1354,57 @@ RoundTripOutcome roundTripIn(char* out, std::size_t maxLength, Real value, int b
   const bool normal = biased != 0;
   const bool justAbovePower = logarithm - own < 1e-6;
   const bool justBelowPower = own + 1 - logarithm < 1e-6;
+  const int prefixDigits = kPowers.prefixDigits[base];
   DigitFilter filter;
   if (normal && !justAbovePower && !justBelowPower && normalPower(own, base))
-    filter.start(imageOf(target / Arithmetic<Real>::power(base, own)), own, base);
+    filter.start(imageOf(target / Arithmetic<Real>::power(base, own)), own, base, prefixDigits);
   Group groups[kExponentsTried];
   int suffixBytes[kExponentsTried];
   for (int i = 0; i < kExponentsTried; ++i) suffixBytes[i] = suffixLength(own - 1 + i, base);
-  const int prefixDigits = kPowers.prefixDigits[base];
 
   Candidates found[kExponentsTried];
+  // Mostly only the value's own exponent can hold a text: when the value is
+  // normal and not near a power of the base, no text needs the guard's zeros,
+  // and the powers of every exponent tried are normal at this length (their
+  // scales lie within own - 1 - f .. own + 2 - f, f the fraction digits a
+  // text of c digits has without the guard).
+  const bool ownAlone = normal && !justAbovePower && !justBelowPower && own + 3 <= kGuard;
+  // The first length whose text of the own exponent is longer than
+  // maxLength (shapeOf's lengths, without the guard).
+  int ownFitsBelow;
+  {
+    const long long room = static_cast<long long>(maxLength) - static_cast<long long>(signBytes);
+    long long below;
+    if (sci)
+      below = room - 2 - suffixBytes[1] >= 1 ? room - suffixBytes[1] : 1;
+    else if (own >= 0)
+      below = own + 1 > room ? 1 : (room - 1 >= own + 1 ? room : own + 2);
+    else
+      below = room + own;
+    ownFitsBelow = static_cast<int>(below < 1 ? 1 : (below > 1 << 20 ? 1 << 20 : below));
+  }
   for (int c = 1;; ++c) {
+    // The lengths the value's digits rule out, at little cost.
+    while (ownAlone && c < ownFitsBelow) {
+      const int n = sci ? (c == 1 ? 2 : c) : (own >= 0 && c <= own + 1 ? own + 1 : c);
+      if (!filter.rulesOut(n, true)) break;
+      ++c;
+    }
     int foundCount = 0;
     bool anyShort = false;  // some text of c digits fits in maxLength
     bool anyLive = false;   // some has a power above 0 or a scale that will not fall
-    for (int i = 0; i < kExponentsTried; ++i) {
+    int lastTried = kExponentsTried - 1;
+    int i = 0;
+    if (ownAlone) {
+      const int fraction = sci && c == 1 ? 1 : c - 1;
+      if (normalPower(own - 1 - fraction, base) && normalPower(own + 2 - fraction, base)) {
+        const Shape shape = shapeOf(c, own, sci, suffixBytes[1]);
+        // Where the own text is too long the others are looked at too, as
+        // their texts may be shorter.
+        if (static_cast<std::size_t>(shape.bytes) + signBytes <= maxLength) i = lastTried = 1;
+      }
+    }
+    for (; i <= lastTried; ++i) {
       const int e = own - 1 + i;
       const Shape shape = shapeOf(c, e, sci, suffixBytes[i]);
       if (!shape.accepted || static_cast<std::size_t>(shape.bytes) + signBytes > maxLength)
@@ -883,7 +1415,7 @@ RoundTripOutcome roundTripIn(char* out, std::size_t maxLength, Real value, int b
         const bool possible = e == own || (e == own - 1 && justAbovePower) ||
                               (e == own + 1 && justBelowPower);
         // Elsewhere only a subnormal value or power lets a text stray that far.
-        if ((possible && !(e == own && filter.rulesOut(shape.n, shape.scale, prefixDigits))) ||
+        if ((possible && !(e == own && filter.rulesOut(shape.n, false))) ||
             !normal || !normalPower(shape.scale, base)) {
           solveGroup(&reader, target, base, shape.n, shape.scale, &group);
         } else {
@@ -941,6 +1473,32 @@ RoundTripOutcome roundTripNumeral(char* out, std::size_t maxLength, ExtReal valu
 RoundTripOutcome roundTripNumeral(char* out, std::size_t maxLength, FastReal value, int base,
                                   int scientific) {
   return roundTripIn(out, maxLength, value, base, scientific);
+}
+
+int plainNotation(FastReal value, int base, int scientific) {
+  if (scientific != 0) return 1;
+  const ExtReal image = value.toExtReal();
+  if (base < kMinBase || base > kMaxBase || isNotANumber(image) || isInfinity(image) ||
+      image.significand() == 0)
+    return 0;
+  // The digits' exponent is the value's own (floor of its logarithm) unless
+  // the value lies near a power of the base: the generator's scaled value
+  // is within 2^-44 of value / base^own, and its rounding carries out of the
+  // first digit only within base^-(maxDigits - 2) of the next power. The
+  // subnormals' fewer digits round coarser.
+  int exponent;
+  const double logarithm = logOf(storedOf(image), base);
+  const int own = static_cast<int>(std::floor(logarithm));
+  if (image.biasedExponent() != 0 && logarithm - own >= 1e-6 && own + 1 - logarithm >= 1e-6) {
+    exponent = own;
+  } else {
+    char digits[kFormatBufferSize];
+    int count;
+    int negative;
+    generateDigits(digits, &count, &negative, &exponent, value, base);
+  }
+  const int limit = Arithmetic<FastReal>::maxDigits(base);
+  return exponent >= limit + 2 || exponent <= -limit ? 1 : 0;
 }
 
 bool readBack(const char* text, int base, ExtReal* stored) {

@@ -58,6 +58,13 @@ RoundTripOutcome roundTripNumeral(char* out, std::size_t maxLength, ExtReal valu
 RoundTripOutcome roundTripNumeral(char* out, std::size_t maxLength, FastReal value, int base,
                                   int scientific);
 
+// The notation formatNumeral writes value in, for base (2..36) and its
+// scientific argument: 1 scientific, 0 standard (also for values it writes
+// no digits for). Computes the digits' exponent only where the value lies
+// near a power of the base or is subnormal. Needs the mode of an
+// X87TruncatingMode in force.
+int plainNotation(FastReal value, int base, int scientific);
+
 // What parseNumeral stores for text read in base (2..36) into *stored; false
 // when it rejects the text or reports overflow (then *stored is not
 // written) or when an '@' suffix names another base. Leaves plusInfinity and
