@@ -306,6 +306,24 @@ TEST(RoundTripText, BruteForceNearTheValueFindsNoShorterText) {
   }
 }
 
+// |d0.d1... base^exponent - |value||, exactly, scaled by a factor that
+// depends only on the value, base, exponent and digit count (as in
+// exactref::measure), for comparing two digit strings of one length.
+exactref::Big distanceOf(const ExtReal& value, const std::string& digits, int exponent, int base) {
+  using namespace exactref;
+  const int biased = value.biasedExponent();
+  const int twoPower = (biased == 0 ? 1 : biased) - 16383 - 63;
+  const int unitPower = exponent - static_cast<int>(digits.size()) + 1;
+  Big d;
+  for (char c : digits) mulAdd(&d, static_cast<std::uint32_t>(base), digitOf(c));
+  mulPow(&d, static_cast<std::uint32_t>(base), unitPower > 0 ? unitPower : 0);
+  shiftLeft(&d, twoPower < 0 ? -twoPower : 0);
+  Big v = fromU64(value.significand());
+  shiftLeft(&v, twoPower > 0 ? twoPower : 0);
+  mulPow(&v, static_cast<std::uint32_t>(base), unitPower < 0 ? -unitPower : 0);
+  return compare(d, v) >= 0 ? subtract(d, v) : subtract(v, d);
+}
+
 // A value read from a text of c digits has a round-trip text of at most c
 // digits, and of c digits none farther from the value than that text: the
 // lengths a short text reads back at, which the search must not miss.
@@ -344,9 +362,10 @@ TEST(RoundTripText, ValuesOfShortTextsHaveTextsAsShort) {
     const Significant s = significantOf(shortest, base);
     ASSERT_LE(s.digits.size(), digits.size()) << text << " in base " << base << ": " << shortest;
     if (s.digits.size() == digits.size() && s.digits != digits && s.exponent == e) {
-      const double own = exactref::measure(value, s.digits, e, base).log2Units;
-      const double other = exactref::measure(value, digits, e, base).log2Units;
-      EXPECT_LE(own, other) << text << " in base " << base << ": " << shortest;
+      const int c = exactref::compare(distanceOf(value, s.digits, e, base),
+                                      distanceOf(value, digits, e, base));
+      EXPECT_TRUE(c < 0 || (c == 0 && s.digits < digits))
+          << text << " in base " << base << ": " << shortest;
       ++compared;
     }
   }
@@ -365,11 +384,7 @@ TEST(RoundTripText, NearestOfItsLength) {
     const std::string text = roundTrip(value, base, 1);
     const Significant s = significantOf(text, base);
     const std::string target = hex(value);
-    auto distance = [&](const std::string& digits) {
-      const exactref::DigitError e = exactref::measure(value, digits, s.exponent, base);
-      return e.log2Units;
-    };
-    const double own = distance(s.digits);
+    const exactref::Big own = distanceOf(value, s.digits, s.exponent, base);
     for (int by : {-2, -1, 1, 2}) {
       std::string d = s.digits;
       int k = static_cast<int>(d.size()) - 1;
@@ -377,10 +392,10 @@ TEST(RoundTripText, NearestOfItsLength) {
       if (v <= 0 || v >= base) continue;  // another length or a borrow
       d[k] = kDigits[v];
       if (stored(textOf(d, s.exponent, base, true, false), base) != target) continue;
-      const double other = distance(d);
-      // log2 of |text - value| in units of the last digit: the nearer has
-      // the smaller; a tie goes to the smaller magnitude.
-      EXPECT_TRUE(own < other || (own == other && by > 0))
+      // The nearer has the smaller distance; a tie goes to the smaller
+      // magnitude.
+      const int c = exactref::compare(own, distanceOf(value, d, s.exponent, base));
+      EXPECT_TRUE(c < 0 || (c == 0 && by > 0))
           << target << " base " << base << ": " << text << " vs " << d;
       ++compared;
     }
