@@ -32,32 +32,22 @@ import random
 import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-DIGITS = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from cli_vs_mpfr import DIGITS, ROOT, in_base  # noqa: E402
+
 PAIRS = ["10:16", "16:10", "10:2", "2:10", "10:10", "36:7", "7:36", "3:10"]
 
 
-def in_base(value, base):
-    text = ""
-    while True:
-        value, d = divmod(value, base)
-        text = DIGITS[d] + text
-        if value == 0:
-            return text
-
-
 def numeral(rng, base):
-    digits = rng.randint(1, 20)
-    mantissa = "".join(rng.choice(DIGITS[:base]) for _ in range(digits))
-    if digits > 1 and rng.random() < 0.7:
-        point = rng.randint(0, digits - 1)
-        mantissa = mantissa[:point] + "." + mantissa[point:]
-    # base^exponent log-uniform over 2^-16470 .. 2^16380.
+    """1 to 20 digits, most with a point, times base^exponent log-uniform
+    over 2^-16470 .. 2^16380."""
+    count = rng.randint(1, 20)
+    digits = [rng.choice(DIGITS[:base]) for _ in range(count)]
+    if count > 1 and rng.random() < 0.7:
+        digits.insert(rng.randint(0, count - 1), ".")
     exponent = int(round(rng.uniform(-16470, 16380) / math.log2(base)))
-    marker = "_"
     sign = "-" if rng.random() < 0.3 else ""
-    return (sign + mantissa + marker + ("-" if exponent < 0 else "") +
-            in_base(abs(exponent), base))
+    return f"{sign}{''.join(digits)}_{'-' if exponent < 0 else ''}{in_base(abs(exponent), base)}"
 
 
 def run(cli, args, lines):

@@ -61,11 +61,14 @@
 // How far. The search stops at the first c with a text, or when every text
 // of c digits is longer than maxLength bytes (length never decreases with
 // c), or when every power left is zero (P(s) = 0: nothing but 0 reads back).
-// The largest digit count it can need is thus the byte limit, c <= 4096
-// minus the sign, point and exponent; but a text exists within a few digits
-// of K for nearly every value (the histogram in the README): K = 65 digits
-// in base 2, 42 in base 3, 33 in base 4, 29 in base 5, 26 in base 6, 24 in
-// base 7, 22 in base 8, 21 in bases 9 and 10, and 14 in bases 32 to 36.
+// Each longer length brings a new power, and so new chances, so there is no
+// smaller bound: the largest digit count it can need is the byte limit,
+// 4096 less the sign, the point and the exponent's 3 to 18 bytes, about
+// 4080 digits in every base. In practice a text has at most a few digits
+// more than K, where the strings reach 2^64: K = 65 digits in base 2, 42 in
+// base 3, 33 in base 4, 29 in base 5, 26 in base 6, 24 in base 7, 23 in
+// base 8, 22 in base 9, 21 in base 10, 17 in bases 16 and 17 and 14 in
+// bases 31 to 36 (lengths measured are in the README).
 // Where the guard asks for zeros, every text with that exponent has the
 // same n and s = 4929, so all of them are one interval; beyond K + 1
 // significant digits they add nothing, and the search goes on at the
@@ -79,7 +82,7 @@
 // Powers of two. In bases 2, 4, 8, 16 and 32 the powers are exact and the
 // accumulation keeps the top 64 bits of the string, so a text reads back
 // exactly when its top 64 bits times the power are the value: the exact
-// expansion is the only shortest text (see PowerOfTwo below).
+// expansion is the only shortest text (see powerOfTwoText).
 
 namespace {
 
@@ -676,8 +679,9 @@ void solveGroup(Reader<Real>* reader, const Real& target, int base, int n, int s
 // ---------------------------------------------------------------------------
 // Ruling lengths out from the value's digits.
 
-// log2(base) in double, above the true value by at most a few units in the
-// last place, which the margins below absorb.
+// log2(base) in double, within a few units in its last place on any C
+// library: the margins below (and in logOf's uses) are millions of times
+// wider, so no decision they make depends on the library.
 struct Log2Table {
   double of[kMaxBase + 1];
   // The scales s with s log2(base) strictly inside (-16370, 16370), one in
