@@ -109,24 +109,27 @@ void reportRejection(const char* where, unsigned long position, LineOutcome outc
   std::fprintf(stderr, "veltrane-cli: %s %lu: %s\n", where, position, reportBuffer);
 }
 
-// Converts one numeral with --round-trip and writes its text line, and on
-// stderr why its plain text stands where it has no round-trip text.
-LineOutcome convertAndPrintRoundTrip(const char* where, unsigned long position, const char* line,
-                                     std::size_t length, const CliOptions& options,
-                                     LineDetails* details) {
+// Converts one numeral with --round-trip (and no report) and writes its
+// text line; on stderr, why its plain text stands where it has no
+// round-trip text, or why it was rejected. False when it was rejected.
+bool convertAndPrintRoundTrip(const char* where, unsigned long position, const char* line,
+                              std::size_t length, const CliOptions& options) {
   if (sizeof textBlock - textLength < kRoundTripOutputSize + 1) drainText();
   char* out = textBlock + textLength;
+  LineDetails details;
   RoundTripLine roundTrip;
   const LineOutcome outcome =
-      convertLineRoundTrip(line, length, options, out, details, &roundTrip);
+      convertLineRoundTrip(line, length, options, out, &details, &roundTrip);
   const std::size_t textEnd = std::strlen(out);
   out[textEnd] = '\n';
   textLength += textEnd + 1;
   if (roundTrip == kRoundTripPlainNone || roundTrip == kRoundTripPlainLong) {
-    describeRoundTrip(reportBuffer, sizeof reportBuffer, roundTrip, *details, options);
+    describeRoundTrip(reportBuffer, sizeof reportBuffer, roundTrip, details, options);
     std::fprintf(stderr, "veltrane-cli: %s %lu: %s\n", where, position, reportBuffer);
   }
-  return outcome;
+  if (outcome == kConverted) return true;
+  reportRejection(where, position, outcome, details);
+  return false;
 }
 
 // Converts one numeral and writes its output: the text line, or its report;
@@ -135,9 +138,7 @@ bool convertAndPrint(const char* where, unsigned long position, const char* line
                      std::size_t length, const CliOptions& options) {
   LineDetails details;
   LineOutcome outcome;
-  if (options.report == kReportText && options.roundTrip) {
-    outcome = convertAndPrintRoundTrip(where, position, line, length, options, &details);
-  } else if (options.report == kReportText) {
+  if (options.report == kReportText) {
     // Room for the longest text and its line end.
     if (sizeof textBlock - textLength < kLineOutputSize + 1) drainText();
     char* out = textBlock + textLength;
@@ -181,18 +182,25 @@ void flushOutput(void*) {
   std::fflush(stderr);
 }
 
+// The loops take the per-line function as a parameter of their own, chosen
+// once for the run: a plain run goes through no test of --round-trip.
+using LineConverter = bool (*)(const char*, unsigned long, const char*, std::size_t,
+                               const CliOptions&);
+
+template <LineConverter convert>
 int convertArguments(int argc, char** argv, const CliOptions& options) {
   bool allConverted = true;
   for (int i = 1; i < argc; ++i) {
     if (argv[i] == nullptr) continue;  // an option
-    if (!convertAndPrint("argument", static_cast<unsigned long>(i), argv[i], std::strlen(argv[i]),
-                         options)) {
+    if (!convert("argument", static_cast<unsigned long>(i), argv[i], std::strlen(argv[i]),
+                 options)) {
       allConverted = false;
     }
   }
   return allConverted ? kExitConverted : kExitRejected;
 }
 
+template <LineConverter convert>
 int convertStandardInput(const CliOptions& options) {
 #ifdef _WIN32
   // CR LF is handled here, the same on every system; output keeps the native
@@ -219,7 +227,7 @@ int convertStandardInput(const CliOptions& options) {
     // Output that can no longer be written ends the run early.
     if (std::ferror(stdout)) break;
     ++lineNumber;
-    if (!convertAndPrint("line", lineNumber, line, length, options)) allConverted = false;
+    if (!convert("line", lineNumber, line, length, options)) allConverted = false;
   }
   return allConverted ? kExitConverted : kExitRejected;
 }
@@ -247,7 +255,12 @@ int main(int argc, char** argv) {
     case kRunConversions: {
       bool hasNumerals = false;
       for (int i = 1; i < argc; ++i) hasNumerals = hasNumerals || argv[i] != nullptr;
-      status = hasNumerals ? convertArguments(argc, argv, options) : convertStandardInput(options);
+      if (options.roundTrip && options.report == kReportText)
+        status = hasNumerals ? convertArguments<convertAndPrintRoundTrip>(argc, argv, options)
+                             : convertStandardInput<convertAndPrintRoundTrip>(options);
+      else
+        status = hasNumerals ? convertArguments<convertAndPrint>(argc, argv, options)
+                             : convertStandardInput<convertAndPrint>(options);
       break;
     }
   }

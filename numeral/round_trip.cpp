@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <type_traits>
 
 #include "numeral/big_natural.h"
@@ -380,7 +381,11 @@ struct Regions {
     }
   }
 };
-const Regions kRegions;
+// Built on first use, so that a run without round trips does not build it.
+const Regions& regions() {
+  static const Regions table;
+  return table;
+}
 
 // The accumulation of prefix p and digits d[0 .. r-1].
 u128 accumulateTail(u128 p, const unsigned* d, int r, unsigned base) {
@@ -407,7 +412,7 @@ u128 leastAccumulatingTo(u128 a, int n, int base) {
   if (length < 0) return last + 1;  // every string lies below 2^64
   const unsigned b = static_cast<unsigned>(base);
   for (int r = 1; r <= 2; ++r) {
-    const Region& region = kRegions.of[base][length][r - 1];
+    const Region& region = regions().of[base][length][r - 1];
     if (region.empty) continue;
     const u128 block = r == 1 ? b : b * b;
     // The largest digits a prefix can take.
@@ -696,7 +701,10 @@ struct Log2Table {
     }
   }
 };
-const Log2Table kLog2;
+const Log2Table& log2Table() {
+  static const Log2Table table;
+  return table;
+}
 
 // A bound on |P(s) / base^s - 1| for P(s) = extPow(base, s) normal, from
 // the instructions' documented accuracy. log2(base) comes from `fyl2x`
@@ -709,13 +717,13 @@ const Log2Table kLog2;
 // base^s; the bound rounds both terms up. The software instructions are
 // exact before their truncation and meet it too.
 double powerErrorBound(int scale, int base) {
-  return (std::fabs(static_cast<double>(scale)) * kLog2.of[base] + 4.0) * 0x1p-60;
+  return (std::fabs(static_cast<double>(scale)) * log2Table().of[base] + 4.0) * 0x1p-60;
 }
 
 // True when P(s) is certainly normal: base^s lies well inside the normal
 // range, which the bound above keeps P(s) within.
 bool normalPower(int scale, int base) {
-  const double exponent = scale * kLog2.of[base];
+  const double exponent = scale * log2Table().of[base];
   return exponent > -16370.0 && exponent < 16370.0;
 }
 
@@ -760,12 +768,16 @@ struct WidePowers {
     }
   }
 };
-const WidePowers kWidePowers;
+const WidePowers& widePowers() {
+  static const WidePowers table;
+  return table;
+}
 
 Wide widePower(int base, int k) {
+  const WidePowers& table = widePowers();
   Wide result = {static_cast<u128>(1) << 127, -127};
   for (int i = 0; k != 0; ++i, k >>= 1)
-    if (k & 1) result = multiplyWide(result, kWidePowers.of[base][i]);
+    if (k & 1) result = multiplyWide(result, table.of[base][i]);
   return result;
 }
 
@@ -808,7 +820,11 @@ double cachedErrorOfPower(int base, int s) {
     std::int32_t base;  // 0: empty
   };
   constexpr unsigned kEntries = 8192;
-  thread_local Entry cache[kEntries];
+  // Allocated on first use: a thread that never looks up an error carries
+  // no table.
+  thread_local std::unique_ptr<Entry[]> table;
+  if (!table) table.reset(new Entry[kEntries]());
+  Entry* cache = table.get();
   const unsigned slot =
       (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(s)) & (kEntries - 1);
   Entry& entry = cache[slot];
@@ -866,8 +882,8 @@ class DigitFilter {
     if (std::fabs(errorOfE_) > 0x1p-40) return false;
     fraction_ = static_cast<std::uint64_t>(scaled);
     magnitude_ = static_cast<double>(v0.significand()) * std::ldexp(1.0, exponent - 63);
-    lowestScale_ = kLog2.lowestScale[base];
-    highestScale_ = kLog2.highestScale[base];
+    lowestScale_ = log2Table().lowestScale[base];
+    highestScale_ = log2Table().highestScale[base];
     // Strings with digits past the prefix do not accumulate exactly.
     limit_ = prefixDigits < kMaxDigits ? prefixDigits : kMaxDigits;
     // The cheap radius of x_1 = v0 in units of 2^-64, rounded up; the
@@ -1250,7 +1266,7 @@ Stored storedOf(const ExtReal& image) {
 double logOf(const Stored& value, int base) {
   const int zeros = __builtin_clzll(value.significand);
   const double fraction = static_cast<double>(value.significand << zeros) * 0x1p-63;
-  return (std::log2(fraction) + (value.binaryExponent + 63 - zeros)) / kLog2.of[base];
+  return (std::log2(fraction) + (value.binaryExponent + 63 - zeros)) / log2Table().of[base];
 }
 
 // True when log2(base) comes out as exactly `bits` in this arithmetic, so
