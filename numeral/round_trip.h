@@ -48,9 +48,10 @@ enum RoundTripOutcome {
 // Returns kRoundTripFound with the text in out; otherwise out is "". There is
 // none for a NaN, an infinity, -0, a pseudo-denormal or the largest finite
 // value (the parser never stores those), for a base outside 2..36, and for
-// the values no numeral reaches (see the README: in bases without the factor
-// 2 mostly subnormal values, whose powers of the base underflow, and values
-// whose guard zeros leave one power for every text).
+// the values no numeral reaches: mostly subnormal values and a few just
+// above them, whose texts would need powers of the base that are subnormal
+// or 0 (the README counts them). Texts longer than maxLength are not sought:
+// in base 2 from 2^9008 up and in base 3 from 3^9013 up every text is.
 RoundTripOutcome roundTripNumeral(char* out, std::size_t maxLength, ExtReal value, int base,
                                   int scientific);
 // The same text computed in FastReal arithmetic, bit for bit; needs the mode
