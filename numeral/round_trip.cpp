@@ -1346,8 +1346,9 @@ RoundTripOutcome roundTripIn(char* out, std::size_t maxLength, Real value, int b
     return kRoundTripNone;
   if (significand == 0) {
     if (negative) return kRoundTripNone;
-    if (maxLength < 3) return kRoundTripTooLong;
-    std::strcpy(out, sci ? "0.0" : "0");
+    const char* zero = sci ? "0.0" : "0";
+    if (std::strlen(zero) > maxLength) return kRoundTripTooLong;
+    std::strcpy(out, zero);
     return kRoundTripFound;
   }
   const ExtReal magnitude = ExtReal::fromBits(significand, static_cast<std::uint16_t>(biased));
