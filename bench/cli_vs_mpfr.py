@@ -12,7 +12,9 @@ random numerals (each corpus has its own generator and fixed seed), converts
 them with each program as a whole process from a file to a file, alternating
 the two programs, and takes the median of R runs of each. It prints
 conversions per second for each program, their ratio, and how many results
-are the same text, then the smallest ratio. veltrane-cli runs with
+are the same text; then the rate of veltrane-cli --round-trip on the same
+numerals, timed in the same alternation, and its ratio to MPFR's plain
+conversion; then the smallest ratio of each. veltrane-cli runs with
 --scientific so that both write the same layout; MPFR works at a 64-bit
 significand, rounding toward zero, and writes as many significant digits as
 Veltrane does for the output base.
@@ -164,14 +166,17 @@ def main():
     print(f"{args.count} numerals per pair, median of {args.repeat} runs")
     print(f"{'corpus':>8} {'bases':>8} {'veltrane/s':>12} {'mpfr/s':>12} {'ratio':>7} "
           f"{'same text':>10} {'floor ns':>9} {'+log ns':>9} {'convert':>9} {'cli ns':>7} "
-          f"{'cli/floor':>9} {'soft/s':>12} {'soft ratio':>10} {'soft/x87':>8}")
+          f"{'cli/floor':>9} {'soft/s':>12} {'soft ratio':>10} {'soft/x87':>8} "
+          f"{'round-trip/s':>13} {'rt ratio':>9}")
     smallest = None
     smallest_soft = None
+    smallest_round_trip = None
     floors = []
     with tempfile.TemporaryDirectory() as work:
         source = os.path.join(work, "in")
         out_cli = os.path.join(work, "cli")
         out_mpfr = os.path.join(work, "mpfr")
+        out_round_trip = os.path.join(work, "round_trip")
         for corpus in corpora:
             rng = random.Random(SEEDS[corpus])
             generate = GENERATORS[corpus]
@@ -182,13 +187,15 @@ def main():
                 options = ["-f", str(base_from), "-t", str(base_to), "-s"]
                 cli_argv = [cli] + options
                 soft_argv = [soft_cli] + options
+                round_trip_argv = cli_argv + ["--round-trip"]
                 mpfr_argv = [mpfr, str(base_from), str(base_to)]
                 out_soft = out_cli + "-soft"
-                t_cli, t_soft, t_mpfr = [], [], []
+                t_cli, t_soft, t_mpfr, t_round_trip = [], [], [], []
                 for _ in range(args.repeat):
                     t_cli.append(timed(cli_argv, source, out_cli))
                     t_mpfr.append(timed(mpfr_argv, source, out_mpfr))
                     t_soft.append(timed(soft_argv, source, out_soft))
+                    t_round_trip.append(timed(round_trip_argv, source, out_round_trip))
                 with open(out_cli) as a, open(out_mpfr) as b:
                     results = list(zip(a, b))
                 if len(results) != args.count:
@@ -209,6 +216,13 @@ def main():
                     smallest = (ratio, corpus, base_from, base_to)
                 if smallest_soft is None or soft_ratio < smallest_soft[0]:
                     smallest_soft = (soft_ratio, corpus, base_from, base_to)
+                with open(out_round_trip) as f:
+                    if sum(1 for _ in f) != args.count:
+                        sys.exit(f"{corpus} {base_from}->{base_to}: round trip is short")
+                rate_round_trip = args.count / statistics.median(t_round_trip)
+                round_trip_ratio = rate_round_trip / rate_mpfr
+                if smallest_round_trip is None or round_trip_ratio < smallest_round_trip[0]:
+                    smallest_round_trip = (round_trip_ratio, corpus, base_from, base_to)
                 with open(source, "rb") as src:
                     measured = subprocess.run([floor, str(base_from), str(base_to),
                                                str(args.repeat)], stdin=src, check=True,
@@ -220,7 +234,8 @@ def main():
                       f"{rate_mpfr:>12,.0f} {ratio:>7.2f} {100.0 * same / args.count:>9.1f}% "
                       f"{floor_ns:>9.1f} {log_floor_ns:>9.1f} {convert_ns:>9.0f} "
                       f"{cli_ns:>7.0f} {cli_ns / floor_ns:>9.1f} {rate_soft:>12,.0f} "
-                      f"{soft_ratio:>10.2f} {rate_soft / rate_cli:>8.2f}", flush=True)
+                      f"{soft_ratio:>10.2f} {rate_soft / rate_cli:>8.2f} "
+                      f"{rate_round_trip:>13,.0f} {round_trip_ratio:>9.2f}", flush=True)
     for label, k in (("veltrane-cli (whole process) over the floor", 0),
                      ("convertLine (in process) over the floor", 1),
                      ("veltrane-cli over the floor with fyl2x", 2)):
@@ -231,6 +246,9 @@ def main():
     ratio, corpus, base_from, base_to = smallest_soft
     print(f"smallest ratio of the software arithmetic: {ratio:.2f} "
           f"({corpus}, {base_from}->{base_to})")
+    ratio, corpus, base_from, base_to = smallest_round_trip
+    print(f"smallest round-trip ratio (--round-trip against MPFR's plain conversion): "
+          f"{ratio:.2f} ({corpus}, {base_from}->{base_to})")
 
 
 if __name__ == "__main__":

@@ -20,6 +20,7 @@ struct CliOptions {
   int outputBase = 16;  // 2..36
   int scientific = 0;   // 1 asks for scientific notation, 0 for standard
   CliReport report = kReportText;
+  bool roundTrip = false;  // the round-trip text (round_trip_line.h) instead of the plain one
 };
 
 // The longest numeral accepted, in bytes, blanks included.

@@ -15,6 +15,7 @@
 #include "cli/line_reader.h"
 #include "cli/options.h"
 #include "cli/report.h"
+#include "cli/round_trip_line.h"
 
 namespace {
 
@@ -34,14 +35,22 @@ const char kHelp[] =
     "  -t, --to B          base of the results (default 16)\n"
     "  -s, --scientific    scientific notation; very large or small results switch\n"
     "                      to it on their own\n"
+    "  -r, --round-trip    the round-trip text instead: the numeral of the output\n"
+    "                      base with the fewest significant digits that is read\n"
+    "                      back (by veltrane-cli) as exactly the same stored value,\n"
+    "                      the nearest of those to the value, in the plain text's\n"
+    "                      notation; where there is none, the plain text and a note\n"
+    "                      on standard error\n"
     "      --explain       for each numeral, a labelled block: the numeral and its\n"
     "                      base, the stored 80-bit value (sign, biased exponent,\n"
     "                      significand, class), its exact value in the output base,\n"
     "                      the text, and the text's distance from the stored value\n"
-    "                      in units of its last place (ulps)\n"
+    "                      in units of its last place (ulps), whether the text\n"
+    "                      reads back as the stored value, and the round-trip text\n"
     "      --json          the same facts as one JSON object a line, with the keys\n"
     "                      numeral, from, to, text, notation, outcome, stored,\n"
-    "                      class, exact, exact_complete and ulps\n"
+    "                      class, exact, exact_complete, ulps, reads_back and\n"
+    "                      round_trip\n"
     "      --              the arguments after it are numerals, even -0.5\n"
     "  -h, --help          this help"
 #ifdef _WIN32
@@ -62,13 +71,17 @@ const char kHelp[] =
     "to six significant digits cut toward zero.\n"
     "In --json, outcome is converted, overflow, rejected, empty, too_long,\n"
     "nul_byte or no_value; stored is the 80-bit image as 20 hex digits; notation,\n"
-    "stored, class, exact, exact_complete and ulps are null where they do not apply.\n"
+    "stored, class, exact, exact_complete, ulps, reads_back and round_trip are null\n"
+    "where they do not apply (round_trip also where no text reads back).\n"
     "\n"
     "Examples:\n"
     "  veltrane-cli 255                        prints FF\n"
     "  veltrane-cli --to 2 -- -0.5             prints -0.1\n"
     "  printf '12@16\\n1e4930\\n' | veltrane-cli -t 10   prints 18 and +INF\n"
-    "  veltrane-cli --explain 0.1              shows how 0.1 is stored\n";
+    "  veltrane-cli --explain 0.1              shows how 0.1 is stored\n"
+    "  veltrane-cli -r 0.1                     prints 0.1999999999999999A, which reads\n"
+    "                                          back as 0.1 does; 0.19999999999999A\n"
+    "                                          (the plain text) does not\n";
 
 // Both streams are fully buffered through these and flushed before every read
 // of standard input, so the output keeps pace with an interactive writer.
@@ -94,6 +107,29 @@ void reportRejection(const char* where, unsigned long position, LineOutcome outc
                      const LineDetails& details) {
   describeRejection(reportBuffer, sizeof reportBuffer, outcome, details);
   std::fprintf(stderr, "veltrane-cli: %s %lu: %s\n", where, position, reportBuffer);
+}
+
+// Converts one numeral with --round-trip (and no report) and writes its
+// text line; on stderr, why its plain text stands where it has no
+// round-trip text, or why it was rejected. False when it was rejected.
+bool convertAndPrintRoundTrip(const char* where, unsigned long position, const char* line,
+                              std::size_t length, const CliOptions& options) {
+  if (sizeof textBlock - textLength < kRoundTripOutputSize + 1) drainText();
+  char* out = textBlock + textLength;
+  LineDetails details;
+  RoundTripLine roundTrip;
+  const LineOutcome outcome =
+      convertLineRoundTrip(line, length, options, out, &details, &roundTrip);
+  const std::size_t textEnd = std::strlen(out);
+  out[textEnd] = '\n';
+  textLength += textEnd + 1;
+  if (roundTrip == kRoundTripPlainNone || roundTrip == kRoundTripPlainLong) {
+    describeRoundTrip(reportBuffer, sizeof reportBuffer, roundTrip, details, options);
+    std::fprintf(stderr, "veltrane-cli: %s %lu: %s\n", where, position, reportBuffer);
+  }
+  if (outcome == kConverted) return true;
+  reportRejection(where, position, outcome, details);
+  return false;
 }
 
 // Converts one numeral and writes its output: the text line, or its report;
@@ -146,18 +182,25 @@ void flushOutput(void*) {
   std::fflush(stderr);
 }
 
+// The loops take the per-line function as a parameter of their own, chosen
+// once for the run: a plain run goes through no test of --round-trip.
+using LineConverter = bool (*)(const char*, unsigned long, const char*, std::size_t,
+                               const CliOptions&);
+
+template <LineConverter convert>
 int convertArguments(int argc, char** argv, const CliOptions& options) {
   bool allConverted = true;
   for (int i = 1; i < argc; ++i) {
     if (argv[i] == nullptr) continue;  // an option
-    if (!convertAndPrint("argument", static_cast<unsigned long>(i), argv[i], std::strlen(argv[i]),
-                         options)) {
+    if (!convert("argument", static_cast<unsigned long>(i), argv[i], std::strlen(argv[i]),
+                 options)) {
       allConverted = false;
     }
   }
   return allConverted ? kExitConverted : kExitRejected;
 }
 
+template <LineConverter convert>
 int convertStandardInput(const CliOptions& options) {
 #ifdef _WIN32
   // CR LF is handled here, the same on every system; output keeps the native
@@ -184,7 +227,7 @@ int convertStandardInput(const CliOptions& options) {
     // Output that can no longer be written ends the run early.
     if (std::ferror(stdout)) break;
     ++lineNumber;
-    if (!convertAndPrint("line", lineNumber, line, length, options)) allConverted = false;
+    if (!convert("line", lineNumber, line, length, options)) allConverted = false;
   }
   return allConverted ? kExitConverted : kExitRejected;
 }
@@ -212,7 +255,12 @@ int main(int argc, char** argv) {
     case kRunConversions: {
       bool hasNumerals = false;
       for (int i = 1; i < argc; ++i) hasNumerals = hasNumerals || argv[i] != nullptr;
-      status = hasNumerals ? convertArguments(argc, argv, options) : convertStandardInput(options);
+      if (options.roundTrip && options.report == kReportText)
+        status = hasNumerals ? convertArguments<convertAndPrintRoundTrip>(argc, argv, options)
+                             : convertStandardInput<convertAndPrintRoundTrip>(options);
+      else
+        status = hasNumerals ? convertArguments<convertAndPrint>(argc, argv, options)
+                             : convertStandardInput<convertAndPrint>(options);
       break;
     }
   }

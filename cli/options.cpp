@@ -23,12 +23,13 @@ constexpr int kNonOption = 1;
 // '-': options and numerals come back in their order, none moved, so every
 // numeral keeps its place in argv (the messages count arguments by it).
 // ':': a missing value is told apart from an unknown option.
-const char kShortOptions[] = "-:f:t:sh";
+const char kShortOptions[] = "-:f:t:srh";
 
 const option kLongOptions[] = {
     {"from", required_argument, nullptr, 'f'},
     {"to", required_argument, nullptr, 't'},
     {"scientific", no_argument, nullptr, 's'},
+    {"round-trip", no_argument, nullptr, 'r'},
     {"explain", no_argument, nullptr, kExplainOption},
     {"json", no_argument, nullptr, kJsonOption},
     {"help", no_argument, nullptr, 'h'},
@@ -120,6 +121,9 @@ CliAction parseCommandLine(int argc, char** argv, CliOptions* options, char* mes
         return kShowVersion;
       case 's':
         options->scientific = 1;
+        break;
+      case 'r':
+        options->roundTrip = true;
         break;
       case kExplainOption:
         explain = true;

@@ -1,5 +1,6 @@
 // The command line of veltrane-cli:
-//   veltrane-cli [--from B] [--to B] [--scientific] [--explain | --json] [--] [NUMERAL...]
+//   veltrane-cli [--from B] [--to B] [--scientific] [--round-trip] [--explain | --json]
+//                [--] [NUMERAL...]
 #ifndef VELTRANE_CLI_OPTIONS_H
 #define VELTRANE_CLI_OPTIONS_H
 
@@ -14,6 +15,7 @@ enum CliAction { kRunConversions, kShowHelp, kShowVersion, kUsageError };
 //   -f B, -fB, --from B, --from=B   input base
 //   -t B, -tB, --to B, --to=B       output base
 //   -s, --scientific                scientific notation
+//   -r, --round-trip                the round-trip text of each numeral
 //   --explain, --json               the report of each numeral (not both)
 //   -h, --help / --version          help / version, at once
 //   --                              every later argument is a numeral

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "numeral/exact.h"
+#include "numeral/round_trip.h"
+#include "numeric/fast_real.h"
 
 namespace {
 
@@ -168,6 +170,11 @@ struct StoredFacts {
   bool complete = false;
   char ulps[48] = "";
   bool ulpsKnown = false;
+  // What the plain text reads back to, and the round-trip text.
+  bool readBackKnown = false;
+  ExtReal readBack;
+  RoundTripOutcome roundTrip = kRoundTripNone;
+  char roundTripText[kRoundTripMaxLength + 1] = "";
 };
 
 void gatherFacts(StoredFacts* facts, const char* text, const LineDetails& details,
@@ -184,6 +191,14 @@ void gatherFacts(StoredFacts* facts, const char* text, const LineDetails& detail
     facts->ulpsKnown =
         formatUlpDistance(facts->ulps, sizeof facts->ulps, text, options.outputBase, v);
   }
+  facts->readBackKnown = readBack(text, options.outputBase, &facts->readBack);
+  X87TruncatingMode mode;
+  facts->roundTrip = roundTripNumeral(facts->roundTripText, kMaxNumeralLength, FastReal(v),
+                                      options.outputBase, details.scientific);
+}
+
+bool sameImage(const ExtReal& a, const ExtReal& b) {
+  return std::memcmp(a.bytes(), b.bytes(), ExtFormat::kBytes) == 0;
 }
 
 }  // namespace
@@ -265,6 +280,26 @@ std::size_t writeExplanation(char* out, std::size_t size, LineOutcome outcome, c
                 facts.ulps[0] == '-' || std::strcmp(facts.ulps, "0") == 0 ? "" : "+", facts.ulps,
                 lastPlaceExponent(details.value));
   }
+  if (facts.known) {
+    if (facts.readBackKnown && sameImage(facts.readBack, details.value)) {
+      sink.put("reads back: yes, the text is stored as the same 10 bytes\n");
+    } else if (facts.readBackKnown) {
+      sink.format("reads back: no, the text is stored as %04X%016" PRIX64 "\n",
+                  static_cast<unsigned>(facts.readBack.signAndExponent()),
+                  facts.readBack.significand());
+    } else {
+      sink.put("reads back: no, the text overflows\n");
+    }
+    sink.put("round trip: ");
+    if (facts.roundTrip == kRoundTripFound) {
+      sink.put(facts.roundTripText);
+    } else {
+      sink.format("none; no numeral in base %d%s reads back to the stored value",
+                  options.outputBase,
+                  facts.roundTrip == kRoundTripTooLong ? " of at most 4096 bytes" : "");
+    }
+    sink.put('\n');
+  }
   sink.put('\n');
   return sink.length();
 }
@@ -300,6 +335,16 @@ std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, cons
   } else {
     sink.put("null, \"exact_complete\": null");
   }
-  sink.format(", \"ulps\": %s}\n", facts.ulpsKnown ? facts.ulps : "null");
+  sink.format(", \"ulps\": %s, \"reads_back\": ", facts.ulpsKnown ? facts.ulps : "null");
+  if (facts.known)
+    sink.put(facts.readBackKnown && sameImage(facts.readBack, details.value) ? "true" : "false");
+  else
+    sink.put("null");
+  sink.put(", \"round_trip\": ");
+  if (facts.roundTrip == kRoundTripFound)
+    putJsonString(&sink, facts.roundTripText, std::strlen(facts.roundTripText));
+  else
+    sink.put("null");
+  sink.put("}\n");
   return sink.length();
 }

@@ -8,8 +8,10 @@
 #include "cli/convert_line.h"
 
 // Room for any report: a numeral of kMaxNumeralLength bytes escaped six
-// bytes a byte, an exact expansion and the rest.
+// bytes a byte, an exact expansion, a round-trip text of kMaxNumeralLength
+// bytes and the rest.
 constexpr std::size_t kReportSize = 8 * kMaxNumeralLength;
+static_assert(kReportSize > 7 * kMaxNumeralLength + 2000, "room for the numeral, exact and round trip");
 
 // The rejection message after "line N: " or "argument N: ", without line
 // end: the numeral in quotes (printable ASCII as it is, any other byte and
@@ -26,7 +28,9 @@ std::size_t writeExplanation(char* out, std::size_t size, LineOutcome outcome, c
 
 // The --json object for one numeral, on one line ending in LF, with the keys
 // numeral, from, to, text, notation, outcome, stored, class, exact,
-// exact_complete and ulps. Strings are valid UTF-8: a byte that is not part
+// exact_complete, ulps, reads_back (whether the text reads back to the
+// stored value) and round_trip (roundTripNumeral's text of at most
+// kMaxNumeralLength bytes, or null). Strings are valid UTF-8: a byte that is not part
 // of a UTF-8 sequence becomes U+FFFD. Returns the length.
 std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, const char* text,
                           const LineDetails& details, const CliOptions& options);

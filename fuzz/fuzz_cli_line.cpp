@@ -14,7 +14,9 @@
 // is always "ERROR" and an accepted one never is; the diagnosis names a fault
 // exactly for a numeral the parser rejects, and its message is one printable
 // line naming a column; the --json line is one strict JSON object and the
-// --explain block ends in an empty line and shows the text.
+// --explain block ends in an empty line and shows the text; with
+// --round-trip, the text is a well-formed numeral that reads back as the
+// same stored value, or else the plain text.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -25,11 +27,13 @@
 #include "cli/convert_line.h"
 #include "cli/line_reader.h"
 #include "cli/report.h"
+#include "cli/round_trip_line.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/json_check.h"
 #include "numeral/diagnose.h"
 #include "numeral/format.h"
 #include "numeral/parse.h"
+#include "numeral/round_trip.h"
 
 namespace {
 
@@ -202,6 +206,25 @@ void checkReports(LineOutcome outcome, const char* out, const LineDetails& detai
   if (details.hasValue) FUZZ_CHECK(std::strstr(report, "\ndistance:  ") != nullptr);
 }
 
+void checkRoundTrip(const char* line, std::size_t length, const CliOptions& options,
+                    LineOutcome outcome, const char* out, const LineDetails& details) {
+  CliOptions roundTripOptions = options;
+  roundTripOptions.roundTrip = true;
+  static char text[kRoundTripOutputSize];
+  LineDetails roundTripDetails;
+  RoundTripLine roundTrip;
+  FUZZ_CHECK(convertLineRoundTrip(line, length, roundTripOptions, text, &roundTripDetails,
+                                  &roundTrip) == outcome);
+  FUZZ_CHECK((roundTrip == kRoundTripNoValue) == !details.hasValue);
+  if (roundTrip != kRoundTripText) {
+    FUZZ_CHECK(std::strcmp(text, out) == 0);
+    return;
+  }
+  FUZZ_CHECK(std::strlen(text) <= kMaxNumeralLength);
+  FUZZ_CHECK(fuzzcheck::isWellFormedNumeral(text, options.outputBase, details.scientific));
+  FUZZ_CHECK(readsBack(text, options.outputBase, details.value));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -239,6 +262,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(std::memchr(out, '\0', kLineOutputSize) != nullptr);
     checkOutputLine(line, length, options, outcome, out);
     checkReports(outcome, out, details, options);
+    checkRoundTrip(line, length, options, outcome, out, details);
     output += out;
     output += '\n';
     ++lines;

@@ -17,12 +17,6 @@ int minusInfinity;
 
 namespace {
 
-// Digit positions (scale plus integer digits) beyond this count are reported
-// as overflow without computing the value. In base 10 this keeps every
-// accepted value inside the extended range; in other bases it is only a
-// coarse first test (see isLargestFinite).
-constexpr long long kMaxDigitPositions = 4930;
-
 // An exponent's magnitude saturates here. Any exponent this large already
 // decides the outcome (overflow, or a power that underflows to zero), and it
 // keeps the scale far inside the int range that extPow's argument needs.

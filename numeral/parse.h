@@ -14,6 +14,12 @@
 extern int plusInfinity;
 extern int minusInfinity;
 
+// Digit positions (scale plus integer digits) beyond this count are reported
+// as overflow without computing the value. In base 10 this keeps every
+// accepted value inside the extended range; in other bases it is only a
+// coarse first test (see isLargestFinite in parse.cpp).
+constexpr long long kMaxDigitPositions = 4930;
+
 // 1 if c is a digit character ('0'-'9', 'a'-'z', 'A'-'Z') whose value is
 // below limit, else 0. Writes the value to *value whenever c is a digit
 // character, even when the result is 0; otherwise leaves it untouched.

@@ -280,7 +280,8 @@ class OptionForms(unittest.TestCase):
     def test_help_documents_the_new_options(self):
         text = run("--help")[1].decode()
         for word in ("--explain", "--json", "exact_complete", "ulps", "-st 2", "--sci",
-                     "byte order mark", "column"):
+                     "byte order mark", "column", "-r, --round-trip", "reads_back",
+                     "round_trip"):
             self.assertIn(word, text)
 
 
@@ -297,7 +298,7 @@ class ByteOrderMark(unittest.TestCase):
 
 DIGITS = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"
 JSON_KEYS = ["numeral", "from", "to", "text", "notation", "outcome", "stored", "class",
-             "exact", "exact_complete", "ulps"]
+             "exact", "exact_complete", "ulps", "reads_back", "round_trip"]
 
 
 def to_base(n, base):
@@ -394,10 +395,13 @@ class ExplainAndJson(unittest.TestCase):
         self.assertEqual(record["text"], plain_text)
         if record["outcome"] == "overflow":
             self.assertIn(plain_text, ("+INF", "-INF"))
-            for key in ("notation", "stored", "class", "exact", "exact_complete", "ulps"):
+            for key in ("notation", "stored", "class", "exact", "exact_complete", "ulps",
+                        "reads_back", "round_trip"):
                 self.assertIsNone(record[key], key)
             return
         self.assertEqual(record["outcome"], "converted", record)
+        self.assertIsInstance(record["reads_back"], bool)
+        self.assertTrue(record["round_trip"] is None or isinstance(record["round_trip"], str))
         self.assertEqual(record["from"], base_from)
         self.assertIn(record["notation"], ("standard", "scientific"))
         self.assertRegex(record["stored"], "^[0-9A-F]{20}$")
@@ -450,7 +454,7 @@ class ExplainAndJson(unittest.TestCase):
             "numeral": "0.1", "from": 10, "to": 10, "text": "0.1", "notation": "standard",
             "outcome": "converted", "stored": "3FFBCCCCCCCCCCCCCCCD", "class": "normal",
             "exact": "1.000000000000000000013552527156068805425093160010874271392822265625e-1",
-            "exact_complete": True, "ulps": -0.2})
+            "exact_complete": True, "ulps": -0.2, "reads_back": True, "round_trip": "0.1"})
 
     def test_json_of_rejected_and_odd_lines(self):
         data = b"12G\n\n@0\n\xff\xc3\xa9\"\\\n1\x002\n" + b"1" * 5000 + b"\n1_2000\n-1_2000\n"
@@ -468,6 +472,8 @@ class ExplainAndJson(unittest.TestCase):
             self.assertEqual(list(r), JSON_KEYS)
             self.assertIsNone(r["stored"])
             self.assertIsNone(r["ulps"])
+            self.assertIsNone(r["reads_back"])
+            self.assertIsNone(r["round_trip"])
             self.assertIn(r["text"], ("ERROR", "+INF", "-INF"))
 
     def test_explain_blocks_agree_with_json(self):
@@ -498,6 +504,121 @@ class ExplainAndJson(unittest.TestCase):
             distance = fields["distance"].split(" ")[0]
             self.assertEqual(float(distance), record["ulps"])
             self.assertEqual(distance[0] in "+-" or distance == "0", True)
+
+
+def numerals_in_base(rng, base, count):
+    """Numerals of one base over the whole extended range, subnormals and
+    the guard's edge included."""
+    out = []
+    for _ in range(count):
+        mantissa = "".join(rng.choice(DIGITS[:base]) for _ in range(rng.randint(1, 25)))
+        point = rng.randint(0, len(mantissa))
+        if point < len(mantissa):
+            mantissa = mantissa[:point] + "." + mantissa[point:]
+        low, high = rng.choice([(-16470, 16380), (-16445, -16300), (-40, 40)])
+        exponent = rng.randint(int(low / math.log2(base)), int(high / math.log2(base)))
+        sign = rng.choice(["", "-"])
+        out.append(sign + mantissa + "_" + ("-" if exponent < 0 else "") +
+                   to_base(abs(exponent), base))
+    return out
+
+
+def stored_of(lines_in, base_from, base_to=16):
+    """The stored image of each line (None where there is none)."""
+    data = "".join(n + "\n" for n in lines_in).encode()
+    _, out, _ = run("--json", "-f", str(base_from), "-t", str(base_to), stdin=data)
+    return [strict_json(line)["stored"] for line in out.decode().split("\n")[:-1]]
+
+
+def noted_lines(err):
+    """The line numbers stderr says have no round-trip text."""
+    noted = set()
+    for line in lines(err):
+        if "reads back to the stored value" in line:
+            noted.add(int(line.split("line ")[1].split(":")[0]))
+    return noted
+
+
+class RoundTrip(unittest.TestCase):
+    PAIRS = [(10, 16), (16, 10), (10, 2), (2, 10), (10, 10), (36, 7), (7, 36), (3, 10),
+             (35, 36), (36, 35), (2, 3)]
+
+    def test_texts_read_back_and_come_back(self):
+        rng = random.Random(21)
+        count = 40 if ARGS.runner else 150
+        for base_from, base_to in self.PAIRS:
+            numerals = numerals_in_base(rng, base_from, count)
+            data = "".join(n + "\n" for n in numerals).encode()
+            status, out, err = run("-r", "-f", str(base_from), "-t", str(base_to), stdin=data)
+            self.assertEqual(status, 0, err)
+            texts = lines(out)
+            noted = noted_lines(err)
+            stored = stored_of(numerals, base_from)
+            # Each text, read in the output base, stores the same 10 bytes.
+            back = stored_of(texts, base_to)
+            for number, (numeral, text, a, b) in enumerate(zip(numerals, texts, stored, back), 1):
+                if a is None or number in noted:
+                    continue
+                self.assertEqual(b, a, f"{numeral} {base_from}->{base_to}: {text}")
+                self.assertNotIn("@", text)
+            # And back: the text of the value in base A, from either side.
+            data_back = "".join(t + "\n" for t in texts).encode()
+            _, again, _ = run("-r", "-f", str(base_to), "-t", str(base_from), stdin=data_back)
+            _, direct, _ = run("-r", "-f", str(base_from), "-t", str(base_from), stdin=data)
+            for number, (numeral, x, y, a) in enumerate(
+                    zip(numerals, lines(again), lines(direct), stored), 1):
+                if a is None or number in noted:
+                    continue
+                self.assertEqual(x, y, f"{numeral} {base_from}->{base_to}->{base_from}")
+
+    def test_reads_back_and_round_trip_in_json(self):
+        rng = random.Random(22)
+        for base_from, base_to in [(10, 16), (36, 7), (2, 10)]:
+            numerals = numerals_in_base(rng, base_from, 30 if ARGS.runner else 100)
+            data = "".join(n + "\n" for n in numerals).encode()
+            _, out, _ = run("--json", "-f", str(base_from), "-t", str(base_to), stdin=data)
+            records = [strict_json(line) for line in out.decode().split("\n")[:-1]]
+            _, rt, _ = run("-r", "-f", str(base_from), "-t", str(base_to), stdin=data)
+            plain_back = stored_of([r["text"] for r in records], base_to)
+            for record, text, back in zip(records, lines(rt), plain_back):
+                if record["stored"] is None:
+                    self.assertIsNone(record["reads_back"])
+                    continue
+                self.assertEqual(record["reads_back"], back == record["stored"], record)
+                if record["round_trip"] is None:
+                    self.assertEqual(text, record["text"])
+                else:
+                    self.assertEqual(text, record["round_trip"])
+
+    def test_plain_text_and_a_note_where_there_is_none(self):
+        data = b"0.1\n1e-100000000111101@2\n1e3000\n1e4930\n12G\n255\n"
+        status, out, err = run("-r", "-t", "2", stdin=data)
+        self.assertEqual(status, 1)  # for 12G alone
+        self.assertEqual(lines(out)[0], "0.0001100110011001100110011001100110011001100110011001100"
+                                        "110011001101")
+        self.assertEqual(lines(out)[5], "11111111")
+        self.assertEqual(lines(err), [
+            # In scientific notation 1.0_-100000000111101 stands for 10 (binary)
+            # times 2^-16446, a power that is 0.
+            "veltrane-cli: line 2: no numeral in base 2 reads back to the stored value "
+            "00000000000000000001; the plain text is shown",
+            "veltrane-cli: line 3: no numeral in base 2 of at most 4096 bytes reads back to the "
+            "stored value 66ECDC724CD44411A5FC; the plain text is shown",
+            'veltrane-cli: line 5: "12G" is not a numeral in base 10: '
+            "'G' at column 3 is not a digit below 10",
+        ])
+        status, out, err = run("-r", "-t", "10", "--", "1e-100000000111101@2", "-0.1")
+        self.assertEqual((status, lines(out)), (0, ["4.0e-4951", "-0.1"]))
+        self.assertEqual(lines(err), [
+            "veltrane-cli: argument 5: no numeral in base 10 reads back to the stored value "
+            "00000000000000000001; the plain text is shown"])
+
+    def test_the_example_in_the_help(self):
+        self.assertEqual(run("0.1")[:2], (0, b"0.19999999999999A\n"))
+        self.assertEqual(run("-r", "0.1")[:2], (0, b"0.1999999999999999A\n"))
+        _, out, _ = run("--explain", "0.1")
+        self.assertIn("reads back: no, the text is stored as 3FFBCCCCCCCCCCCCCD00\n"
+                      "round trip: 0.1999999999999999A\n", out.decode())
 
 
 class StandardInput(unittest.TestCase):

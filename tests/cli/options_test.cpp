@@ -156,6 +156,22 @@ TEST(CommandLine, UsageErrorsNameTheOption) {
   EXPECT_NE(parse({"-0.5"}).message.find("--"), std::string::npos);
 }
 
+TEST(CommandLine, RoundTrip) {
+  EXPECT_FALSE(parse({}).options.roundTrip);
+  for (const Strings& args : {Strings{"-r"}, Strings{"--round-trip"}, Strings{"--r"},
+                              Strings{"-rst", "2"}, Strings{"1", "--round"}}) {
+    const Parsed p = parse(args);
+    EXPECT_EQ(p.action, kRunConversions) << args[0] << " " << p.message;
+    EXPECT_TRUE(p.options.roundTrip) << args[0];
+  }
+  const Parsed p = parse({"-rst", "2"});
+  EXPECT_EQ(p.options.scientific, 1);
+  EXPECT_EQ(p.options.outputBase, 2);
+  // It goes with --json and --explain, which report the round trip anyway.
+  EXPECT_EQ(parse({"-r", "--json"}).options.report, kReportJson);
+  EXPECT_EQ(parse({"--round-trip=1"}).action, kUsageError);
+}
+
 TEST(CommandLine, Reports) {
   EXPECT_EQ(parse({}).options.report, kReportText);
   EXPECT_EQ(parse({"--explain", "1"}).options.report, kReportExplain);

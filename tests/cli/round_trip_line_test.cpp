@@ -1,0 +1,199 @@
+#include "cli/round_trip_line.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cli/report.h"
+#include "numeral/round_trip.h"
+#include "numeric/fast_real.h"
+
+namespace {
+
+struct Line {
+  LineOutcome outcome;
+  RoundTripLine roundTrip;
+  std::string text;
+  LineDetails details;
+};
+
+Line convert(const std::string& line, int from, int to, int scientific = 0) {
+  CliOptions options;
+  options.inputBase = from;
+  options.outputBase = to;
+  options.scientific = scientific;
+  options.roundTrip = true;
+  std::vector<char> out(kRoundTripOutputSize);
+  Line l;
+  l.outcome = convertLineRoundTrip(line.data(), line.size(), options, out.data(), &l.details,
+                                   &l.roundTrip);
+  l.text = out.data();
+  return l;
+}
+
+struct Case {
+  const char* numeral;
+  int from;
+  int to;
+  int scientific;
+  LineOutcome outcome;
+  RoundTripLine roundTrip;
+  const char* text;
+};
+
+const Case kCases[] = {
+    // The plain text 0.19999999999999A stores another value.
+    {"0.1", 10, 16, 0, kConverted, kRoundTripText, "0.1999999999999999A"},
+    {"0.1", 10, 10, 0, kConverted, kRoundTripText, "0.1"},
+    {"0.1", 10, 10, 1, kConverted, kRoundTripText, "1.0e-1"},
+    // A numeral of the output base reads back to its own value.
+    {"  -0.02  ", 10, 10, 0, kConverted, kRoundTripText, "-0.02"},
+    {"255", 10, 16, 0, kConverted, kRoundTripText, "FF"},
+    {"ff@16", 10, 36, 0, kConverted, kRoundTripText, "73"},
+    {"0", 10, 7, 0, kConverted, kRoundTripText, "0"},
+    {"-0", 10, 7, 1, kConverted, kRoundTripText, "0.0"},
+    // 1e20 is stored below 10^20 (extPow(10, 20) truncates), so its text is
+    // no 1 and zeros, but in the notation of its plain text: standard for
+    // 1e20, scientific (1.0e+21) for 1e21.
+    {"1e20", 10, 10, 0, kConverted, kRoundTripText, "99999999999999999558"},
+    {"1e21", 10, 10, 0, kConverted, kRoundTripText, "9.9999999999999999598e+20"},
+    // No numeral of base 10 stores the least subnormal value; its plain text
+    // is shown.
+    {"1e-100000000111101", 2, 10, 0, kConverted, kRoundTripPlainNone, "4.0e-4951"},
+    // Base 2 needs more than 4096 bytes from 2^9019 up.
+    {"1e3000", 10, 2, 0, kConverted, kRoundTripPlainLong,
+     "1.1011100011100100100110011010100010001000001000110100101111111_+10011011101101"},
+    {"1e4930", 10, 16, 0, kConverted, kRoundTripNoValue, "+INF"},
+    {"12G", 10, 16, 0, kNotANumeral, kRoundTripNoValue, "ERROR"},
+    {"", 10, 16, 0, kEmptyNumeral, kRoundTripNoValue, "ERROR"},
+    {"@0", 10, 16, 0, kNoValue, kRoundTripNoValue, "ERROR"},
+};
+
+TEST(RoundTripLine, Cases) {
+  for (const Case& c : kCases) {
+    const Line l = convert(c.numeral, c.from, c.to, c.scientific);
+    EXPECT_EQ(l.outcome, c.outcome) << c.numeral;
+    EXPECT_EQ(l.roundTrip, c.roundTrip) << c.numeral;
+    EXPECT_EQ(l.text, c.text) << c.numeral;
+  }
+  // A NUL byte and an overlong line, as convertLine rejects them.
+  const std::string nul("1\0" "2", 3);
+  EXPECT_EQ(convert(nul, 10, 16).outcome, kNulByte);
+  EXPECT_EQ(convert(std::string(5000, '1'), 10, 16).outcome, kNumeralTooLong);
+}
+
+// The text is the round-trip text of the value and notation convertLine
+// finds for the line, or its plain text where there is none.
+TEST(RoundTripLine, AgreesWithConvertLine) {
+  std::mt19937_64 random(0xC11);
+  const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  for (int i = 0; i < 3000; ++i) {
+    const int from = 2 + static_cast<int>(random() % 35);
+    const int to = 2 + static_cast<int>(random() % 35);
+    std::string numeral = random() % 4 == 0 ? "-" : "";
+    const int length = 1 + static_cast<int>(random() % 20);
+    for (int k = 0; k < length; ++k) numeral += digits[random() % static_cast<unsigned>(from)];
+    if (random() % 2) numeral.insert(numeral.size() / 2 + (numeral[0] == '-'), ".");
+    if (random() % 2) {
+      const int exponent = static_cast<int>(random() % 200) - 100;
+      numeral += std::string("_") + (exponent < 0 ? "-" : "") +
+                 digits[(exponent < 0 ? -exponent : exponent) % from];
+    }
+    const int scientific = static_cast<int>(random() % 2);
+    const Line l = convert(numeral, from, to, scientific);
+
+    CliOptions options;
+    options.inputBase = from;
+    options.outputBase = to;
+    options.scientific = scientific;
+    char plain[kLineOutputSize];
+    LineDetails details;
+    const LineOutcome outcome = convertLine(numeral.data(), numeral.size(), options, plain, &details);
+    ASSERT_EQ(l.outcome, outcome) << numeral;
+    if (!details.hasValue) {
+      EXPECT_EQ(l.roundTrip, kRoundTripNoValue) << numeral;
+      EXPECT_EQ(l.text, plain) << numeral;
+      continue;
+    }
+    X87TruncatingMode mode;
+    std::vector<char> expected(kRoundTripMaxLength + 1);
+    const RoundTripOutcome found = roundTripNumeral(
+        expected.data(), kMaxNumeralLength, FastReal(details.value), to, details.scientific);
+    if (found == kRoundTripFound) {
+      EXPECT_EQ(l.roundTrip, kRoundTripText) << numeral;
+      EXPECT_EQ(l.text, expected.data()) << numeral << " from " << from << " to " << to;
+    } else {
+      EXPECT_EQ(l.roundTrip, found == kRoundTripNone ? kRoundTripPlainNone : kRoundTripPlainLong);
+      EXPECT_EQ(l.text, plain) << numeral;
+    }
+  }
+}
+
+TEST(RoundTripLine, Messages) {
+  const Line none = convert("1e-100000000111101", 2, 10);
+  CliOptions options;
+  options.outputBase = 10;
+  char message[256];
+  describeRoundTrip(message, sizeof message, none.roundTrip, none.details, options);
+  EXPECT_STREQ(message,
+               "no numeral in base 10 reads back to the stored value 00000000000000000001; the "
+               "plain text is shown");
+  const Line long_ = convert("1e3000", 10, 2);
+  options.outputBase = 2;
+  describeRoundTrip(message, sizeof message, long_.roundTrip, long_.details, options);
+  EXPECT_STREQ(message,
+               "no numeral in base 2 of at most 4096 bytes reads back to the stored value "
+               "66ECDC724CD44411A5FC; the plain text is shown");
+  describeRoundTrip(message, sizeof message, kRoundTripText, none.details, options);
+  EXPECT_STREQ(message, "");
+}
+
+// --json and --explain: whether the plain text reads back, and the
+// round-trip text.
+TEST(RoundTripLine, Reports) {
+  CliOptions options;
+  options.outputBase = 16;
+  char out[kLineOutputSize];
+  std::vector<char> report(kReportSize);
+  struct Row {
+    const char* numeral;
+    const char* json;
+    const char* explain;
+  };
+  const Row rows[] = {
+      {"0.1", "\"reads_back\": false, \"round_trip\": \"0.1999999999999999A\"}",
+       "reads back: no, the text is stored as 3FFBCCCCCCCCCCCCCD00\nround trip: "
+       "0.1999999999999999A\n"},
+      {"255", "\"reads_back\": true, \"round_trip\": \"FF\"}",
+       "reads back: yes, the text is stored as the same 10 bytes\nround trip: FF\n"},
+      {"1e4930", "\"reads_back\": null, \"round_trip\": null}", nullptr},
+      {"x", "\"reads_back\": null, \"round_trip\": null}", nullptr},
+  };
+  for (const Row& row : rows) {
+    LineDetails details;
+    const std::string numeral = row.numeral;
+    const LineOutcome outcome = convertLine(numeral.data(), numeral.size(), options, out, &details);
+    writeJsonLine(report.data(), report.size(), outcome, out, details, options);
+    EXPECT_NE(std::string(report.data()).find(row.json), std::string::npos) << report.data();
+    writeExplanation(report.data(), report.size(), outcome, out, details, options);
+    if (row.explain != nullptr)
+      EXPECT_NE(std::string(report.data()).find(row.explain), std::string::npos) << report.data();
+    else
+      EXPECT_EQ(std::string(report.data()).find("round trip:"), std::string::npos);
+  }
+  // None: the explanation says why.
+  options.outputBase = 10;
+  options.inputBase = 2;
+  LineDetails details;
+  const std::string least = "1e-100000000111101";
+  const LineOutcome outcome = convertLine(least.data(), least.size(), options, out, &details);
+  writeExplanation(report.data(), report.size(), outcome, out, details, options);
+  EXPECT_NE(std::string(report.data())
+                .find("round trip: none; no numeral in base 10 reads back to the stored value\n"),
+            std::string::npos)
+      << report.data();
+}
+
+}  // namespace
