@@ -1,0 +1,382 @@
+// Veltrane in the browser. The converter is a WebAssembly module, embedded
+// below in base64 so that the page works from a file opened on disk too
+// (where a module could not be fetched). This script instantiates it with no
+// imports and wires the form to it as the dialog is wired to its Convert
+// command; every decision about numbers is the module's. The script moves
+// text in and out and keeps the notation buttons, the URL and the Explain
+// list in step.
+//
+// Outside a page (no document) it only loads the module, as
+// globalThis.veltrane.ready, a promise of { convert }.
+(function () {
+  'use strict';
+
+  // The module, written in by the build.
+  const MODULE_BASE64 = '@VELTRANE_MODULE_BASE64@';
+
+  function decodeBase64(text) {
+    const binary = atob(text);
+    const bytes = new Uint8Array(binary.length);
+    for (let i = 0; i < binary.length; i++) bytes[i] = binary.charCodeAt(i);
+    return bytes;
+  }
+
+  // The module's C interface (web/module.h) as one function:
+  //   convert(numeral, inputBase, outputBase, scientific) ->
+  //     { fault: null | 'input' | 'output',  the base box that is not a base
+  //       scientific: 0 | 1 | null,           the notation the buttons show
+  //       json: the --json object's text ('' for a base fault),
+  //       message: why there is no text, '' when there is one }
+  // The texts go in as UTF-8. A numeral longer than the module's buffer is
+  // passed with a length beyond it, which the module rejects unread.
+  function makeConverter(exports) {
+    exports._initialize();
+    const encoder = new TextEncoder();
+    const decoder = new TextDecoder();
+    const numeralAt = exports.veltrane_numeral();
+    const numeralSize = exports.veltrane_numeral_size();
+    const inputBaseAt = exports.veltrane_input_base();
+    const outputBaseAt = exports.veltrane_output_base();
+    const baseSize = exports.veltrane_base_size();
+    const jsonAt = exports.veltrane_json();
+    const messageAt = exports.veltrane_message();
+    // The module's memory never grows; a view is made anew only if it did.
+    let memory = new Uint8Array(exports.memory.buffer);
+    function view() {
+      if (memory.byteLength === 0) memory = new Uint8Array(exports.memory.buffer);
+      return memory;
+    }
+
+    function write(text, at, size) {
+      const { read, written } = encoder.encodeInto(text, view().subarray(at, at + size));
+      return read < text.length ? size + 1 : written;
+    }
+
+    return {
+      convert(numeral, inputBase, outputBase, scientific) {
+        const code = exports.veltrane_convert(
+          write(numeral, numeralAt, numeralSize),
+          write(inputBase, inputBaseAt, baseSize),
+          write(outputBase, outputBaseAt, baseSize),
+          scientific ? 1 : 0);
+        const bytes = view();
+        return {
+          fault: code === -1 ? 'input' : code === -2 ? 'output' : null,
+          scientific: code < 0 ? null : code,
+          json: decoder.decode(bytes.subarray(jsonAt, jsonAt + exports.veltrane_json_length())),
+          message: decoder.decode(
+            bytes.subarray(messageAt, messageAt + exports.veltrane_message_length())),
+        };
+      },
+    };
+  }
+
+  const ready = WebAssembly.instantiate(decodeBase64(MODULE_BASE64), {}).then(
+    (module) => makeConverter(module.instance.exports));
+  globalThis.veltrane = { ready };
+  if (typeof document === 'undefined') return;
+
+  // --- The page --------------------------------------------------------
+
+  const NUMERAL_LENGTH = 28;
+  const BASE_CHOICES = Array.from({ length: 35 }, (_, i) => String(i + 2));
+
+  const form = document.getElementById('converter');
+  const numeral = document.getElementById('numeral');
+  const inputBase = document.getElementById('from');
+  const outputBase = document.getElementById('to');
+  const result = document.getElementById('result');
+  const [standard, scientific] = form.elements.notation;
+  const copy = document.getElementById('copy');
+  const status = document.getElementById('status');
+  const explain = document.getElementById('explain');
+  const facts = document.getElementById('facts');
+  const problems = new Map([numeral, inputBase, outputBase].map(
+    (field) => [field, document.getElementById(field.id + '-problem')]));
+
+  let converter = null;
+  // The notation last asked for, kept while neither button is checked, as
+  // the dialog keeps it; 0 (standard) at the start.
+  let asked = 0;
+  let firstResult = true;
+  let announced = '';
+
+  function announce(text) {
+    // A repeated text is changed by a blank so that it is announced again.
+    announced = announced === text ? text + '\u00a0' : text;
+    status.textContent = announced;
+  }
+
+  function showProblem(field, message) {
+    const problem = problems.get(field);
+    problem.textContent = message;
+    problem.hidden = false;
+    field.setAttribute('aria-invalid', 'true');
+  }
+
+  // Any edit of a field or a notation button clears the result, the
+  // problems and the facts.
+  function clearResult() {
+    result.value = '';
+    for (const [field, problem] of problems) {
+      problem.hidden = true;
+      problem.textContent = '';
+      field.removeAttribute('aria-invalid');
+    }
+    facts.hidden = true;
+    facts.replaceChildren();
+    explain.querySelector('.empty').hidden = false;
+    status.textContent = '';
+  }
+
+  // --- Explain: the --json facts, one row a key ---
+
+  function row(key, label, value, detail) {
+    const dt = document.createElement('dt');
+    dt.textContent = label;
+    const dd = document.createElement('dd');
+    dd.dataset.key = key;
+    const span = document.createElement('span');
+    span.className = 'value';
+    span.textContent = value;
+    dd.append(span);
+    if (detail) {
+      const more = document.createElement('span');
+      more.className = 'detail';
+      more.textContent = detail;
+      dd.append(more);
+    }
+    facts.append(dt, dd);
+  }
+
+  function storedDetail(image) {
+    const signAndExponent = parseInt(image.slice(0, 4), 16);
+    const exponent = signAndExponent & 0x7fff;
+    return `sign ${signAndExponent >> 15}, biased exponent 0x` +
+      `${exponent.toString(16).toUpperCase().padStart(4, '0')} (${exponent}), ` +
+      `significand 0x${image.slice(4)}`;
+  }
+
+  // Labels and notes of the keys this page knows; any other key the module
+  // reports is shown under its own name.
+  const FACTS = {
+    numeral: ['Numeral', () => 'without its surrounding blanks'],
+    from: ['Read in base', null],
+    to: ['Written in base', null],
+    text: ['Text', null],
+    notation: ['Notation', null],
+    outcome: ['Outcome', (all, message) => message],
+    stored: ['Stored as', (all) => storedDetail(all.stored)],
+    class: ['Class', null],
+    exact: ['Exact value', (all) => all.exact_complete === false ?
+      'cut after 1,100 significant digits; the expansion goes on' : 'every digit'],
+    exact_complete: null,
+    ulps: ['Distance in ulps', () =>
+      '(text − stored) ÷ the unit in the last place of the stored value'],
+    round_trip: ['Round trip', null],
+    reads_back: ['Reads back', null],
+  };
+
+  function showFacts(all, message) {
+    facts.replaceChildren();
+    for (const [key, value] of Object.entries(all)) {
+      if (value === null || FACTS[key] === null) continue;
+      const [label, detail] = FACTS[key] || [key.replace(/_/g, ' '), null];
+      row(key, label, typeof value === 'string' ? value : JSON.stringify(value),
+        detail && detail(all, message));
+    }
+    facts.hidden = false;
+    explain.querySelector('.empty').hidden = true;
+  }
+
+  // --- The Convert command ---
+
+  function notationAsked() {
+    return standard.checked ? 'standard' : scientific.checked ? 'scientific' : null;
+  }
+
+  // The state a link carries: the fields and the notation button checked.
+  function stateHash() {
+    const state = new URLSearchParams();
+    state.set('numeral', numeral.value);
+    state.set('from', inputBase.value);
+    state.set('to', outputBase.value);
+    if (notationAsked()) state.set('notation', notationAsked());
+    return '#' + state.toString();
+  }
+
+  function runConversion(fromHistory) {
+    const hash = stateHash();
+    if (standard.checked) asked = 0;
+    if (scientific.checked) asked = 1;
+    const outcome = converter.convert(numeral.value, inputBase.value, outputBase.value, asked);
+    clearResult();
+    if (outcome.fault) {
+      // A base that is no base: ERROR, the buttons and the focus untouched.
+      result.value = 'ERROR';
+      showProblem(outcome.fault === 'input' ? inputBase : outputBase, outcome.message);
+      announce(`Result: ERROR. ${outcome.message}`);
+    } else {
+      const all = JSON.parse(outcome.json);
+      (outcome.scientific ? scientific : standard).checked = true;
+      result.value = all.text;
+      if (outcome.message) showProblem(numeral, outcome.message);
+      showFacts(all, outcome.message);
+      announce(outcome.message ? `Result: ERROR. ${outcome.message}` :
+        all.notation ? `Result: ${all.text}, ${all.notation} notation` : `Result: ${all.text}`);
+      numeral.focus();
+    }
+    if (!fromHistory && location.hash !== hash) history.pushState(null, '', hash);
+    if (firstResult) {
+      firstResult = false;
+      performance.mark('veltrane-first-result');
+    }
+  }
+
+  // Fills the form from the URL and converts what it names; the defaults
+  // and no result when it names nothing.
+  function applyHash() {
+    const state = new URLSearchParams(location.hash.slice(1));
+    numeral.value = (state.get('numeral') || '').slice(0, NUMERAL_LENGTH);
+    inputBase.value = state.has('from') ? state.get('from') : '10';
+    outputBase.value = state.has('to') ? state.get('to') : '16';
+    standard.checked = state.get('notation') === 'standard';
+    scientific.checked = state.get('notation') === 'scientific';
+    if (!notationAsked()) asked = 0;
+    clearResult();
+    if (state.has('numeral') && converter) runConversion(true);
+  }
+
+  // --- The base boxes: typed, or picked from a list of 2 to 36 ---
+
+  function baseBox(input) {
+    const toggle = input.parentElement.querySelector('.pick');
+    const list = input.parentElement.querySelector('.choices');
+    const options = BASE_CHOICES.map((text) => {
+      const option = document.createElement('li');
+      option.id = `${list.id}-${text}`;
+      option.setAttribute('role', 'option');
+      option.setAttribute('aria-selected', 'false');
+      option.textContent = text;
+      list.append(option);
+      return option;
+    });
+    let active = -1;
+
+    function highlight(index) {
+      if (active >= 0) options[active].setAttribute('aria-selected', 'false');
+      active = Math.max(0, Math.min(options.length - 1, index));
+      options[active].setAttribute('aria-selected', 'true');
+      input.setAttribute('aria-activedescendant', options[active].id);
+      options[active].scrollIntoView({ block: 'nearest' });
+    }
+    function open() {
+      list.hidden = false;
+      input.setAttribute('aria-expanded', 'true');
+      toggle.setAttribute('aria-expanded', 'true');
+      highlight(Math.max(0, BASE_CHOICES.indexOf(input.value.trim())));
+    }
+    function close() {
+      if (list.hidden) return;
+      list.hidden = true;
+      input.setAttribute('aria-expanded', 'false');
+      toggle.setAttribute('aria-expanded', 'false');
+      input.removeAttribute('aria-activedescendant');
+      if (active >= 0) options[active].setAttribute('aria-selected', 'false');
+      active = -1;
+    }
+    function pick(index) {
+      input.value = BASE_CHOICES[index];
+      close();
+      clearResult();
+    }
+
+    input.addEventListener('keydown', (event) => {
+      const step = { ArrowDown: 1, ArrowUp: -1, PageDown: 8, PageUp: -8 }[event.key];
+      if (list.hidden) {
+        if (event.key === 'ArrowDown' || (event.altKey && event.key === 'ArrowUp')) {
+          event.preventDefault();
+          open();
+        }
+        return;
+      }
+      if (event.altKey && (event.key === 'ArrowUp' || event.key === 'ArrowDown')) {
+        event.preventDefault();
+        close();
+      } else if (step) {
+        event.preventDefault();
+        highlight(active + step);
+      } else if (event.key === 'Enter') {
+        event.preventDefault();
+        pick(active);
+      } else if (event.key === 'Escape') {
+        event.preventDefault();
+        close();
+      }
+    });
+    input.addEventListener('input', () => {
+      close();
+      clearResult();
+    });
+    input.addEventListener('blur', close);
+    // Pressing the button or the list leaves the focus in the text.
+    toggle.addEventListener('mousedown', (event) => event.preventDefault());
+    list.addEventListener('mousedown', (event) => event.preventDefault());
+    toggle.addEventListener('click', () => {
+      input.focus();
+      if (list.hidden) open();
+      else close();
+    });
+    list.addEventListener('click', (event) => {
+      const option = event.target.closest('[role="option"]');
+      if (option) pick(options.indexOf(option));
+    });
+  }
+
+  // --- Wiring ---
+
+  baseBox(inputBase);
+  baseBox(outputBase);
+  numeral.addEventListener('input', clearResult);
+  // A click on either button clears, the checked one included.
+  standard.addEventListener('click', clearResult);
+  scientific.addEventListener('click', clearResult);
+
+  form.addEventListener('submit', (event) => {
+    event.preventDefault();
+    if (converter) runConversion(false);
+    else ready.then(() => runConversion(false));
+  });
+  // Alt+C presses Convert, wherever the focus is.
+  document.addEventListener('keydown', (event) => {
+    if (event.altKey && !event.ctrlKey && !event.metaKey && event.code === 'KeyC') {
+      event.preventDefault();
+      form.requestSubmit();
+    }
+  });
+
+  copy.addEventListener('click', async () => {
+    const text = result.value;
+    if (!text) {
+      announce('There is no result to copy yet.');
+      return;
+    }
+    try {
+      await navigator.clipboard.writeText(text);
+    } catch {
+      result.select();
+      document.execCommand('copy');
+    }
+    announce(`Copied ${text}`);
+  });
+
+  window.addEventListener('popstate', applyHash);
+  if (location.hash) applyHash();
+  ready.then((loaded) => {
+    converter = loaded;
+    if (location.hash) applyHash();
+  }, (error) => {
+    announce(`The converter could not start: ${error.message}`);
+    form.querySelector('#convert').disabled = true;
+  });
+})();
