@@ -21,6 +21,7 @@ set(_wasi_include /usr/include/wasm32-wasi)
 set(CMAKE_C_FLAGS_INIT "-nostdlibinc -idirafter ${_wasi_include}")
 set(CMAKE_CXX_FLAGS_INIT
     "-fno-exceptions -nostdlibinc -isystem ${_wasi_include}/c++/v1 -idirafter ${_wasi_include}")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-mexec-model=reactor")
+# The compile flags go to the link too, where the header flags have nothing to do.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-mexec-model=reactor -Wno-unused-command-line-argument")
 # The compiler checks build a library: a reactor has no main to link.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)

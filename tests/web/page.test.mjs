@@ -372,8 +372,10 @@ for (const [origin, pageUrl] of Object.entries(pages)) {
           await typeInto(page, baseBox(page, 'Input'), String(from));
           await typeInto(page, baseBox(page, 'Output'), String(to));
           await typeInto(page, numeralField(page), numeral);
+          // The notation asked for: a switch to scientific before stays.
+          const asked = Number(await notation(page, 'Scientific').isChecked());
           await page.keyboard.press('Enter');
-          const { message, ...json } = cli(numeral, from, to);
+          const { message, ...json } = cli(numeral, from, to, asked);
           const expected = {};
           for (const [key, value] of Object.entries(json)) {
             if (value !== null && key !== 'exact_complete') expected[key] = String(value);
