@@ -18,10 +18,18 @@ constexpr int kBaseBufferSize = 64;
 char numeralBuffer[kMaxNumeralLength];
 char inputBaseBuffer[kBaseBufferSize];
 char outputBaseBuffer[kBaseBufferSize];
-char jsonBuffer[kReportSize];
-int jsonLength = 0;
 char messageBuffer[kReportSize];
 int messageLength = 0;
+char jsonBuffer[kReportSize];
+
+// The latest conversion, kept for its --json facts.
+struct Latest {
+  bool converted = false;  // false after a base fault
+  CliOptions options;
+  LineOutcome outcome = kConverted;
+  LineDetails details;
+  char text[kLineOutputSize] = "";
+} latest;
 
 int clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
 
@@ -58,9 +66,11 @@ int veltrane_base_size() { return kBaseBufferSize; }
 
 int veltrane_convert(int numeralLength, int inputBaseLength, int outputBaseLength,
                      int scientific) {
-  jsonLength = 0;
+  latest.converted = false;
+  std::strcpy(latest.text, kErrorText);
   messageLength = 0;
-  CliOptions options;
+  CliOptions& options = latest.options;
+  options = CliOptions();
   options.scientific = scientific != 0 ? 1 : 0;
   options.report = kReportJson;
   if (!readBaseBox(&options.inputBase, inputBaseBuffer, inputBaseLength))
@@ -71,20 +81,27 @@ int veltrane_convert(int numeralLength, int inputBaseLength, int outputBaseLengt
   // A length beyond the buffer is beyond kMaxNumeralLength, and convertLine
   // rejects such a line without reading it.
   const std::size_t length = static_cast<std::size_t>(numeralLength < 0 ? 0 : numeralLength);
-  char text[kLineOutputSize];
-  LineDetails details;
-  const LineOutcome outcome = convertLine(numeralBuffer, length, options, text, &details);
-  std::size_t json = writeJsonLine(jsonBuffer, sizeof jsonBuffer, outcome, text, details, options);
-  if (json > 0 && jsonBuffer[json - 1] == '\n') --json;
-  jsonLength = static_cast<int>(json);
-  describeRejection(messageBuffer, sizeof messageBuffer, outcome, details);
+  latest.outcome = convertLine(numeralBuffer, length, options, latest.text, &latest.details);
+  latest.converted = true;
+  describeRejection(messageBuffer, sizeof messageBuffer, latest.outcome, latest.details);
   messageLength = static_cast<int>(std::strlen(messageBuffer));
-  return details.scientific >= 0 ? details.scientific : options.scientific;
+  return latest.details.scientific >= 0 ? latest.details.scientific : options.scientific;
 }
 
-const char* veltrane_json() { return jsonBuffer; }
-int veltrane_json_length() { return jsonLength; }
+const char* veltrane_text() { return latest.text; }
+int veltrane_text_length() { return static_cast<int>(std::strlen(latest.text)); }
+int veltrane_text_notation() { return latest.converted ? latest.details.scientific : -1; }
 const char* veltrane_message() { return messageBuffer; }
 int veltrane_message_length() { return messageLength; }
+
+const char* veltrane_json() { return jsonBuffer; }
+
+int veltrane_facts() {
+  if (!latest.converted) return 0;
+  std::size_t length = writeJsonLine(jsonBuffer, sizeof jsonBuffer, latest.outcome, latest.text,
+                                     latest.details, latest.options);
+  if (length > 0 && jsonBuffer[length - 1] == '\n') --length;
+  return static_cast<int>(length);
+}
 
 }  // extern "C"

@@ -4,11 +4,12 @@
 // rejected numeral.
 //
 // The caller writes UTF-8 text into the three input buffers, calls
-// veltrane_convert with the lengths, and reads the --json object and the
-// message from the output buffers. Every buffer is static and lies in the
-// module's one memory, which never grows: the module allocates nothing, and
-// each call overwrites the results of the one before. _initialize (the
-// reactor's start) must run once before the first call.
+// veltrane_convert with the lengths, reads the text and the message from
+// the output buffers and, when it wants them, has the --json facts written.
+// Every buffer is static and lies in the module's one memory, which never
+// grows: the module allocates nothing, and each call overwrites the results
+// of the one before. _initialize (the reactor's start) must run once before
+// the first call.
 #ifndef VELTRANE_WEB_MODULE_H
 #define VELTRANE_WEB_MODULE_H
 
@@ -40,28 +41,39 @@ VELTRANE_EXPORT(veltrane_base_size) int veltrane_base_size();
 // - each base text is cut to 8 bytes, its blanks trimmed, and read as the
 //   dialog's base boxes are read; an invalid input base gives
 //   kWebInputBaseInvalid without reading the output base, then an invalid
-//   output base gives kWebOutputBaseInvalid; the --json object is then empty
-//   and the message names the text and what a base is;
-// - otherwise the numeral is converted exactly as veltrane-cli --json
-//   converts one line holding it (blanks around it ignored, no 28-character
-//   cut): the --json object is that line, without its line end, and for a
-//   numeral that is not converted the message is the one veltrane-cli
-//   writes after "line N: " ("" for a converted one, +INF and -INF
-//   included). Returns the notation the radio buttons then show: the one the
-//   text was written in, or for a numeral without a text (ERROR, +INF, -INF)
-//   the one asked for.
+//   output base gives kWebOutputBaseInvalid; the text is then "ERROR" and
+//   the message names the base text read and what a base is;
+// - otherwise the numeral is converted exactly as veltrane-cli converts one
+//   line holding it (blanks around it ignored, no 28-character cut): the
+//   text is the line veltrane-cli prints, and for a numeral that is not
+//   converted the message is the one it writes after "line N: " ("" for a
+//   converted one, +INF and -INF included). Returns the notation the radio
+//   buttons then show: the one the text was written in, or for a numeral
+//   without a text (ERROR, +INF, -INF) the one asked for.
 // A numeral length above veltrane_numeral_size() stands for a numeral too
 // long to be read (veltrane-cli's limit is that size): it is rejected as too
 // long, and the buffer is not read.
-VELTRANE_EXPORT(veltrane_convert) int veltrane_convert(int numeralLength, int inputBaseLength,
-                                      int outputBaseLength, int scientific);
+VELTRANE_EXPORT(veltrane_convert)
+int veltrane_convert(int numeralLength, int inputBaseLength, int outputBaseLength, int scientific);
 
-// The results of the latest call: the --json object (valid UTF-8) and the
-// message, each with its length in bytes, not terminated.
-VELTRANE_EXPORT(veltrane_json) const char* veltrane_json();
-VELTRANE_EXPORT(veltrane_json_length) int veltrane_json_length();
+// The text and the message of the latest conversion, each with its length
+// in bytes, not terminated, and the notation of the text: 0 standard, 1
+// scientific, -1 none (ERROR, +INF, -INF). The message is printable ASCII
+// but for the bytes of a base text, which may cut a UTF-8 sequence short.
+VELTRANE_EXPORT(veltrane_text) const char* veltrane_text();
+VELTRANE_EXPORT(veltrane_text_length) int veltrane_text_length();
+VELTRANE_EXPORT(veltrane_text_notation) int veltrane_text_notation();
 VELTRANE_EXPORT(veltrane_message) const char* veltrane_message();
 VELTRANE_EXPORT(veltrane_message_length) int veltrane_message_length();
+
+// Writes the veltrane-cli --json object of the latest conversion, without
+// its line end, into the buffer veltrane_json() points to, and returns its
+// length in bytes (valid UTF-8); 0 after a base fault. Its exact value and
+// distance cost many times the conversion, so they are worked out only
+// when asked for. The numeral's buffer must not have been written since the
+// conversion.
+VELTRANE_EXPORT(veltrane_json) const char* veltrane_json();
+VELTRANE_EXPORT(veltrane_facts) int veltrane_facts();
 
 }  // extern "C"
 

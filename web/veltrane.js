@@ -21,14 +21,19 @@
     return bytes;
   }
 
-  // The module's C interface (web/module.h) as one function:
+  // The module's C interface (web/module.h) as two functions:
   //   convert(numeral, inputBase, outputBase, scientific) ->
   //     { fault: null | 'input' | 'output',  the base box that is not a base
   //       scientific: 0 | 1 | null,           the notation the buttons show
-  //       json: the --json object's text ('' for a base fault),
-  //       message: why there is no text, '' when there is one }
+  //       text: the result,
+  //       notation: the text's, 'standard' | 'scientific' | null (ERROR, +INF, -INF),
+  //       message: why there is no number, '' when there is one }
+  //   facts() -> the --json object's text of the latest conversion ('' after
+  //     a base fault), worked out on demand: it costs many conversions.
   // The texts go in as UTF-8. A numeral longer than the module's buffer is
   // passed with a length beyond it, which the module rejects unread.
+  const NOTATIONS = ['standard', 'scientific'];
+
   function makeConverter(exports) {
     exports._initialize();
     const encoder = new TextEncoder();
@@ -38,18 +43,21 @@
     const inputBaseAt = exports.veltrane_input_base();
     const outputBaseAt = exports.veltrane_output_base();
     const baseSize = exports.veltrane_base_size();
-    const jsonAt = exports.veltrane_json();
+    const textAt = exports.veltrane_text();
     const messageAt = exports.veltrane_message();
+    const jsonAt = exports.veltrane_json();
     // The module's memory never grows; a view is made anew only if it did.
     let memory = new Uint8Array(exports.memory.buffer);
     function view() {
       if (memory.byteLength === 0) memory = new Uint8Array(exports.memory.buffer);
       return memory;
     }
-
     function write(text, at, size) {
       const { read, written } = encoder.encodeInto(text, view().subarray(at, at + size));
       return read < text.length ? size + 1 : written;
+    }
+    function read(at, length) {
+      return decoder.decode(view().subarray(at, at + length));
     }
 
     return {
@@ -59,19 +67,26 @@
           write(inputBase, inputBaseAt, baseSize),
           write(outputBase, outputBaseAt, baseSize),
           scientific ? 1 : 0);
-        const bytes = view();
         return {
           fault: code === -1 ? 'input' : code === -2 ? 'output' : null,
           scientific: code < 0 ? null : code,
-          json: decoder.decode(bytes.subarray(jsonAt, jsonAt + exports.veltrane_json_length())),
-          message: decoder.decode(
-            bytes.subarray(messageAt, messageAt + exports.veltrane_message_length())),
+          text: read(textAt, exports.veltrane_text_length()),
+          notation: NOTATIONS[exports.veltrane_text_notation()] || null,
+          message: read(messageAt, exports.veltrane_message_length()),
         };
+      },
+      facts() {
+        return read(jsonAt, exports.veltrane_facts());
       },
     };
   }
 
-  const ready = WebAssembly.instantiate(decodeBase64(MODULE_BASE64), {}).then(
+  function decodeModule() {
+    return typeof Uint8Array.fromBase64 === 'function' ?
+      Uint8Array.fromBase64(MODULE_BASE64) : decodeBase64(MODULE_BASE64);
+  }
+
+  const ready = WebAssembly.instantiate(decodeModule(), {}).then(
     (module) => makeConverter(module.instance.exports));
   globalThis.veltrane = { ready };
   if (typeof document === 'undefined') return;
@@ -205,25 +220,32 @@
     return '#' + state.toString();
   }
 
+  // The facts of the conversion shown, when the Explain list is open (the
+  // exact value costs many conversions).
+  function explainResult() {
+    if (!explain.open || result.value === '' || !facts.hidden) return;
+    const json = converter.facts();
+    if (json) showFacts(JSON.parse(json), problems.get(numeral).textContent);
+  }
+
   function runConversion(fromHistory) {
     const hash = stateHash();
     if (standard.checked) asked = 0;
     if (scientific.checked) asked = 1;
     const outcome = converter.convert(numeral.value, inputBase.value, outputBase.value, asked);
     clearResult();
+    result.value = outcome.text;
     if (outcome.fault) {
       // A base that is no base: ERROR, the buttons and the focus untouched.
-      result.value = 'ERROR';
       showProblem(outcome.fault === 'input' ? inputBase : outputBase, outcome.message);
-      announce(`Result: ERROR. ${outcome.message}`);
+      announce(`Result: ${outcome.text}. ${outcome.message}`);
     } else {
-      const all = JSON.parse(outcome.json);
       (outcome.scientific ? scientific : standard).checked = true;
-      result.value = all.text;
       if (outcome.message) showProblem(numeral, outcome.message);
-      showFacts(all, outcome.message);
-      announce(outcome.message ? `Result: ERROR. ${outcome.message}` :
-        all.notation ? `Result: ${all.text}, ${all.notation} notation` : `Result: ${all.text}`);
+      explainResult();
+      announce(outcome.message ? `Result: ${outcome.text}. ${outcome.message}` :
+        outcome.notation ? `Result: ${outcome.text}, ${outcome.notation} notation` :
+          `Result: ${outcome.text}`);
       numeral.focus();
     }
     if (!fromHistory && location.hash !== hash) history.pushState(null, '', hash);
@@ -370,6 +392,7 @@
     announce(`Copied ${text}`);
   });
 
+  explain.addEventListener('toggle', explainResult);
   window.addEventListener('popstate', applyHash);
   if (location.hash) applyHash();
   ready.then((loaded) => {
