@@ -22,30 +22,15 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 143' TERM INT
 
-help_names_the_web_options() {
-  local help
-  help=$(bash "$run_sh" --help)
-  for option in --web --port --shot; do
-    grep -q -- "$option" <<<"$help" || {
-      echo "--help does not name $option"
-      return 1
-    }
-  done
-}
-check "--help names --web, --port and --shot" help_names_the_web_options
-status_of() {
-  local status=0
-  bash "$run_sh" "$@" >/dev/null 2>&1 </dev/null || status=$?
-  echo "$status"
-}
-check "--port without --web is a usage error (2)" expect_output 2 status_of --port 8000
-check "--shot without --web is a usage error (2)" expect_output 2 status_of --shot a.png
-check "--web with --virtual is a usage error (2)" expect_output 2 status_of --web --virtual
+check "--help names --web, --port and --shot" help_names "$run_sh" --web --port --shot
+check "--port without --web is a usage error (2)" expect_output 2 status_of "$run_sh" --port 8000
+check "--shot without --web is a usage error (2)" expect_output 2 status_of "$run_sh" --shot a.png
+check "--web with --virtual is a usage error (2)" expect_output 2 status_of "$run_sh" --web --virtual
 check "--web with --shot and --port is a usage error (2)" \
-  expect_output 2 status_of --web --shot a.png --port 1
+  expect_output 2 status_of "$run_sh" --web --shot a.png --port 1
 check "--web with a port that is no number is a usage error (2)" \
-  expect_output 2 status_of --web --port x
-check "--web --type without --shot is a usage error (2)" expect_output 2 status_of --web --type 5
+  expect_output 2 status_of "$run_sh" --web --port x
+check "--web --type without --shot is a usage error (2)" expect_output 2 status_of "$run_sh" --web --type 5
 
 # The server: built (nothing to do after the web tests), started on a free
 # port, its address printed; it serves the page's files as built.
