@@ -31,7 +31,7 @@
 
 #include "cli/convert_line.h"
 #include "numeral/parse.h"
-#include "numeric/arithmetic.h"
+#include "numeral/arithmetic.h"
 #include "numeric/fast_real.h"
 
 namespace {

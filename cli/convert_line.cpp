@@ -1,7 +1,5 @@
 #include "cli/convert_line.h"
 
-#include <emmintrin.h>
-
 #include <cstdint>
 #include <cstring>
 
@@ -13,32 +11,23 @@
 namespace {
 
 // Copies n bytes (1 to kMaxNumeralLength) from a text of exactly n readable
-// bytes and tells whether one of them was NUL. Numerals are short: 16-byte
-// moves (the last one overlapping the one before) and 8-byte ones below 16
-// cost less than a library copy and search, and read and write only the n
-// bytes.
+// bytes and tells whether one of them was NUL. Numerals are short: 8-byte
+// moves (the last one overlapping the one before) cost less than a library
+// copy and search, and read and write only the n bytes.
 bool copyNumeral(char* to, const char* from, std::size_t n) {
-  if (n >= 16) {
-    const __m128i zero = _mm_setzero_si128();
-    __m128i nul = zero;
-    for (std::size_t i = 0;; i += 16) {
-      const std::size_t at = i + 16 < n ? i : n - 16;
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + at));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + at), chunk);
-      nul = _mm_or_si128(nul, _mm_cmpeq_epi8(chunk, zero));
-      if (at == n - 16) break;
-    }
-    return _mm_movemask_epi8(nul) != 0;
-  }
+  // Some byte of v is 0 exactly when (v - 0x01..) & ~v has a top bit set.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
   if (n >= 8) {
-    std::uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + n - 8, &tail, 8);
-    // Some byte of v is 0 exactly when (v - 0x01..) & ~v has a top bit set.
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    return (((head - kOnes) & ~head) | ((tail - kOnes) & ~tail)) & (0x80 * kOnes);
+    std::uint64_t nul = 0;
+    for (std::size_t i = 0;; i += 8) {
+      const std::size_t at = i + 8 < n ? i : n - 8;
+      std::uint64_t word;
+      std::memcpy(&word, from + at, 8);
+      std::memcpy(to + at, &word, 8);
+      nul |= (word - kOnes) & ~word;
+      if (at == n - 8) break;
+    }
+    return (nul & (0x80 * kOnes)) != 0;
   }
   bool nul = false;
   for (std::size_t i = 0; i < n; ++i) {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "numeric/arithmetic.h"
+#include "numeral/arithmetic.h"
 #include "numeric/ext_math.h"
 
 namespace {

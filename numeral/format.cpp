@@ -4,7 +4,7 @@
 
 #include "numeral/digits.h"
 #include "numeral/parse.h"
-#include "numeric/arithmetic.h"
+#include "numeral/arithmetic.h"
 #include "numeric/ext_math.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "numeric/arithmetic.h"
+#include "numeral/arithmetic.h"
 #include "numeric/ext_math.h"
 #include "numeric/fast_real.h"
 
@@ -124,9 +124,7 @@ class Mantissa<FastReal> {
   // 2^63 added, which is exact too as the sum has 64 significant bits.
   static FastReal exactValue(std::uint64_t n) {
     const std::int64_t low = static_cast<std::int64_t>(n & 0x7FFFFFFFFFFFFFFFULL);
-    long double value;
-    __asm__ volatile("fildll %1" : "=t"(value) : "m"(low));
-    FastReal result = FastReal::fromRaw(value);
+    FastReal result = FastReal::fromInt64(low);
     if (n >> 63) result += FastReal(ExtReal::fromBits(0x8000000000000000ULL, 16383 + 63));
     return result;
   }

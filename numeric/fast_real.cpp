@@ -1,9 +1,9 @@
 #include "numeric/fast_real.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
-#include "numeric/arithmetic.h"
 #include "numeric/ext_math.h"
 #include "numeric/x87_asm.h"
 
@@ -12,10 +12,12 @@
 // result; so when the control word is already right there is nothing to do
 // (the constructor's test), and skipping `fninit` also keeps its cleared
 // precision flag from slowing down the next inexact operation.
+#if VELTRANE_COMPUTES_ON_UNIT
 void X87TruncatingMode::setUp() {
   std::uint16_t cw;
   __asm__ volatile(X87_SETUP : [cw] "=m"(cw) : : X87_CLOBBERS);
 }
+#endif
 
 // Both tables are filled per thread on first use of each base, by the same
 // functions, so the values are the same by construction; a filled entry is
@@ -41,387 +43,54 @@ FastReal cachedLog2OfBase(int base) {
   return FastReal(entry.log2);
 }
 
+namespace {
+
+// 16 bytes an entry; key 0 marks an empty one.
+struct PowerEntry {
+  ExtReal power;
+  std::uint16_t key;  // base + 1
+  std::int32_t exponent;
+};
+constexpr unsigned kPowerEntries = 16384;  // a power of two
+constexpr int kPowerTables = 8;
+
+// The memo tables live in static storage rather than thread-local storage:
+// the C runtime allocates and clears a thread-local array for every thread
+// at its start, the main thread included, and for 256 KB that cost a
+// process about 1.3 ms of page faults before its first numeral. Here only
+// the pages a batch touches are ever mapped. Each thread claims a table of
+// its own on first use; threads beyond kPowerTables compute every power.
+PowerEntry powerTables[kPowerTables][kPowerEntries];
+std::atomic<int> claimedPowerTables{0};
+
+PowerEntry* powerTableOfThisThread() {
+  thread_local PowerEntry* table = nullptr;
+  thread_local bool claimed = false;
+  if (!claimed) {
+    claimed = true;
+    const int index = claimedPowerTables.fetch_add(1, std::memory_order_relaxed);
+    if (index < kPowerTables) table = powerTables[index];
+  }
+  return table;
+}
+
+}  // namespace
+
 FastReal cachedPower(int base, int exponent) {
-  // 16 bytes an entry; key 0 marks an empty one.
-  struct Entry {
-    ExtReal power;
-    std::uint16_t key;  // base + 1
-    std::int32_t exponent;
-  };
+  PowerEntry* const cache = powerTableOfThisThread();
+  const bool cacheable = cache != nullptr && base >= 0 && base < 0xFFFF;
+  if (!cacheable) return extExp2(FastReal(exponent) * cachedLog2OfBase(base));
   // The slot is the exponent plus an offset per base, so that one base's
   // exponents never collide with each other over a run of 16384, and the
   // offsets (1031 apart) keep the exponents of the two bases of a batch
   // apart for the usual ranges.
-  constexpr unsigned kEntries = 16384;  // a power of two
-  thread_local Entry cache[kEntries];
   const unsigned slot =
-      (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(exponent)) & (kEntries - 1);
-  Entry& entry = cache[slot];
+      (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(exponent)) &
+      (kPowerEntries - 1);
+  PowerEntry& entry = cache[slot];
   const std::uint16_t key = static_cast<std::uint16_t>(base + 1);
-  if (entry.key == key && entry.exponent == exponent && base >= 0 && base < 0xFFFF)
-    return FastReal(entry.power);
+  if (entry.key == key && entry.exponent == exponent) return FastReal(entry.power);
   const FastReal power = extExp2(FastReal(exponent) * cachedLog2OfBase(base));
-  if (base >= 0 && base < 0xFFFF) entry = {power.toExtReal(), key, exponent};
+  entry = {power.toExtReal(), key, exponent};
   return power;
-}
-
-namespace {
-
-// log2 in double arithmetic on [1, 2), for the estimate below: x = c (1 + r)
-// with c the middle of one of 64 equal parts of [1, 2), so |r| < 2^-7, and
-// log2(1 + r) by its series to r^5. The series' remainder is below
-// |r|^6 / (6 ln 2) < 5.6e-14; the table (extLog2 rounded toward zero to
-// double), the quotient r and the polynomial add a few 1e-16 more. So the
-// result is within 1e-13 of log2(x).
-struct Log2Table {
-  double middle[64];
-  double inverseOfMiddle[64];
-  double log2OfMiddle[64];
-  Log2Table() {
-    for (int i = 0; i < 64; ++i) {
-      middle[i] = 1.0 + (i + 0.5) / 64.0;
-      inverseOfMiddle[i] = 1.0 / middle[i];
-      log2OfMiddle[i] = toDouble(extLog2(ExtReal(middle[i])));
-    }
-  }
-};
-
-double log2Near(double x, const Log2Table& table) {
-  const int i = static_cast<int>((x - 1.0) * 64.0);
-  const double r = (x - table.middle[i]) * table.inverseOfMiddle[i];
-  constexpr double kInverseLn2 = 1.4426950408889634074;
-  const double series = r * (1.0 + r * (-0.5 + r * (1.0 / 3 + r * (-0.25 + r * 0.2))));
-  return table.log2OfMiddle[i] + series * kInverseLn2;
-}
-
-}  // namespace
-
-// Why the estimate gives toInt(extLog2(x) / log2(base)) exactly.
-// x = m * 2^(E - 63) with m its 64-bit significand, so log2(x) = E +
-// log2(m / 2^63). m / 2^63 cut to 53 bits is within 2^-52 (relative) of it,
-// which moves its logarithm by less than 3.3e-16, and log2Near adds less
-// than 1e-13. The quotient by log2(base) is formed as E / L + t / L, with
-// t that logarithm of m / 2^63 and L the same truncated logarithm of the
-// base the literal steps divide by
-// (cut to double, 2.2e-16 relative), which with the roundings of the
-// double operations stays within 1e-11 of log2(x) / L for |E| < 16400. The
-// literal quotient is within 2.5 units in the last place of the 64-bit
-// significand of that same value: `fyl2x` is within 1.5 of them when not
-// rounding to nearest (as documented for the x87 since the Pentium) and the
-// truncating `fdiv` adds less than one, that is below 5e-15 for quotients
-// up to 16400. So both lie within 2e-11 of each other, and whenever the estimate lies more
-// than 1e-9 from every integer, both truncate toward zero to the same int.
-// Otherwise, and for zeros, subnormals, non-finite images and bases outside
-// 2..36, the caller takes the literal steps.
-bool Arithmetic<FastReal>::logBaseEstimate(int base, FastReal x, int* estimate) {
-  constexpr int kFirst = 2, kLast = 36;
-  if (base < kFirst || base > kLast) return false;
-  const ExtReal image = x.toExtReal();
-  const int biased = image.biasedExponent();
-  const std::uint64_t significand = image.significand();
-  if (image.signBit() || biased == 0 || biased == ExtFormat::kMaxBiasedExponent ||
-      (significand >> 63) == 0)
-    return false;
-  thread_local double inverseLog2OfBase[kLast + 1];
-  if (inverseLog2OfBase[base] == 0)
-    inverseLog2OfBase[base] = 1.0 / toDouble(cachedLog2OfBase(base).toExtReal());
-  static const Log2Table table;
-  const double inverse = inverseLog2OfBase[base];
-  // m / 2^63 in [1, 2), cut to 53 bits: exact in double.
-  const double fraction = static_cast<double>(significand >> 11) * 0x1p-52;
-  const double quotient =
-      (biased - ExtFormat::kExponentBias) * inverse + log2Near(fraction, table) * inverse;
-  // Floors by truncation of positive numbers: |quotient| < 16448.
-  constexpr double kMargin = 1e-9;
-  constexpr int kOffset = 32768;
-  const int below = static_cast<int>(quotient - kMargin + kOffset) - kOffset;
-  if (below != static_cast<int>(quotient + kMargin + kOffset) - kOffset) return false;
-  // No integer within the margin: truncation toward zero is the floor from
-  // 0 up and the floor plus one below 0.
-  *estimate = quotient > 0 ? below : below + 1;
-  return true;
-}
-
-namespace {
-
-// Byte b as its eight bits, one a byte, most significant first.
-struct BitSpread {
-  std::uint64_t of[256];
-  constexpr BitSpread() : of() {
-    for (int b = 0; b < 256; ++b)
-      for (int j = 0; j < 8; ++j) of[b] |= std::uint64_t((b >> (7 - j)) & 1) << (8 * j);
-  }
-};
-constexpr BitSpread kBitSpread;
-
-// The eight hexadecimal digits of v, one a byte, the most significant in the
-// lowest byte (first in memory).
-std::uint64_t spreadNibbles(std::uint32_t v) {
-  std::uint64_t t = v;
-  t = ((t & 0xFFFF0000ULL) << 16) | (t & 0xFFFFULL);
-  t = ((t & 0x0000FF000000FF00ULL) << 8) | (t & 0x000000FF000000FFULL);
-  t = ((t & 0x00F000F000F000F0ULL) << 4) | (t & 0x000F000F000F000FULL);
-  // Digit j (from the least significant) is now byte j.
-  return __builtin_bswap64(t);
-}
-
-// The digit loop for base 2^bits (bits 1 to 5) on a value in [1, base),
-// value = significand * 2^(exponent - 63) with 0 <= exponent < bits: every
-// step is exact there. The integer part of a value below 2^bits is a digit
-// below 32, which the 8-bit store keeps; subtracting it leaves the fraction
-// bits, exactly; multiplying a fraction by 2^bits only moves the exponent,
-// and no value in the loop comes near the ends of the range. So digit i is
-// the i-th group of `bits` bits of the binary expansion from the integer
-// part on, zeros past the significand's last bit, and the value left after n
-// steps is the bits below the last digit, moved up by one digit, or +0 when
-// there are none (x - x and 0 * base give +0). Returns that value. n >= 1.
-ExtReal powerOfTwoDigits(char* digits, int n, std::uint64_t significand, int exponent, int bits) {
-  // The expansion in a 128-bit window whose top `bits` bits are digit 0;
-  // past the window it is zeros, as the significand ends 60 or more bits
-  // above the window's end.
-  const int shift = 65 - bits + exponent;  // 60 .. 64
-  const unsigned __int128 window = static_cast<unsigned __int128>(significand) << shift;
-  const std::uint64_t words[2] = {static_cast<std::uint64_t>(window >> 64),
-                                  static_cast<std::uint64_t>(window)};
-  const int inWindow = n < 128 / bits ? n : 128 / bits;
-  int i = 0;
-  if (bits == 1) {
-    for (; i + 8 <= inWindow; i += 8) {
-      const std::uint64_t spread = kBitSpread.of[(words[i / 64] >> (56 - i % 64)) & 0xFF];
-      std::memcpy(digits + i, &spread, 8);
-    }
-  } else if (bits == 4) {
-    for (; i + 8 <= inWindow; i += 8) {
-      const std::uint64_t spread =
-          spreadNibbles(static_cast<std::uint32_t>(words[i / 16] >> (32 - 4 * (i % 16))));
-      std::memcpy(digits + i, &spread, 8);
-    }
-  }
-  const unsigned mask = (1u << bits) - 1;
-  for (; i < inWindow; ++i)
-    digits[i] = static_cast<char>(static_cast<unsigned>(window >> (128 - bits * (i + 1))) & mask);
-  if (n > i) std::memset(digits + i, 0, static_cast<std::size_t>(n - i));
-
-  // The bits below the last digit: the low `below` bits of the significand.
-  const int below = 63 - exponent - bits * (n - 1);
-  if (below <= 0) return ExtReal::fromBits(0, 0);
-  const std::uint64_t rest = significand & ((std::uint64_t{1} << below) - 1);
-  if (rest == 0) return ExtReal::fromBits(0, 0);
-  const int leadingZeros = __builtin_clzll(rest);
-  // rest * 2^-below is the fraction; times 2^bits it has its top bit at
-  // 63 - leadingZeros - below + bits.
-  return ExtReal::fromBits(
-      rest << leadingZeros,
-      static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros - below + bits));
-}
-
-// The digit loop on a value from 1 to 2^7, value = fraction * 2^-point with
-// 57 <= point <= 63, in fixed point. Once its digit is taken the fraction is
-// below 2^point, and the exact product by the base, fraction * base *
-// 2^-point, fits the 64-bit significand whole while fraction * base < 2^64:
-// then the truncating fmul drops nothing and the point stays. Otherwise fmul
-// keeps the top 64 bits of the product, that is floor(product / 2^s) with s
-// its bits beyond 64, and the point moves down by s. Either way this is the
-// value fmul gives; normalising its significand would change no value, so it
-// is left out and each step is one multiplication on the critical path. The
-// value stays below base < 2^8, so a 64-bit fraction from a truncation has
-// point > 55, and every shift below stays in range. Returns false, having
-// written digits but not *value, for a digit the 8-bit store would not keep.
-// The value fraction * 2^-point (below 2^64 * 2^-point) in the register
-// format, or +0.
-FastReal fixedPointValue(std::uint64_t fraction, int point) {
-  if (fraction == 0) return FastReal(ExtReal::fromBits(0, 0));
-  const int leadingZeros = __builtin_clzll(fraction);
-  return FastReal(ExtReal::fromBits(
-      fraction << leadingZeros,
-      static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros - point)));
-}
-
-// The rest of fixedPointDigits once base * 2^point <= 2^64, for a base of 3
-// to 36: then a fraction below 2^point times the base stays below 2^64, so
-// no step ever truncates and the point never moves again, and the steps are
-// the exact expansion of fraction * 2^-point. Held as the 64-bit fraction x
-// = fraction * 2^(64 - point) of the value's fractional part, a step is one
-// product: x * base = digit * 2^64 + x', the high word the digit and the low
-// word the next x. Two steps are one product by base^2: x * base^2 = (d1 *
-// base + d2) * 2^64 + x'' with d1, d2 the two digits, since d2 < base. d1
-// is the high word times ceil(2^32 / base), over 2^32: exact for a high word
-// below 2^14, whose quotient by the base has a fractional part at most 1 -
-// 1/36, to which the reciprocal's error adds less than 2^-18. The first
-// digit, fraction >> point, is below 2^7 (the value is below 2^7) and the
-// others below the base, so the 8-bit store keeps them all; after the last
-// digit the value is the last product's fraction * base * 2^-point, +0 when
-// it is 0, as in the literal loop where a zero stays zero.
-void alignedDigits(char* digits, int n, std::uint64_t fraction, int point, int base,
-                   FastReal* value) {
-  digits[0] = static_cast<char>(fraction >> point);
-  std::uint64_t x = (fraction & ((std::uint64_t{1} << point) - 1)) << (64 - point);
-  const unsigned square = static_cast<unsigned>(base * base);
-  const std::uint64_t reciprocal =
-      ((std::uint64_t{1} << 32) + static_cast<unsigned>(base) - 1) / static_cast<unsigned>(base);
-  int i = 1;
-  for (; i + 2 <= n; i += 2) {
-    const unsigned __int128 product = static_cast<unsigned __int128>(x) * square;
-    const std::uint64_t pair = static_cast<std::uint64_t>(product >> 64);
-    const std::uint64_t first = (pair * reciprocal) >> 32;
-    digits[i] = static_cast<char>(first);
-    digits[i + 1] = static_cast<char>(pair - first * static_cast<unsigned>(base));
-    x = static_cast<std::uint64_t>(product);
-  }
-  if (i < n) {
-    const unsigned __int128 product =
-        static_cast<unsigned __int128>(x) * static_cast<unsigned>(base);
-    digits[i] = static_cast<char>(product >> 64);
-    x = static_cast<std::uint64_t>(product);
-  }
-  // The fraction after the last digit's subtraction and product.
-  const unsigned __int128 product = static_cast<unsigned __int128>(x) * static_cast<unsigned>(base);
-  const std::uint64_t integer = static_cast<std::uint64_t>(product >> 64);
-  const std::uint64_t below = static_cast<std::uint64_t>(product) >> (64 - point);
-  *value = fixedPointValue((integer << point) | below, point);
-}
-
-bool fixedPointDigits(char* digits, int n, std::uint64_t fraction, int point, int base,
-                      FastReal* value) {
-  // The largest point with base * 2^point <= 2^64, for the bases of
-  // alignedDigits.
-  const int stablePoint =
-      base >= 3 && base <= 36 ? 64 - (64 - __builtin_clzll(static_cast<unsigned>(base - 1))) : -1;
-  int i = 0;
-  for (; i < n; ++i) {
-    if (point <= stablePoint && fraction >> point <= 127) {
-      alignedDigits(digits + i, n - i, fraction, point, base, value);
-      return true;
-    }
-    const std::uint64_t digit = fraction >> point;
-    if (digit > 127) return false;
-    digits[i] = static_cast<char>(digit);
-    fraction &= (std::uint64_t{1} << point) - 1;
-    const unsigned __int128 product =
-        static_cast<unsigned __int128>(fraction) * static_cast<unsigned>(base);
-    const std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
-    if (high == 0) {
-      fraction = static_cast<std::uint64_t>(product);
-    } else {
-      const int dropped = 64 - __builtin_clzll(high);
-      fraction = static_cast<std::uint64_t>(product >> dropped);
-      point -= dropped;
-    }
-    // (0 - 0) * base is +0, and every later digit 0.
-    if (fraction == 0) break;
-  }
-  if (i < n) {
-    std::memset(digits + i + 1, 0, static_cast<std::size_t>(n - i - 1));
-    *value = FastReal(ExtReal::fromBits(0, 0));
-    return true;
-  }
-  *value = fixedPointValue(fraction, point);
-  return true;
-}
-
-}  // namespace
-
-// Why the digits of a value in base b = 2^k are bit copies. Let v = m *
-// 2^(E - 63) be normal and F = floor(E / k), so b^F <= v < b^(F+1), the
-// true floor of log_b(v). The literal estimate (toInt of fyl2x(v) /
-// log2(b), less 1 below 0) lies within one of F: fyl2x and the truncating
-// division are off by a few units in the last place, which can only move
-// the quotient across the integer next to it. extPow(b, e) is exactly 2^(k
-// e) while k e is an integer of the normal range (extExp2 of an integer is
-// exact there), so when k (F - 1) >= -16382 and k (F + 1) <= 16383 the
-// power of every possible estimate is normal and exact, the quotient v /
-// b^e lies in [1/b, b^2), is normal and so exact, and the two corrections,
-// exact multiplications and divisions by b, bring it to v / b^F in [1, b)
-// with exponent F whatever the estimate was. That value is m * 2^(E - k F
-// - 63) with 0 <= E - k F < k, and its digit loop is powerOfTwoDigits.
-bool Arithmetic<FastReal>::powerOfTwoBaseDigits(char* digits, int n, const ExtReal& image, int* e,
-                                                int base) {
-  if (base < 2 || base > 32 || (base & (base - 1)) != 0 || n < 1) return false;
-  const int biased = image.biasedExponent();
-  const std::uint64_t significand = image.significand();
-  if (biased == 0 || biased == ExtFormat::kMaxBiasedExponent || (significand >> 63) == 0)
-    return false;
-  const int bits = __builtin_ctz(static_cast<unsigned>(base));
-  // The argument needs log2(base) to be exactly bits, which `fyl2x` gives for
-  // these powers of two; checked once per thread and base all the same.
-  thread_local signed char exactLogarithm[33];
-  if (exactLogarithm[base] == 0) {
-    const int bitsValue = bits;
-    const ExtReal exact = ExtReal(bitsValue);
-    const ExtReal cached = cachedLog2OfBase(base).toExtReal();
-    exactLogarithm[base] =
-        std::memcmp(exact.bytes(), cached.bytes(), ExtFormat::kBytes) == 0 ? 1 : -1;
-  }
-  if (exactLogarithm[base] < 0) return false;
-  const int exponent = biased - ExtFormat::kExponentBias;
-  // Floor division, for negative exponents too.
-  const int first = exponent >= 0 ? exponent / bits : -((-exponent + bits - 1) / bits);
-  if (bits * (first - 1) < 1 - ExtFormat::kExponentBias ||
-      bits * (first + 1) > ExtFormat::kExponentBias)
-    return false;
-  powerOfTwoDigits(digits, n, significand, exponent - bits * first, bits);
-  *e = first;
-  return true;
-}
-
-bool Arithmetic<FastReal>::extractDigitsExactly(char* digits, int n, FastReal* value, int base) {
-  const ExtReal start = value->toExtReal();
-  const int biased = start.biasedExponent();
-  std::uint64_t significand = start.significand();
-  // Positive and normal (integer bit set), and an integer base the product
-  // below cannot overflow.
-  if (start.signBit() || biased == 0 || biased == ExtFormat::kMaxBiasedExponent ||
-      (significand >> 63) == 0 || base < 2 || base > 255)
-    return false;
-  // value = significand * 2^(exponent - 63)
-  int exponent = biased - ExtFormat::kExponentBias;
-  if ((base & (base - 1)) == 0 && base <= 32 && n > 0 && exponent >= 0 &&
-      exponent < __builtin_ctz(static_cast<unsigned>(base))) {
-    *value = FastReal(powerOfTwoDigits(digits, n, significand, exponent,
-                                       __builtin_ctz(static_cast<unsigned>(base))));
-    return true;
-  }
-  if ((base & (base - 1)) != 0 && exponent >= 0 && exponent <= 6)
-    return fixedPointDigits(digits, n, significand, 63 - exponent, base, value);
-  // For a power of two the product keeps the normalised significand and
-  // only moves the exponent.
-  const int powerOfTwoShift =
-      (base & (base - 1)) == 0 ? __builtin_ctz(static_cast<unsigned>(base)) : 0;
-  for (int i = 0; i < n; ++i) {
-    if (significand == 0) {  // (0 - 0) * base stays +0
-      digits[i] = 0;
-      continue;
-    }
-    std::uint64_t digit = 0;
-    if (exponent >= 0) {
-      if (exponent > 6) return false;  // the digit would not survive the 8-bit store
-      const int fractionBits = 63 - exponent;
-      digit = significand >> fractionBits;
-      significand &= (std::uint64_t{1} << fractionBits) - 1;
-      if (digit > 127) return false;
-      if (significand == 0) {
-        digits[i] = static_cast<char>(digit);
-        continue;
-      }
-      const int leadingZeros = __builtin_clzll(significand);
-      significand <<= leadingZeros;
-      exponent -= leadingZeros;
-    }
-    digits[i] = static_cast<char>(digit);
-    if (powerOfTwoShift != 0) {
-      exponent += powerOfTwoShift;
-      continue;
-    }
-    // The exact product has 64 + shift bits; keeping the top 64 truncates.
-    const unsigned __int128 product =
-        static_cast<unsigned __int128>(significand) * static_cast<unsigned>(base);
-    const std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
-    const int shift = 64 - __builtin_clzll(high);
-    significand = static_cast<std::uint64_t>(product >> shift);
-    exponent += shift;
-  }
-  const std::uint16_t signAndExponent =
-      significand == 0 ? 0 : static_cast<std::uint16_t>(exponent + ExtFormat::kExponentBias);
-  *value = FastReal(ExtReal::fromBits(significand, signAndExponent));
-  return true;
 }

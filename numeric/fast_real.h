@@ -14,13 +14,22 @@
 // Every operation is a volatile asm statement, so the compiler can neither
 // fold constants (it would round to nearest), nor replace the instruction,
 // nor move it ahead of the mode set-up.
+//
+// Where the build computes with the software instructions there are no
+// registers and no mode to keep: FastReal is then the software arithmetic
+// itself, a 10-byte image with the same interface, and X87TruncatingMode
+// does nothing.
 #ifndef VELTRANE_NUMERIC_FAST_REAL_H
 #define VELTRANE_NUMERIC_FAST_REAL_H
 
 #include <cstdint>
 #include <cstring>
 
+#include "numeric/ext_math.h"
 #include "numeric/ext_real.h"
+#include "numeric/x87_instructions.h"
+
+#if VELTRANE_COMPUTES_ON_UNIT
 
 // Puts the calling thread's x87 unit into the mode every operation expects,
 // control word 0x0F7F (by `fninit` and the ExtReal set-up, unless the word is
@@ -49,6 +58,12 @@ class FastReal {
   explicit FastReal(const double& value) { __asm__ volatile("fldl %1" : "=t"(v_) : "m"(value)); }
   explicit FastReal(const float& value) { __asm__ volatile("flds %1" : "=t"(v_) : "m"(value)); }
   explicit FastReal(const ExtReal& value) { __asm__ volatile("fldt %1" : "=t"(v_) : "m"(value)); }
+  // `fild` of a 64-bit integer: exact.
+  static FastReal fromInt64(const std::int64_t& value) {
+    FastReal out;
+    __asm__ volatile("fildll %1" : "=t"(out.v_) : "m"(value));
+    return out;
+  }
 
   ExtReal toExtReal() const {
     ExtReal out;
@@ -166,5 +181,77 @@ inline FastReal extPow(FastReal base, FastReal exponent) {
   const FastReal logOfBase = extLog2(base);
   return extExp2(exponent * logOfBase);
 }
+
+#else  // the software instructions
+
+class X87TruncatingMode {
+ public:
+  X87TruncatingMode() {}
+  X87TruncatingMode(const X87TruncatingMode&) = delete;
+  X87TruncatingMode& operator=(const X87TruncatingMode&) = delete;
+};
+
+class FastReal {
+ public:
+  FastReal() {}
+  explicit FastReal(const int& value) : v_(value) {}
+  explicit FastReal(const double& value) : v_(value) {}
+  explicit FastReal(const float& value) : v_(value) {}
+  explicit FastReal(const ExtReal& value) : v_(value) {}
+  static FastReal fromInt64(const std::int64_t& value) { return FastReal(x87::fild64(value)); }
+
+  ExtReal toExtReal() const { return v_; }
+
+  FastReal operator+(FastReal b) const { return FastReal(v_ + b.v_); }
+  FastReal operator-(FastReal b) const { return FastReal(v_ - b.v_); }
+  FastReal operator*(FastReal b) const { return FastReal(v_ * b.v_); }
+  FastReal operator/(FastReal b) const { return FastReal(v_ / b.v_); }
+  FastReal operator+=(FastReal b) { return *this = *this + b; }
+  FastReal operator-=(FastReal b) { return *this = *this - b; }
+  FastReal operator*=(FastReal b) { return *this = *this * b; }
+  FastReal operator/=(FastReal b) { return *this = *this / b; }
+  FastReal operator-() const { return FastReal(-v_); }
+
+  int operator<(FastReal b) const { return v_ < b.v_; }
+  int operator<=(FastReal b) const { return v_ <= b.v_; }
+  int operator>(FastReal b) const { return v_ > b.v_; }
+  int operator>=(FastReal b) const { return v_ >= b.v_; }
+  int operator==(FastReal b) const { return v_ == b.v_; }
+
+ private:
+  ExtReal v_;
+};
+
+// |x| by `fabs`; for x below zero exactly 0 - x.
+inline FastReal magnitudeOf(FastReal x) { return FastReal(x87::fabs(x.toExtReal())); }
+inline FastReal negatedIf(FastReal x, bool negate) { return negate ? -x : x; }
+inline int toInt(FastReal value) { return toInt(value.toExtReal()); }
+
+inline FastReal extLog2(FastReal x) { return FastReal(extLog2(x.toExtReal())); }
+inline FastReal extExp2(FastReal x) { return FastReal(extExp2(x.toExtReal())); }
+inline FastReal extLogBase(FastReal base, FastReal x) {
+  return FastReal(extLogBase(base.toExtReal(), x.toExtReal()));
+}
+inline FastReal extPow(FastReal base, FastReal exponent) {
+  return FastReal(extPow(base.toExtReal(), exponent.toExtReal()));
+}
+
+#endif
+
+// maxDigits(base) for bases 2 to 36 from a per-thread table filled on first
+// use with maxDigits itself, so the values are the same by construction;
+// other bases are computed.
+int cachedMaxDigits(int base);
+
+// extLog2(ExtReal(base)) for bases 0 to 99 (every base a numeral can name)
+// from a per-thread table filled on first use with extLog2 itself; other
+// bases are computed.
+FastReal cachedLog2OfBase(int base);
+
+// extPow(base, exponent) computed by FastReal with the cached logarithm,
+// memoised per thread (for the first eight threads that ask) in a
+// direct-mapped table of 16384 entries (256 KB): the power depends only on
+// the two ints, and conversions in a batch reuse few of them.
+FastReal cachedPower(int base, int exponent);
 
 #endif

@@ -25,6 +25,19 @@
 
 #include "numeric/ext_real.h"
 
+// Whether the target has an x87 unit to compare with or compute on.
+#if defined(__x86_64__) || defined(__i386__)
+#define VELTRANE_X87_UNIT 1
+#else
+#define VELTRANE_X87_UNIT 0
+#endif
+
+// VELTRANE_SOFT_X87 (set by the build) chooses the software instructions on
+// a target that has the unit; without the unit they are the only choice.
+#ifndef VELTRANE_SOFT_X87
+#define VELTRANE_SOFT_X87 0
+#endif
+
 // The instruction list, declared once for both namespaces.
 #define VELTRANE_X87_INSTRUCTION_LIST                                                   \
   /* fild m32, fild m64: exact. */                                                      \
@@ -56,7 +69,9 @@
   /* fyl2x with st(1) = 1: log2(x). */                                                  \
   ExtReal fyl2x(ExtReal x);                                                             \
   /* f2xm1: 2^x - 1 for |x| <= 1; other finite operands come back unchanged. */        \
-  ExtReal f2xm1(ExtReal x);
+  ExtReal f2xm1(ExtReal x);                                                             \
+  /* fnstcw: the control word in force; the software's is always 0x0F7F. */             \
+  std::uint16_t fnstcw();
 
 namespace x87_software {
 VELTRANE_X87_INSTRUCTION_LIST
@@ -74,8 +89,14 @@ VELTRANE_X87_INSTRUCTION_LIST
 
 #if VELTRANE_X87_UNIT && !VELTRANE_SOFT_X87
 namespace x87 = x87_unit;
+#define VELTRANE_COMPUTES_ON_UNIT 1
 #else
 namespace x87 = x87_software;
+#define VELTRANE_COMPUTES_ON_UNIT 0
 #endif
+
+// For tests whose expectations come from the unit's own last bit of fyl2x
+// and f2xm1: true when the build computes on the unit.
+constexpr bool kComputesOnX87Unit = VELTRANE_COMPUTES_ON_UNIT != 0;
 
 #endif

@@ -3,14 +3,14 @@
 # the native build, the Windows build under Wine (and scripts/run.sh), the
 # sanitizer build, a short run of each fuzzer, and the packages
 # (scripts/package.sh) checked as they ship.
-#   VELTRANE_PRESETS="native windows sanitize packages"  what to test
+#   VELTRANE_PRESETS="native windows sanitize soft packages"  what to test
 #   VELTRANE_FUZZ_SECONDS=30                             seconds per fuzzer (0: none)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/install.sh
 
-presets=${VELTRANE_PRESETS:-native windows sanitize packages}
+presets=${VELTRANE_PRESETS:-native windows sanitize soft packages}
 fuzz_seconds=${VELTRANE_FUZZ_SECONDS:-30}
 failed=()
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "numeral/parse.h"
-#include "numeric/arithmetic.h"
+#include "numeral/arithmetic.h"
 #include "numeric/fast_real.h"
 #include "tests/support/ext_testing.h"
 

@@ -2,8 +2,8 @@
 // ExtReal (every operation from a fresh x87 state) or FastReal (the same
 // operations in registers, bit for bit). The numeral stages are written once
 // as templates over the two.
-#ifndef VELTRANE_NUMERIC_ARITHMETIC_H
-#define VELTRANE_NUMERIC_ARITHMETIC_H
+#ifndef VELTRANE_NUMERAL_ARITHMETIC_H
+#define VELTRANE_NUMERAL_ARITHMETIC_H
 
 #include "numeric/ext_math.h"
 #include "numeric/ext_real.h"
@@ -12,22 +12,6 @@
 // The 10-byte image of a value, for tests of its encoding.
 inline ExtReal imageOf(const ExtReal& value) { return value; }
 inline ExtReal imageOf(const FastReal& value) { return value.toExtReal(); }
-
-// maxDigits(base) for bases 2 to 36 from a per-thread table filled on first
-// use with maxDigits itself, so the values are the same by construction;
-// other bases are computed.
-int cachedMaxDigits(int base);
-
-// extLog2(ExtReal(base)) for bases 0 to 99 (every base a numeral can name)
-// from a per-thread table filled on first use with extLog2 itself; other
-// bases are computed.
-FastReal cachedLog2OfBase(int base);
-
-// extPow(base, exponent) computed by FastReal with the cached logarithm,
-// memoised per thread in a direct-mapped table of 16384 entries (256 KB):
-// the power depends only on the two ints, and conversions in a batch reuse
-// few of them.
-FastReal cachedPower(int base, int exponent);
 
 // The steps of the numeral stages that take a base as an int. For ExtReal
 // they are the literal operations; for FastReal the same operations with the
