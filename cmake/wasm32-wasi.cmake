@@ -1,6 +1,7 @@
 # WebAssembly (wasm32) with Debian's clang-14, wasi-libc and libc++, for the
-# browser page: reactor modules (no main; the exports are called once
-# _initialize has run) that the page instantiates with no imports. C++
+# browser page: reactor modules (-mexec-model=reactor: no main; the exports
+# are called once _initialize has run) that the page instantiates with no
+# imports. C++
 # without exceptions: nothing in the converter throws, and the C++ library's
 # throwing paths would import an unwinder.
 #   cmake --preset web
@@ -22,6 +23,6 @@ set(CMAKE_C_FLAGS_INIT "-nostdlibinc -idirafter ${_wasi_include}")
 set(CMAKE_CXX_FLAGS_INIT
     "-fno-exceptions -nostdlibinc -isystem ${_wasi_include}/c++/v1 -idirafter ${_wasi_include}")
 # The compile flags go to the link too, where the header flags have nothing to do.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-mexec-model=reactor -Wno-unused-command-line-argument")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wno-unused-command-line-argument")
 # The compiler checks build a library: a reactor has no main to link.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)

@@ -1,18 +1,18 @@
 // Veltrane in the browser. The converter is a WebAssembly module, embedded
-// below in base64 so that the page works from a file opened on disk too
-// (where a module could not be fetched). This script instantiates it with no
-// imports and wires the form to it as the dialog is wired to its Convert
-// command; every decision about numbers is the module's. The script moves
-// text in and out and keeps the notation buttons, the URL and the Explain
-// list in step.
+// below (gzipped, in base64) so that the page works from a file opened on
+// disk too, where a module could not be fetched. This script instantiates
+// it with no imports and wires the form to it as the dialog is wired to its
+// Convert command; every decision about numbers is the module's. The script
+// moves text in and out and keeps the notation buttons, the URL and the
+// Explain list in step.
 //
 // Outside a page (no document) it only loads the module, as
-// globalThis.veltrane.ready, a promise of { convert }.
+// globalThis.veltrane.ready, a promise of { convert, facts }.
 (function () {
   'use strict';
 
-  // The module, written in by the build.
-  const MODULE_BASE64 = '@VELTRANE_MODULE_BASE64@';
+  // The module, gzipped and in base64, written in by the build.
+  const MODULE = '@VELTRANE_MODULE_GZIP_BASE64@';
 
   function decodeBase64(text) {
     const binary = atob(text);
@@ -81,13 +81,15 @@
     };
   }
 
-  function decodeModule() {
-    return typeof Uint8Array.fromBase64 === 'function' ?
-      Uint8Array.fromBase64(MODULE_BASE64) : decodeBase64(MODULE_BASE64);
+  async function loadModule() {
+    const packed = typeof Uint8Array.fromBase64 === 'function' ?
+      Uint8Array.fromBase64(MODULE) : decodeBase64(MODULE);
+    const stream = new Blob([packed]).stream().pipeThrough(new DecompressionStream('gzip'));
+    const module = await WebAssembly.instantiate(await new Response(stream).arrayBuffer(), {});
+    return makeConverter(module.instance.exports);
   }
 
-  const ready = WebAssembly.instantiate(decodeModule(), {}).then(
-    (module) => makeConverter(module.instance.exports));
+  const ready = loadModule();
   globalThis.veltrane = { ready };
   if (typeof document === 'undefined') return;
 

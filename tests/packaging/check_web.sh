@@ -52,7 +52,7 @@ no_addresses() {
   ! grep -n '://' "$page/index.html" "$page/veltrane.css" "$page/veltrane.js"
 }
 check "no file names an address elsewhere" no_addresses
-check "the module is embedded" grep -q "const MODULE_BASE64 = '[A-Za-z0-9+/]" "$page/veltrane.js"
+check "the module is embedded" grep -q "const MODULE = '[A-Za-z0-9+/]" "$page/veltrane.js"
 
 bash "$repo/tests/web/npm_ci.sh"
 converts() {
