@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
 # the native build, the Windows build under Wine (and scripts/run.sh), the
-# sanitizer build, a short run of each fuzzer, and the packages
-# (scripts/package.sh) checked as they ship.
-#   VELTRANE_PRESETS="native windows sanitize soft packages"  what to test
+# sanitizer build, the software arithmetic's build, the browser page (in
+# Node and Chromium, and scripts/run.sh --web), a short run of each fuzzer,
+# and the packages (scripts/package.sh) checked as they ship.
+#   VELTRANE_PRESETS="native windows sanitize soft web packages"  what to test
 #   VELTRANE_FUZZ_SECONDS=30                             seconds per fuzzer (0: none)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/install.sh
 
-presets=${VELTRANE_PRESETS:-native windows sanitize soft packages}
+presets=${VELTRANE_PRESETS:-native windows sanitize soft web packages}
 fuzz_seconds=${VELTRANE_FUZZ_SECONDS:-30}
 failed=()
 
@@ -24,6 +25,10 @@ for preset in $presets; do
   if [ "$preset" = windows ]; then
     echo "== windows: scripts/run.sh =="
     bash tests/scripts/run_script_test.sh || failed+=(run.sh)
+  fi
+  if [ "$preset" = web ]; then
+    echo "== web: scripts/run.sh --web =="
+    bash tests/scripts/run_web_test.sh || failed+=("run.sh --web")
   fi
 done
 
@@ -57,6 +62,7 @@ if [[ " $presets " == *" packages "* ]]; then
     fi
     bash tests/packaging/check_debs.sh build/packages "$probe" || failed+=(debian-packages)
     bash tests/packaging/check_windows.sh build/packages "$probe" || failed+=(windows-packages)
+    bash tests/packaging/check_web.sh build/packages || failed+=(web-package)
   else
     failed+=(packages)
   fi
