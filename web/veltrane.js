@@ -15,6 +15,7 @@
   const MODULE = '@VELTRANE_MODULE_GZIP_BASE64@';
 
   function decodeBase64(text) {
+    if (typeof Uint8Array.fromBase64 === 'function') return Uint8Array.fromBase64(text);
     const binary = atob(text);
     const bytes = new Uint8Array(binary.length);
     for (let i = 0; i < binary.length; i++) bytes[i] = binary.charCodeAt(i);
@@ -81,12 +82,19 @@
     };
   }
 
+  // Inflated, then compiled and started at once where the browser allows
+  // it (every engine but for modules of megabytes), else in the background.
   async function loadModule() {
-    const packed = typeof Uint8Array.fromBase64 === 'function' ?
-      Uint8Array.fromBase64(MODULE) : decodeBase64(MODULE);
-    const stream = new Blob([packed]).stream().pipeThrough(new DecompressionStream('gzip'));
-    const module = await WebAssembly.instantiate(await new Response(stream).arrayBuffer(), {});
-    return makeConverter(module.instance.exports);
+    const packed = new Blob([decodeBase64(MODULE)]).stream();
+    const stream = packed.pipeThrough(new DecompressionStream('gzip'));
+    const bytes = new Uint8Array(await new Response(stream).arrayBuffer());
+    let instance;
+    try {
+      instance = new WebAssembly.Instance(new WebAssembly.Module(bytes), {});
+    } catch {
+      instance = (await WebAssembly.instantiate(bytes, {})).instance;
+    }
+    return makeConverter(instance.exports);
   }
 
   const ready = loadModule();
