@@ -47,9 +47,9 @@ bool readBaseBox(int* base, const char* buffer, int length) {
     messageLength = std::snprintf(messageBuffer, sizeof messageBuffer,
                                   "no base; give a whole decimal number from 2 to 36");
   } else {
-    messageLength = std::snprintf(messageBuffer, sizeof messageBuffer,
-                                  "'%s' is not a base; give a whole decimal number from 2 to 36",
-                                  field);
+    messageLength =
+        std::snprintf(messageBuffer, sizeof messageBuffer,
+                      "'%s' is not a base; give a whole decimal number from 2 to 36", field);
   }
   return false;
 }
@@ -64,8 +64,7 @@ char* veltrane_input_base() { return inputBaseBuffer; }
 char* veltrane_output_base() { return outputBaseBuffer; }
 int veltrane_base_size() { return kBaseBufferSize; }
 
-int veltrane_convert(int numeralLength, int inputBaseLength, int outputBaseLength,
-                     int scientific) {
+int veltrane_convert(int numeralLength, int inputBaseLength, int outputBaseLength, int scientific) {
   latest.converted = false;
   std::strcpy(latest.text, kErrorText);
   messageLength = 0;
