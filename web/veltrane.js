@@ -83,7 +83,8 @@
   }
 
   // Inflated, then compiled and started at once where the browser allows
-  // it (every engine but for modules of megabytes), else in the background.
+  // it, so that no background compilation stands between the page and its
+  // first result; else in the background.
   async function loadModule() {
     const packed = new Blob([decodeBase64(MODULE)]).stream();
     const stream = packed.pipeThrough(new DecompressionStream('gzip'));
