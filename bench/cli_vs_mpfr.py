@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Times veltrane-cli against a GNU MPFR program doing the same job.
 
-    bench/cli_vs_mpfr.py [--cli PATH --mpfr PATH --floor PATH] [--count N]
-                         [--repeat R] [--corpus present|wide|both]
+    bench/cli_vs_mpfr.py [--cli PATH --soft-cli PATH --mpfr PATH --floor PATH]
+                         [--count N] [--repeat R] [--corpus present|wide|both]
 
-Without --cli/--mpfr/--floor it configures and builds the three in
-build/bench (native preset, -DVELTRANE_BENCH=ON). For each corpus and base pair it generates N
+Without the four paths it configures and builds veltrane-cli, mpfr_convert and
+conversion_floor in build/bench (native preset, -DVELTRANE_BENCH=ON), and the
+software arithmetic's veltrane-cli in build/bench-soft (soft preset); each
+is timed in the same runs, and the software build also against the x87 one. For each corpus and base pair it generates N
 random numerals (each corpus has its own generator and fixed seed), converts
 them with each program as a whole process from a file to a file, alternating
 the two programs, and takes the median of R runs of each. It prints
@@ -58,6 +60,15 @@ def build(build_dir):
     return (os.path.join(build_dir, "cli", "veltrane-cli"),
             os.path.join(build_dir, "bench", "mpfr_convert"),
             os.path.join(build_dir, "bench", "conversion_floor"))
+
+
+def build_soft(build_dir):
+    """veltrane-cli on the software x87 instructions (the soft preset)."""
+    subprocess.run(["cmake", "--preset", "soft", "-B", build_dir, "-DVELTRANE_TESTS=OFF"],
+                   cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", build_dir, "-j2", "--target", "veltrane-cli"],
+                   cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    return os.path.join(build_dir, "cli", "veltrane-cli")
 
 
 def in_base(value, base):
@@ -139,19 +150,23 @@ def main():
     parser.add_argument("--count", type=int, default=200000)
     parser.add_argument("--repeat", type=int, default=7)
     parser.add_argument("--corpus", choices=["present", "wide", "both"], default="both")
+    parser.add_argument("--soft-cli")
     parser.add_argument("--build-dir", default=os.path.join(ROOT, "build", "bench"))
+    parser.add_argument("--soft-build-dir", default=os.path.join(ROOT, "build", "bench-soft"))
     args = parser.parse_args()
-    given = [bool(args.cli), bool(args.mpfr), bool(args.floor)]
+    given = [bool(args.cli), bool(args.mpfr), bool(args.floor), bool(args.soft_cli)]
     if any(given) and not all(given):
-        parser.error("give all of --cli, --mpfr and --floor, or none")
+        parser.error("give all of --cli, --soft-cli, --mpfr and --floor, or none")
     cli, mpfr, floor = (args.cli, args.mpfr, args.floor) if args.cli else build(args.build_dir)
+    soft_cli = args.soft_cli if args.soft_cli else build_soft(args.soft_build_dir)
     corpora = ["present", "wide"] if args.corpus == "both" else [args.corpus]
 
     print(f"{args.count} numerals per pair, median of {args.repeat} runs")
     print(f"{'corpus':>8} {'bases':>8} {'veltrane/s':>12} {'mpfr/s':>12} {'ratio':>7} "
           f"{'same text':>10} {'floor ns':>9} {'+log ns':>9} {'convert':>9} {'cli ns':>7} "
-          f"{'cli/floor':>9}")
+          f"{'cli/floor':>9} {'soft/s':>12} {'soft ratio':>10} {'soft/x87':>8}")
     smallest = None
+    smallest_soft = None
     floors = []
     with tempfile.TemporaryDirectory() as work:
         source = os.path.join(work, "in")
@@ -164,23 +179,36 @@ def main():
                 with open(source, "w") as f:
                     for _ in range(args.count):
                         f.write(generate(rng, base_from) + "\n")
-                cli_argv = [cli, "-f", str(base_from), "-t", str(base_to), "-s"]
+                options = ["-f", str(base_from), "-t", str(base_to), "-s"]
+                cli_argv = [cli] + options
+                soft_argv = [soft_cli] + options
                 mpfr_argv = [mpfr, str(base_from), str(base_to)]
-                t_cli, t_mpfr = [], []
+                out_soft = out_cli + "-soft"
+                t_cli, t_soft, t_mpfr = [], [], []
                 for _ in range(args.repeat):
                     t_cli.append(timed(cli_argv, source, out_cli))
                     t_mpfr.append(timed(mpfr_argv, source, out_mpfr))
+                    t_soft.append(timed(soft_argv, source, out_soft))
                 with open(out_cli) as a, open(out_mpfr) as b:
                     results = list(zip(a, b))
                 if len(results) != args.count:
                     sys.exit(f"{corpus} {base_from}->{base_to}: {len(results)} results "
                              f"for {args.count}")
+                with open(out_soft) as a:
+                    soft_lines = sum(1 for _ in a)
+                if soft_lines != args.count:
+                    sys.exit(f"{corpus} {base_from}->{base_to}: {soft_lines} soft results "
+                             f"for {args.count}")
                 same = sum(x == y for x, y in results)
                 rate_cli = args.count / statistics.median(t_cli)
+                rate_soft = args.count / statistics.median(t_soft)
                 rate_mpfr = args.count / statistics.median(t_mpfr)
                 ratio = rate_cli / rate_mpfr
+                soft_ratio = rate_soft / rate_mpfr
                 if smallest is None or ratio < smallest[0]:
                     smallest = (ratio, corpus, base_from, base_to)
+                if smallest_soft is None or soft_ratio < smallest_soft[0]:
+                    smallest_soft = (soft_ratio, corpus, base_from, base_to)
                 with open(source, "rb") as src:
                     measured = subprocess.run([floor, str(base_from), str(base_to),
                                                str(args.repeat)], stdin=src, check=True,
@@ -191,7 +219,8 @@ def main():
                 print(f"{corpus:>8} {base_from:>3}->{base_to:<4} {rate_cli:>12,.0f} "
                       f"{rate_mpfr:>12,.0f} {ratio:>7.2f} {100.0 * same / args.count:>9.1f}% "
                       f"{floor_ns:>9.1f} {log_floor_ns:>9.1f} {convert_ns:>9.0f} "
-                      f"{cli_ns:>7.0f} {cli_ns / floor_ns:>9.1f}", flush=True)
+                      f"{cli_ns:>7.0f} {cli_ns / floor_ns:>9.1f} {rate_soft:>12,.0f} "
+                      f"{soft_ratio:>10.2f} {rate_soft / rate_cli:>8.2f}", flush=True)
     for label, k in (("veltrane-cli (whole process) over the floor", 0),
                      ("convertLine (in process) over the floor", 1),
                      ("veltrane-cli over the floor with fyl2x", 2)):
@@ -199,6 +228,9 @@ def main():
         print(f"{label}: {min(values):.1f} to {max(values):.1f} times")
     ratio, corpus, base_from, base_to = smallest
     print(f"smallest ratio: {ratio:.2f} ({corpus}, {base_from}->{base_to})")
+    ratio, corpus, base_from, base_to = smallest_soft
+    print(f"smallest ratio of the software arithmetic: {ratio:.2f} "
+          f"({corpus}, {base_from}->{base_to})")
 
 
 if __name__ == "__main__":

@@ -23,15 +23,13 @@ std::uint16_t mirrored(std::uint16_t status) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::uint8_t bytes[21] = {};
   std::memcpy(bytes, data, size < sizeof bytes ? size : sizeof bytes);
-  std::uint64_t sa, sb, bits;
+  std::uint64_t sa, sb;
   std::uint16_t ea, eb;
   std::memcpy(&sa, bytes + 1, 8);
   std::memcpy(&ea, bytes + 9, 2);
   std::memcpy(&sb, bytes + 11, 8);
   std::memcpy(&eb, bytes + 19, 2);
-  std::memcpy(&bits, bytes + 1, 8);
   const ExtReal a = ExtReal::fromBits(sa, ea), b = ExtReal::fromBits(sb, eb);
-  const auto bits32 = static_cast<std::uint32_t>(bits);
 
   namespace soft = x87_software;
   FUZZ_CHECK(same(soft::fadd(a, b), soft::fadd(b, a)));
@@ -40,6 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 #if VELTRANE_X87_UNIT
   namespace unit = x87_unit;
+  std::uint64_t bits;
+  std::memcpy(&bits, bytes + 1, 8);
+  const auto bits32 = static_cast<std::uint32_t>(bits);
   switch (bytes[0] % 15) {
     case 0:
       FUZZ_CHECK(same(soft::fild32(static_cast<std::int32_t>(bits32)),

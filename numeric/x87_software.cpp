@@ -243,18 +243,9 @@ ExtReal fscale(ExtReal a, ExtReal b) {
 
 ExtReal frndint(ExtReal value) {
   const Unpacked u = unpack(value);
-  switch (u.kind) {
-    case Kind::kUnsupported:
-      return indefinite();
-    case Kind::kQuietNaN:
-    case Kind::kSignalingNaN:
-      return quieted(value);
-    case Kind::kZero:
-    case Kind::kInfinity:
-      return value;
-    case Kind::kFinite:
-      break;
-  }
+  ExtReal result;
+  if (notANumber(u, value, &result)) return result;
+  if (u.kind != Kind::kFinite) return value;  // zeros and infinities
   if (u.exponent < 0) return zero(u.negative);
   if (u.exponent >= 63) return value;
   const std::uint64_t kept = u.significand & ~(~0ULL >> (u.exponent + 1));

@@ -118,6 +118,20 @@ inline ExtReal propagateNaN(ExtReal a, Kind ka, ExtReal b, Kind kb) {
   return quieted((a.signAndExponent() & kSignMask) ? b : a);
 }
 
+// For the one-operand instructions: true, with the result, when the operand
+// is rejected (the indefinite) or a NaN (quieted); false for a number.
+inline bool notANumber(const Unpacked& u, ExtReal operand, ExtReal* result) {
+  if (u.kind == Kind::kUnsupported) {
+    *result = indefinite();
+    return true;
+  }
+  if (isNaN(u.kind)) {
+    *result = quieted(operand);
+    return true;
+  }
+  return false;
+}
+
 inline int topBit(u128 m) {
   const std::uint64_t high = static_cast<std::uint64_t>(m >> 64);
   return high != 0 ? 127 - __builtin_clzll(high)
@@ -127,9 +141,9 @@ inline int topBit(u128 m) {
 // The image of (negative ? -1 : 1) * magnitude * 2^scale cut toward zero, for
 // magnitude != 0: normal with a 64-bit significand, else a subnormal on the
 // 2^-16445 grid, else a zero of the sign; from 2^16384 up, the largest finite
-// value of the sign. Exact whenever the result's last place is no finer than
-// the magnitude's unit; callers arrange that (or pass a magnitude whose lost
-// part cannot move the cut).
+// value of the sign. A caller whose magnitude already dropped part of the
+// exact result must make sure that part cannot move the cut: it cannot when
+// the result's last place is a whole number of the magnitude's units.
 inline ExtReal pack(bool negative, u128 magnitude, int scale) {
   const int top = topBit(magnitude);
   const int exponent = top + scale;

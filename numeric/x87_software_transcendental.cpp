@@ -16,20 +16,11 @@ using namespace rules;
 // log2(1) = +0, the sign of y = 1.
 ExtReal fyl2x(ExtReal x) {
   const Unpacked u = unpack(x);
-  switch (u.kind) {
-    case Kind::kUnsupported:
-      return indefinite();
-    case Kind::kQuietNaN:
-    case Kind::kSignalingNaN:
-      return quieted(x);
-    case Kind::kZero:
-      return infinity(true);
-    case Kind::kInfinity:
-      return u.negative ? indefinite() : x;
-    case Kind::kFinite:
-      break;
-  }
+  ExtReal result;
+  if (notANumber(u, x, &result)) return result;
+  if (u.kind == Kind::kZero) return infinity(true);
   if (u.negative) return indefinite();
+  if (u.kind == Kind::kInfinity) return x;
   if (u.significand == kIntegerBit && u.exponent == 0) return zero(false);
   return truncatedLog2(u.significand, u.exponent);
 }
@@ -39,21 +30,13 @@ ExtReal fyl2x(ExtReal x) {
 // instruction is undefined, comes back from the unit unchanged.
 ExtReal f2xm1(ExtReal x) {
   const Unpacked u = unpack(x);
-  switch (u.kind) {
-    case Kind::kUnsupported:
-      return indefinite();
-    case Kind::kQuietNaN:
-    case Kind::kSignalingNaN:
-      return quieted(x);
-    case Kind::kZero:
-      return x;
-    case Kind::kInfinity:
-      return u.negative
-                 ? ExtReal::fromBits(kIntegerBit, static_cast<std::uint16_t>(kSignMask | kBias))
-                 : x;
-    case Kind::kFinite:
-      break;
-  }
+  ExtReal result;
+  if (notANumber(u, x, &result)) return result;
+  if (u.kind == Kind::kZero) return x;
+  if (u.kind == Kind::kInfinity)
+    return u.negative
+               ? ExtReal::fromBits(kIntegerBit, static_cast<std::uint16_t>(kSignMask | kBias))
+               : x;
   const bool withinOne = u.exponent < 0 || (u.exponent == 0 && u.significand == kIntegerBit);
   if (!withinOne) return x;
   return truncatedExp2m1(u.negative, u.significand, u.exponent);

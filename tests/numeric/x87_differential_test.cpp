@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "numeric/x87_instructions.h"
+#include "tests/support/ext_testing.h"
 #include "tests/support/x87_operands.h"
 
 #if VELTRANE_X87_UNIT
@@ -24,12 +25,7 @@ namespace {
 
 using x87test::OperandSource;
 
-std::string describe(ExtReal v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04X:%016llX", v.signAndExponent(),
-                static_cast<unsigned long long>(v.significand()));
-  return text;
-}
+using exttest::describe;
 std::string describe(std::uint64_t v) {
   char text[24];
   std::snprintf(text, sizeof text, "%016llX", static_cast<unsigned long long>(v));
@@ -40,18 +36,18 @@ std::string describe(std::int32_t v) { return describe(static_cast<std::uint64_t
 std::string describe(std::int64_t v) { return describe(static_cast<std::uint64_t>(v)); }
 std::string describe(std::uint16_t v) { return describe(static_cast<std::uint64_t>(v)); }
 
-bool sameBits(ExtReal a, ExtReal b) {
+bool identical(ExtReal a, ExtReal b) {
   return a.significand() == b.significand() && a.signAndExponent() == b.signAndExponent();
 }
 template <typename T>
-bool sameBits(T a, T b) {
+bool identical(T a, T b) {
   return a == b;
 }
 
 // Compares the two versions' results; on a difference, says so in *report.
 template <typename Result, typename... Operands>
 bool agree(Result soft, Result unit, std::string* report, Operands... operands) {
-  if (sameBits(soft, unit)) return true;
+  if (identical(soft, unit)) return true;
   std::string text = "(";
   const std::string parts[] = {describe(operands)...};
   for (const std::string& part : parts) text += (text.size() > 1 ? ", " : "") + part;

@@ -8,21 +8,17 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <string>
 
 #include "numeric/x87_instructions.h"
+#include "tests/support/ext_testing.h"
 #include "tests/support/x87_cases.h"
 
 namespace {
 
 using namespace x87test;
 
-std::string show(ExtReal v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04X:%016llX", v.signAndExponent(),
-                static_cast<unsigned long long>(v.significand()));
-  return text;
-}
+using exttest::describe;
+using exttest::sameBits;
 
 struct Row {
   const char* what;
@@ -35,22 +31,14 @@ void expectRows(ExtReal (*software)(ExtReal), ExtReal (*unit)(ExtReal), const Ro
                 std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     const Row& row = rows[i];
-    const ExtReal got = software(row.x);
-    EXPECT_TRUE(got.significand() == row.expected.significand() &&
-                got.signAndExponent() == row.expected.signAndExponent())
-        << "software: " << row.what << " gave " << show(got) << ", expected " << show(row.expected);
+    EXPECT_TRUE(sameBits(software(row.x), row.expected)) << "software: " << row.what;
     if (unit == nullptr) continue;
     const ExtReal fromUnit = unit(row.x);
-    const bool same = fromUnit.significand() == row.expected.significand() &&
-                      fromUnit.signAndExponent() == row.expected.signAndExponent();
-    if (row.exactOnly) {
-      if (!same)
-        std::printf("for information: the unit gives %s for %s, the exact truncation %s\n",
-                    show(fromUnit).c_str(), row.what, show(row.expected).c_str());
-      continue;
-    }
-    EXPECT_TRUE(same) << "unit: " << row.what << " gave " << show(fromUnit) << ", expected "
-                      << show(row.expected);
+    if (!row.exactOnly)
+      EXPECT_TRUE(sameBits(fromUnit, row.expected)) << "unit: " << row.what;
+    else if (!sameBits(fromUnit, row.expected))
+      std::printf("for information: the unit gives %s for %s, the exact truncation %s\n",
+                  describe(fromUnit).c_str(), row.what, describe(row.expected).c_str());
   }
 }
 
