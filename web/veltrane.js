@@ -1,6 +1,6 @@
 // Veltrane in the browser. The converter is a WebAssembly module, embedded
-// below (gzipped, in base64) so that the page works from a file opened on
-// disk too, where a module could not be fetched. This script instantiates
+// below in base64 so that the page works from a file opened on disk too,
+// where a module could not be fetched. This script instantiates
 // it with no imports and wires the form to it as the dialog is wired to its
 // Convert command; every decision about numbers is the module's. The script
 // moves text in and out and keeps the notation buttons, the URL and the
@@ -11,8 +11,8 @@
 (function () {
   'use strict';
 
-  // The module, gzipped and in base64, written in by the build.
-  const MODULE = '@VELTRANE_MODULE_GZIP_BASE64@';
+  // The module, in base64, written in by the build.
+  const MODULE = '@VELTRANE_MODULE_BASE64@';
 
   function decodeBase64(text) {
     if (typeof Uint8Array.fromBase64 === 'function') return Uint8Array.fromBase64(text);
@@ -82,20 +82,19 @@
     };
   }
 
-  // Inflated, then compiled and started at once where the browser allows
-  // it, so that no background compilation stands between the page and its
-  // first result; else in the background.
-  async function loadModule() {
-    const packed = new Blob([decodeBase64(MODULE)]).stream();
-    const stream = packed.pipeThrough(new DecompressionStream('gzip'));
-    const bytes = new Uint8Array(await new Response(stream).arrayBuffer());
-    let instance;
+  // Compiled and started at once where the browser allows it, so that no
+  // background compilation stands between the page and its first result;
+  // else in the background. (Embedded gzipped, the module would weigh half
+  // as much, but inflating it took longer than all the rest.)
+  function loadModule() {
+    const bytes = decodeBase64(MODULE);
     try {
-      instance = new WebAssembly.Instance(new WebAssembly.Module(bytes), {});
+      return Promise.resolve(
+        makeConverter(new WebAssembly.Instance(new WebAssembly.Module(bytes), {}).exports));
     } catch {
-      instance = (await WebAssembly.instantiate(bytes, {})).instance;
+      return WebAssembly.instantiate(bytes, {}).then((module) =>
+        makeConverter(module.instance.exports));
     }
-    return makeConverter(instance.exports);
   }
 
   const ready = loadModule();

@@ -195,8 +195,10 @@ for (const [origin, pageUrl] of Object.entries(pages)) {
           await convertButton(page).click();
           assert.equal(await resultField(page).inputValue(), '7B');
           assert.equal(await page.locator('#facts').isVisible(), false);
+          // Opening the list works the facts out (the toggle event comes
+          // after the click).
           await page.getByText('Explain').click();
-          assert.equal(await page.locator('#facts').isVisible(), true);
+          await page.locator('#facts').waitFor({ state: 'visible', timeout: 5000 });
           await edit();
           assert.equal(await resultField(page).inputValue(), '');
           assert.equal(await page.locator('#facts').isVisible(), false);

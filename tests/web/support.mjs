@@ -6,7 +6,6 @@ import { readFileSync } from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import vm from 'node:vm';
-import { gunzipSync } from 'node:zlib';
 
 export const repo = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 
@@ -25,19 +24,17 @@ export function pageScript() {
   return readFileSync(path.join(site(), 'veltrane.js'), 'utf8');
 }
 
-// The module's bytes, as the script embeds them (gzipped, in base64).
+// The module's bytes, as the script embeds them (in base64).
 export function moduleBytes() {
   const match = /const MODULE = '([A-Za-z0-9+/=]+)';/.exec(pageScript());
   if (!match) throw new Error('veltrane.js embeds no module');
-  return gunzipSync(Buffer.from(match[1], 'base64'));
+  return Buffer.from(match[1], 'base64');
 }
 
 // The page's own converter: veltrane.js run outside a page, where it only
 // loads the module.
 export async function loadConverter() {
-  const context = {
-    TextEncoder, TextDecoder, atob, console, Blob, Response, DecompressionStream,
-  };
+  const context = { TextEncoder, TextDecoder, atob, console };
   vm.runInNewContext(pageScript(), context, { filename: 'veltrane.js' });
   return context.veltrane.ready;
 }
