@@ -321,7 +321,7 @@ for (const [origin, pageUrl] of Object.entries(pages)) {
         await page.keyboard.type('255');
         await page.keyboard.press('Enter');
         assert.equal(await resultField(page).inputValue(), 'FF');
-        const first = page.url();
+        const first = await page.evaluate(() => location.href);
         assert.match(first, /#numeral=255&from=10&to=16$/);
 
         await typeInto(page, baseBox(page, 'Output'), '2');
@@ -329,7 +329,7 @@ for (const [origin, pageUrl] of Object.entries(pages)) {
         await typeInto(page, numeralField(page), '-0.5 ');
         await page.keyboard.press('Enter');
         assert.equal(await resultField(page).inputValue(), '-1.0_-1');
-        link = page.url();
+        link = await page.evaluate(() => location.href);
         assert.match(link, /#numeral=-0\.5\+&from=10&to=2&notation=scientific$/);
 
         await page.goBack();
