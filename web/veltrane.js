@@ -1,18 +1,19 @@
 // Veltrane in the browser. The converter is a WebAssembly module, embedded
-// below in base64 so that the page works from a file opened on disk too,
-// where a module could not be fetched. This script instantiates
+// below (gzipped, in base64) so that the page works from a file opened on
+// disk too, where a module could not be fetched. This script instantiates
 // it with no imports and wires the form to it as the dialog is wired to its
 // Convert command; every decision about numbers is the module's. The script
 // moves text in and out and keeps the notation buttons, the URL and the
 // Explain list in step.
 //
 // Outside a page (no document) it only loads the module, as
-// globalThis.veltrane.ready, a promise of { convert, facts }.
+// globalThis.veltrane.ready, a promise of { convert, facts }; its gunzip is
+// there too.
 (function () {
   'use strict';
 
-  // The module, in base64, written in by the build.
-  const MODULE = '@VELTRANE_MODULE_BASE64@';
+  // The module, gzipped and in base64, written in by the build.
+  const MODULE = '@VELTRANE_MODULE_GZIP_BASE64@';
 
   function decodeBase64(text) {
     if (typeof Uint8Array.fromBase64 === 'function') return Uint8Array.fromBase64(text);
@@ -20,6 +21,154 @@
     const bytes = new Uint8Array(binary.length);
     for (let i = 0; i < binary.length; i++) bytes[i] = binary.charCodeAt(i);
     return bytes;
+  }
+
+  // --- gunzip: the module inflated at once, by lookup tables ---
+
+  const LENGTH_BASE = [3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31, 35, 43, 51, 59,
+    67, 83, 99, 115, 131, 163, 195, 227, 258];
+  const LENGTH_EXTRA = [0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4,
+    5, 5, 5, 5, 0];
+  const DISTANCE_BASE = [1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129, 193, 257, 385,
+    513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577];
+  const DISTANCE_EXTRA = [0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10,
+    10, 11, 11, 12, 12, 13, 13];
+  const CODE_LENGTH_ORDER = [16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15];
+
+  // A Huffman code from its code lengths, as a table indexed by the next
+  // bits of the stream (which carries codes from their first bit on, so the
+  // index is the code reversed): each entry is symbol << 4 | length.
+  function huffman(lengths) {
+    let longest = 1;
+    const counts = new Uint16Array(16);
+    for (const length of lengths) {
+      counts[length]++;
+      if (length > longest) longest = length;
+    }
+    counts[0] = 0;
+    const next = new Uint16Array(16);
+    for (let length = 1, code = 0; length < 16; length++) {
+      code = (code + counts[length - 1]) << 1;
+      next[length] = code;
+    }
+    const table = new Int32Array(1 << longest);
+    lengths.forEach((length, symbol) => {
+      if (!length) return;
+      let code = next[length]++;
+      let reversed = 0;
+      for (let i = 0; i < length; i++, code >>= 1) reversed = (reversed << 1) | (code & 1);
+      for (let i = reversed; i < table.length; i += 1 << length) table[i] = (symbol << 4) | length;
+    });
+    return { table, longest };
+  }
+
+  // The one member of a gzip file (RFC 1952, 1951), its size taken from
+  // its trailer; the compiler validates the module it gives.
+  function gunzip(data) {
+    if (data[0] !== 0x1f || data[1] !== 0x8b || data[2] !== 8) throw new Error('not gzip data');
+    const flags = data[3];
+    let at = 10;
+    if (flags & 4) at += 2 + (data[at] | (data[at + 1] << 8));
+    if (flags & 8) while (data[at++] !== 0);
+    if (flags & 16) while (data[at++] !== 0);
+    if (flags & 2) at += 2;
+    const end = data.length - 8;
+    const out = new Uint8Array((data[end + 4] | (data[end + 5] << 8) | (data[end + 6] << 16) |
+      (data[end + 7] << 24)) >>> 0);
+    let written = 0;
+    let buffer = 0;
+    let count = 0;
+
+    function need(bits) {
+      while (count < bits) {
+        if (at >= end + 8) throw new Error('deflate data cut short');
+        buffer |= data[at++] << count;
+        count += 8;
+      }
+    }
+    function bits(n) {
+      need(n);
+      const value = buffer & ((1 << n) - 1);
+      buffer >>>= n;
+      count -= n;
+      return value;
+    }
+    function decode(code) {
+      // Past the end of the data the bits are 0s, which the trailer holds.
+      while (count < code.longest && at < data.length) {
+        buffer |= data[at++] << count;
+        count += 8;
+      }
+      const entry = code.table[buffer & (code.table.length - 1)];
+      const length = entry & 15;
+      if (length === 0 || length > count) throw new Error('bad deflate code');
+      buffer >>>= length;
+      count -= length;
+      return entry >> 4;
+    }
+
+    let last;
+    do {
+      last = bits(1);
+      const type = bits(2);
+      if (type === 0) {
+        // Stored: from the next byte on, a length, its complement, the bytes.
+        buffer = 0;
+        count = 0;
+        const length = data[at] | (data[at + 1] << 8);
+        if (written + length > out.length) throw new Error('deflate data longer than stated');
+        out.set(data.subarray(at + 4, at + 4 + length), written);
+        written += length;
+        at += 4 + length;
+        continue;
+      }
+      let literals;
+      let distances;
+      if (type === 1) {
+        const lengths = new Uint8Array(288);
+        lengths.fill(8, 0, 144).fill(9, 144, 256).fill(7, 256, 280).fill(8, 280);
+        literals = huffman(lengths);
+        distances = huffman(new Uint8Array(30).fill(5));
+      } else if (type === 2) {
+        const literalCount = bits(5) + 257;
+        const distanceCount = bits(5) + 1;
+        const codeLengths = new Uint8Array(19);
+        for (let i = 0, k = bits(4) + 4; i < k; i++) codeLengths[CODE_LENGTH_ORDER[i]] = bits(3);
+        const lengthCode = huffman(codeLengths);
+        const lengths = new Uint8Array(literalCount + distanceCount);
+        for (let i = 0; i < lengths.length;) {
+          const symbol = decode(lengthCode);
+          if (symbol < 16) {
+            lengths[i++] = symbol;
+            continue;
+          }
+          const repeated = symbol === 16 ? lengths[i - 1] : 0;
+          let times = symbol === 16 ? 3 + bits(2) : symbol === 17 ? 3 + bits(3) : 11 + bits(7);
+          if (i + times > lengths.length) throw new Error('bad deflate code lengths');
+          while (times-- > 0) lengths[i++] = repeated;
+        }
+        literals = huffman(lengths.subarray(0, literalCount));
+        distances = huffman(lengths.subarray(literalCount));
+      } else {
+        throw new Error('bad deflate block');
+      }
+      for (let symbol = decode(literals); symbol !== 256; symbol = decode(literals)) {
+        if (symbol < 256) {
+          if (written >= out.length) throw new Error('deflate data longer than stated');
+          out[written++] = symbol;
+          continue;
+        }
+        const length = LENGTH_BASE[symbol - 257] + bits(LENGTH_EXTRA[symbol - 257]);
+        const code = decode(distances);
+        const distance = DISTANCE_BASE[code] + bits(DISTANCE_EXTRA[code]);
+        if (distance > written || written + length > out.length) {
+          throw new Error('bad deflate match');
+        }
+        for (let i = 0; i < length; i++, written++) out[written] = out[written - distance];
+      }
+    } while (!last);
+    if (written !== out.length) throw new Error('deflate data shorter than stated');
+    return out;
   }
 
   // The module's C interface (web/module.h) as two functions:
@@ -82,12 +231,12 @@
     };
   }
 
-  // Compiled and started at once where the browser allows it, so that no
-  // background compilation stands between the page and its first result;
-  // else in the background. (Embedded gzipped, the module would weigh half
-  // as much, but inflating it took longer than all the rest.)
+  // Inflated, compiled and started at once (where the browser allows it,
+  // else compiled in the background), so that nothing waits for a later
+  // turn of the event loop before the first result: a busy machine makes
+  // those turns slow, and DecompressionStream takes several.
   function loadModule() {
-    const bytes = decodeBase64(MODULE);
+    const bytes = gunzip(decodeBase64(MODULE));
     try {
       return Promise.resolve(
         makeConverter(new WebAssembly.Instance(new WebAssembly.Module(bytes), {}).exports));
@@ -98,7 +247,7 @@
   }
 
   const ready = loadModule();
-  globalThis.veltrane = { ready };
+  globalThis.veltrane = { ready, gunzip };
   if (typeof document === 'undefined') return;
 
   // --- The page --------------------------------------------------------

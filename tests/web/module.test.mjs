@@ -7,10 +7,11 @@
 //   VELTRANE_RANDOM_NUMERALS=10000 VELTRANE_SEED=1 node --test tests/web/module.test.mjs
 import assert from 'node:assert/strict';
 import test from 'node:test';
+import { constants, gzipSync } from 'node:zlib';
 
 import {
   cliJson, cppTableNumerals, loadConverter, moduleBytes, programTables, random, randomNumeral,
-  runCli,
+  runCli, runPageScript,
 } from './support.mjs';
 
 const converter = await loadConverter();
@@ -48,6 +49,25 @@ test('the module imports nothing, exports its interface and cannot grow', () => 
   const { exports } = new WebAssembly.Instance(module, {});
   exports._initialize();
   assert.throws(() => exports.memory.grow(1), RangeError);
+});
+
+test('the script inflates what gzip writes, in every kind of block', () => {
+  const { gunzip } = runPageScript();
+  const texts = [Buffer.alloc(0), Buffer.from('a'), Buffer.from('abc'.repeat(20000)),
+    Buffer.from(Array.from({ length: 70000 }, (_, i) => (i * 7919) >> 3 & 255)), moduleBytes()];
+  // Stored blocks, fixed and dynamic codes, and the strategies that favour
+  // literals or runs.
+  const settings = [{ level: 0 }, { level: 1 }, { level: 9 }, { strategy: constants.Z_FIXED },
+    { strategy: constants.Z_HUFFMAN_ONLY }, { strategy: constants.Z_RLE }];
+  for (const text of texts) {
+    for (const setting of settings) {
+      const packed = gzipSync(text, setting);
+      assert.deepEqual(Buffer.from(gunzip(packed)), text, `${text.length} bytes, ${JSON.stringify(setting)}`);
+    }
+  }
+  const packed = gzipSync(Buffer.from('abc'.repeat(100)));
+  assert.throws(() => gunzip(packed.subarray(0, 12)), /cut short|bad deflate|shorter/);
+  assert.throws(() => gunzip(Buffer.from('not gzip')), /not gzip/);
 });
 
 test('the dialog texts of the program test', () => {

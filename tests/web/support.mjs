@@ -6,6 +6,7 @@ import { readFileSync } from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import vm from 'node:vm';
+import { gunzipSync } from 'node:zlib';
 
 export const repo = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 
@@ -24,19 +25,25 @@ export function pageScript() {
   return readFileSync(path.join(site(), 'veltrane.js'), 'utf8');
 }
 
-// The module's bytes, as the script embeds them (in base64).
+// The module's bytes, as the script embeds them (gzipped, in base64),
+// inflated by zlib.
 export function moduleBytes() {
   const match = /const MODULE = '([A-Za-z0-9+/=]+)';/.exec(pageScript());
   if (!match) throw new Error('veltrane.js embeds no module');
-  return Buffer.from(match[1], 'base64');
+  return gunzipSync(Buffer.from(match[1], 'base64'));
 }
 
-// The page's own converter: veltrane.js run outside a page, where it only
-// loads the module.
-export async function loadConverter() {
+// veltrane.js run outside a page, where it only loads the module:
+// { ready, gunzip }.
+export function runPageScript() {
   const context = { TextEncoder, TextDecoder, atob, console };
   vm.runInNewContext(pageScript(), context, { filename: 'veltrane.js' });
-  return context.veltrane.ready;
+  return context.veltrane;
+}
+
+// The page's own converter.
+export async function loadConverter() {
+  return runPageScript().ready;
 }
 
 // Runs veltrane-cli with the arguments and the numerals one a line on
