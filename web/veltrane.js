@@ -347,8 +347,10 @@
     exact_complete: null,
     ulps: ['Distance in ulps', () =>
       '(text − stored) ÷ the unit in the last place of the stored value'],
-    round_trip: ['Round trip', null],
-    reads_back: ['Reads back', null],
+    reads_back: ['Reads back', () =>
+      'whether the text, read in the output base, gives the stored value again'],
+    round_trip: ['Round trip', () =>
+      'the shortest numeral in the output base that reads back to the stored value'],
   };
 
   function showFacts(all, message) {
