@@ -1,14 +1,19 @@
 # CPack settings. The native build makes the Debian packages veltrane-cli and
 # veltrane (one per install component); the aarch64 build the arm64
 # veltrane-cli; the Windows build makes a ZIP and an NSIS installer of both
-# programs. scripts/package.sh runs them all.
+# programs; the web build a ZIP of the page. scripts/package.sh runs them all.
 set(CPACK_PACKAGE_NAME veltrane)
 set(CPACK_PACKAGE_VENDOR "The Veltrane authors")
 set(CPACK_PACKAGE_CONTACT "${VELTRANE_MAINTAINER}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_SOURCE_GENERATOR "")
 
-if(WIN32)
+if(CMAKE_SYSTEM_NAME STREQUAL "WASI")
+  # The page's files in a folder, to unpack on a static host or open from disk.
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME veltrane-${PROJECT_VERSION}-web)
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Veltrane in the browser, a converter of real numbers between bases")
+elseif(WIN32)
   set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_MONOLITHIC_INSTALL ON)
   set(CPACK_PACKAGE_FILE_NAME veltrane-${PROJECT_VERSION}-win64)

@@ -6,6 +6,7 @@
 #   veltrane_<version>-1_amd64.deb       the dialog and its Linux launcher
 #   veltrane-<version>-win64.zip         both Windows programs, README, LICENSE
 #   veltrane-<version>-win64.exe         the same as a Windows installer
+#   veltrane-<version>-web.zip           the browser page, LICENSE
 # Installs what is missing first (scripts/install.sh).
 #   bash scripts/package.sh
 set -euo pipefail
@@ -19,7 +20,9 @@ fi
 scripts/install.sh
 
 # The Windows build first: the Linux dialog package takes its veltrane.exe.
-for preset in release-windows release-native release-aarch64; do
+# The web preset builds nothing but the module and the page (its tests run
+# in Node), so it makes the web ZIP too.
+for preset in release-windows release-native release-aarch64 web; do
   echo "== $preset: build =="
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j2
@@ -28,7 +31,7 @@ done
 out=build/packages
 rm -rf "$out"
 mkdir -p "$out"
-for preset in release-windows release-native release-aarch64; do
+for preset in release-windows release-native release-aarch64 web; do
   echo "== $preset: packages =="
   (cd "build/$preset" && cpack -B "../packages" >/dev/null)
 done

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Windows program and opens the converter dialog under Wine; see
-# --help. Installs what is missing first (scripts/install.sh), and uses a
-# private Wine prefix in build/windows/wineprefix.
+# Builds the Windows program and opens the converter dialog under Wine, or
+# with --web builds the browser page and serves it; see --help. Installs what
+# is missing first (scripts/install.sh), and uses a private Wine prefix in
+# build/windows/wineprefix.
 set -euo pipefail
 # A relative screenshot path is the caller's, taken before moving to the
 # repository.
@@ -12,6 +13,7 @@ root=$(pwd)
 help() {
   cat <<'HELP'
 Usage: bash scripts/run.sh [--virtual [FILE.png] [--type NUMERAL]]
+       bash scripts/run.sh --web [--port N | --shot FILE.png [--type NUMERAL]]
 Installs what is missing (scripts/install.sh), builds the Windows program
 (build/windows) and opens the converter dialog under Wine, with a private Wine
 prefix in build/windows/wineprefix.
@@ -23,12 +25,22 @@ prefix in build/windows/wineprefix.
                         saves a screenshot of the display to FILE.png (default
                         build/windows/veltrane.png; a relative path is taken
                         from the current folder), then closes the dialog
-  --type NUMERAL        with --virtual: types NUMERAL (a negative one too, such
-                        as -12.5) and presses Enter before the screenshot
+  --type NUMERAL        with --virtual or --shot: types NUMERAL (a negative one
+                        too, such as -12.5) and presses Enter before the
+                        screenshot
+  --web                 builds the browser page instead (build/web, its files
+                        in build/web/web/site) and serves it on 127.0.0.1,
+                        printing its address; Ctrl+C stops the server
+  --port N              with --web: the port (default 8036; 0 picks a free one)
+  --shot FILE.png       with --web: serves nothing, but opens the page from
+                        disk in headless Chromium, 900 pixels wide, and saves
+                        a screenshot of the whole page to FILE.png (a relative
+                        path is taken from the current folder)
   -h, --help            this help
 
 Exit status: 0 when the dialog opened (and, with --virtual, the screenshot was
-saved), 1 when it could not be opened, 2 for a usage error.
+saved) or the page was served until stopped (or, with --shot, saved), 1 when
+it could not be opened or served, 2 for a usage error.
 HELP
 }
 
@@ -41,8 +53,25 @@ virtual=0
 shot=
 numeral=
 typed=0
+web=0
+port=8036
+port_given=0
+page_shot=
 while [ $# -gt 0 ]; do
   case $1 in
+    --web) web=1 ;;
+    --port)
+      [ $# -gt 1 ] || usage_error "--port needs a number"
+      [[ $2 =~ ^[0-9]+$ ]] && [ "$2" -le 65535 ] || usage_error "--port takes a number from 0 to 65535"
+      port=$2
+      port_given=1
+      shift
+      ;;
+    --shot)
+      [ $# -gt 1 ] || usage_error "--shot needs a file name"
+      page_shot=$2
+      shift
+      ;;
     --virtual)
       virtual=1
       if [ $# -gt 1 ] && [ "${2#--}" = "$2" ]; then
@@ -64,9 +93,32 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-if [ "$typed" = 1 ] && [ "$virtual" = 0 ]; then
-  echo "run.sh: --type works only with --virtual" >&2
-  exit 2
+if [ "$web" = 1 ]; then
+  [ "$virtual" = 0 ] || usage_error "--web and --virtual exclude each other"
+  [ -z "$page_shot" ] || [ "$port_given" = 0 ] || usage_error "--shot serves nothing: no --port"
+  [ "$typed" = 0 ] || [ -n "$page_shot" ] || usage_error "--type works with --web only for --shot"
+else
+  [ "$port_given" = 0 ] || usage_error "--port works only with --web"
+  [ -z "$page_shot" ] || usage_error "--shot works only with --web"
+  if [ "$typed" = 1 ] && [ "$virtual" = 0 ]; then
+    echo "run.sh: --type works only with --virtual" >&2
+    exit 2
+  fi
+fi
+
+if [ "$web" = 1 ]; then
+  scripts/install.sh
+  echo "Building the page (build/web)..."
+  cmake --preset web >/dev/null
+  cmake --build --preset web
+  site=$root/build/web/web/site
+  if [ -n "$page_shot" ]; then
+    case $page_shot in /*) ;; *) page_shot=$caller/$page_shot ;; esac
+    bash tests/web/npm_ci.sh
+    node tests/web/screenshot.mjs "$site" "$page_shot" "$numeral"
+    exit
+  fi
+  exec node tests/web/serve.mjs "$site" "$port"
 fi
 
 if [ "$virtual" = 0 ] && [ -z "${DISPLAY:-}" ]; then

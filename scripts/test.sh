@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
 # the native build, the Windows build under Wine (and scripts/run.sh), the
-# sanitizer build, a short run of each fuzzer, the build on the software
-# arithmetic, the aarch64 build under qemu, and the packages
-# (scripts/package.sh) checked as they ship.
-#   VELTRANE_PRESETS="native windows sanitize soft aarch64 packages"  what to test
-#   VELTRANE_FUZZ_SECONDS=30                                          seconds per fuzzer (0: none)
+# sanitizer build, the software arithmetic's build, the aarch64 build under
+# qemu, the browser page (in Node and Chromium, and scripts/run.sh --web), a
+# short run of each fuzzer, and the packages (scripts/package.sh) checked as
+# they ship.
+#   VELTRANE_PRESETS="native windows sanitize soft aarch64 web packages"  what to test
+#   VELTRANE_FUZZ_SECONDS=30                                              seconds per fuzzer (0: none)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/install.sh
 
-presets=${VELTRANE_PRESETS:-native windows sanitize soft aarch64 packages}
+presets=${VELTRANE_PRESETS:-native windows sanitize soft aarch64 web packages}
 fuzz_seconds=${VELTRANE_FUZZ_SECONDS:-30}
 failed=()
 
@@ -25,6 +26,10 @@ for preset in $presets; do
   if [ "$preset" = windows ]; then
     echo "== windows: scripts/run.sh =="
     bash tests/scripts/run_script_test.sh || failed+=(run.sh)
+  fi
+  if [ "$preset" = web ]; then
+    echo "== web: scripts/run.sh --web =="
+    bash tests/scripts/run_web_test.sh || failed+=("run.sh --web")
   fi
 done
 
@@ -66,6 +71,7 @@ if [[ " $presets " == *" packages "* ]]; then
       cmake --build --preset soft --target veltrane-cli
     fi
     bash tests/packaging/check_deb_arm64.sh build/packages "$reference" || failed+=(arm64-package)
+    bash tests/packaging/check_web.sh build/packages || failed+=(web-package)
   else
     failed+=(packages)
   fi

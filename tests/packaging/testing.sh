@@ -4,6 +4,8 @@
 #                           and what COMMAND printed
 #   fail NAME MESSAGE       counts a failure found without a command
 #   check_summary WHAT      prints "WHAT: N passed, N failed"; false on a failure
+#   help_names SCRIPT OPTION...  bash SCRIPT --help names every OPTION
+#   status_of SCRIPT ARGS...     prints the exit status of bash SCRIPT ARGS
 
 checks_passed=0
 checks_failed=0
@@ -48,3 +50,21 @@ expect_output() {
 # The Wine loader and server, where Debian's wine64 package puts them.
 wine_loader() { command -v wine64 || echo /usr/lib/wine/wine64; }
 wine_server() { command -v wineserver64 || command -v wineserver || echo /usr/lib/wine/wineserver64; }
+
+help_names() {
+  local script=$1 help option
+  shift
+  help=$(bash "$script" --help)
+  for option in "$@"; do
+    grep -q -- "$option" <<<"$help" || {
+      echo "--help does not name $option"
+      return 1
+    }
+  done
+}
+
+status_of() {
+  local status=0
+  bash "$@" >/dev/null 2>&1 </dev/null || status=$?
+  echo "$status"
+}

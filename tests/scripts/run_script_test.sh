@@ -13,27 +13,10 @@ run_sh=$repo/scripts/run.sh
 t=$(mktemp -d)
 trap 'rm -rf "$t"' EXIT
 
-help_names_every_option() {
-  local help
-  help=$(bash "$run_sh" --help)
-  for option in --virtual --type --help; do
-    grep -q -- "$option" <<<"$help" || {
-      echo "--help does not name $option"
-      return 1
-    }
-  done
-}
-check "--help: status 0, names every option" help_names_every_option
-# status ARGS...: the exit status of run.sh with ARGS (it stops before
-# building on a usage error).
-status_of() {
-  local status=0
-  bash "$run_sh" "$@" >/dev/null 2>&1 </dev/null || status=$?
-  echo "$status"
-}
-check "an unknown argument is a usage error (2)" expect_output 2 status_of --bogus
-check "--type without a numeral is a usage error (2)" expect_output 2 status_of --virtual --type
-check "--type without --virtual is a usage error (2)" expect_output 2 status_of --type 5
+check "--help: status 0, names every option" help_names "$run_sh" --virtual --type --help
+check "an unknown argument is a usage error (2)" expect_output 2 status_of "$run_sh" --bogus
+check "--type without a numeral is a usage error (2)" expect_output 2 status_of "$run_sh" --virtual --type
+check "--type without --virtual is a usage error (2)" expect_output 2 status_of "$run_sh" --type 5
 
 # The real run: builds (nothing to do after the Windows tests), opens the
 # dialog on Xvfb, types -12.5, and saves shots/neg.png in the caller's folder.
