@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <type_traits>
 
 #include "numeral/arithmetic.h"
@@ -12,6 +11,7 @@
 #include "numeral/format.h"
 #include "numeral/parse.h"
 #include "numeric/ext_math.h"
+#include "numeric/thread_tables.h"
 
 // How the search works, and why it is complete.
 //
@@ -820,11 +820,8 @@ double cachedErrorOfPower(int base, int s) {
     std::int32_t base;  // 0: empty
   };
   constexpr unsigned kEntries = 8192;
-  // Allocated on first use: a thread that never looks up an error carries
-  // no table.
-  thread_local std::unique_ptr<Entry[]> table;
-  if (!table) table.reset(new Entry[kEntries]());
-  Entry* cache = table.get();
+  Entry* const cache = ThreadTables<Entry, kEntries, 4>::ofThisThread();
+  if (cache == nullptr) return errorOfPower(cachedPower(base, s).toExtReal(), base, s);
   const unsigned slot =
       (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(s)) & (kEntries - 1);
   Entry& entry = cache[slot];

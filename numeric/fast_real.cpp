@@ -1,10 +1,10 @@
 #include "numeric/fast_real.h"
 
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 
 #include "numeric/ext_math.h"
+#include "numeric/thread_tables.h"
 #include "numeric/x87_asm.h"
 
 // Between functions the register stack is empty (both calling conventions
@@ -52,32 +52,12 @@ struct PowerEntry {
   std::int32_t exponent;
 };
 constexpr unsigned kPowerEntries = 16384;  // a power of two
-constexpr int kPowerTables = 8;
-
-// The memo tables live in static storage rather than thread-local storage:
-// the C runtime allocates and clears a thread-local array for every thread
-// at its start, the main thread included, and for 256 KB that cost a
-// process about 1.3 ms of page faults before its first numeral. Here only
-// the pages a batch touches are ever mapped. Each thread claims a table of
-// its own on first use; threads beyond kPowerTables compute every power.
-PowerEntry powerTables[kPowerTables][kPowerEntries];
-std::atomic<int> claimedPowerTables{0};
-
-PowerEntry* powerTableOfThisThread() {
-  thread_local PowerEntry* table = nullptr;
-  thread_local bool claimed = false;
-  if (!claimed) {
-    claimed = true;
-    const int index = claimedPowerTables.fetch_add(1, std::memory_order_relaxed);
-    if (index < kPowerTables) table = powerTables[index];
-  }
-  return table;
-}
+using PowerTables = ThreadTables<PowerEntry, kPowerEntries, 8>;
 
 }  // namespace
 
 FastReal cachedPower(int base, int exponent) {
-  PowerEntry* const cache = powerTableOfThisThread();
+  PowerEntry* const cache = PowerTables::ofThisThread();
   const bool cacheable = cache != nullptr && base >= 0 && base < 0xFFFF;
   if (!cacheable) return extExp2(FastReal(exponent) * cachedLog2OfBase(base));
   // The slot is the exponent plus an offset per base, so that one base's
