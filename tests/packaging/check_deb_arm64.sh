@@ -143,7 +143,7 @@ check "veltrane-cli: the program tests pass on the packaged binary" \
   --lines 100000 "$cli"
 compare() {
   local status=0
-  python3 "$here/compare_cli.py" "${runner[@]}" --count "$count" "$cli" "$reference" \
+  python3 "$here/../cli/compare_cli.py" "${runner[@]}" --count "$count" "$cli" "$reference" \
     >"$t/compare" 2>&1 || status=$?
   [ "$status" = 0 ] || cat "$t/compare"
   return "$status"

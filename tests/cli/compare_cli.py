@@ -1,16 +1,19 @@
 #!/usr/bin/env python3
 """Converts the same random numerals with two veltrane-cli programs and
 compares everything they write: the texts, the messages on standard error,
-the exit status, and the same again with --json.
+the exit status, and the same again with --json and with --round-trip.
 
-    compare_cli.py [--runner=WORD...] [--count N] [--seed S] PROGRAM REFERENCE
+    compare_cli.py [--runner=WORD...] [--windows] [--count N] [--seed S] PROGRAM REFERENCE
 
 PROGRAM runs through the command given one word a --runner (qemu for a
-program of another processor); REFERENCE runs as it is. The numerals come
+program of another processor, the Wine wrapper for a Windows program);
+REFERENCE runs as it is. --windows says PROGRAM writes CR LF line ends,
+which are compared as LF. The numerals come
 from the whole grammar: every input base (from --from and from @ suffixes),
 signs, points, exponents over the whole extended range and beyond, blanks,
 mixed case, and a share of rejected lines. Every output base from 2 to 36
-is used, in standard and in scientific notation, each with a random --from.
+is used, in standard and in scientific notation, each with a random --from,
+plain, with --json and with --round-trip.
 Prints the counts and exits 0 when the two agree on every line, else
 prints the first differences and exits 1.
 """
@@ -108,9 +111,12 @@ def run_lines(rng, run_base, count):
     return lines
 
 
-def run(argv, data):
+def run(argv, data, crlf=False):
     result = subprocess.run(argv, input=data, capture_output=True, timeout=600)
-    return result.returncode, result.stdout, result.stderr
+    out, err = result.stdout, result.stderr
+    if crlf:
+        out, err = out.replace(b"\r\n", b"\n"), err.replace(b"\r\n", b"\n")
+    return result.returncode, out, err
 
 
 def first_difference(numerals, a, b):
@@ -126,6 +132,7 @@ def first_difference(numerals, a, b):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runner", action="append", default=[])
+    parser.add_argument("--windows", action="store_true")
     parser.add_argument("--count", type=int, default=6000)
     parser.add_argument("--seed", type=int, default=20261209)
     parser.add_argument("program")
@@ -143,10 +150,12 @@ def main():
         numerals = run_lines(rng, base_from, share)
         data = "".join(n + "\n" for n in numerals).encode("latin-1")
         options = ["-f", str(base_from), "-t", str(base_to)] + (["-s"] if scientific else [])
-        for extra in ([], ["--json"]):
+        for extra in ([], ["--json"], ["--round-trip"]):
             argv = options + extra
-            mine = run(args.runner + [args.program] + argv, data)
+            mine = run(args.runner + [args.program] + argv, data, args.windows)
             theirs = run([args.reference] + argv, data)
+            if extra == ["--json"]:
+                json_records = theirs[1]
             if mine == theirs:
                 continue
             for name, k in (("exit status", 0), ("standard output", 1), ("standard error", 2)):
@@ -154,14 +163,14 @@ def main():
                     where = f"{mine[k]} against {theirs[k]}" if k == 0 else \
                         first_difference(numerals, mine[k], theirs[k])
                     differences.append(f"{' '.join(argv)}: {name}: {where}")
-        for line in theirs[1].decode("utf-8").split("\n")[:-1]:
+        for line in json_records.decode("utf-8").split("\n")[:-1]:
             outcome = json.loads(line)["outcome"]
             outcomes[outcome] = outcomes.get(outcome, 0) + 1
         compared += len(numerals)
 
     counts = ", ".join(f"{n} {name}" for name, n in sorted(outcomes.items(), key=lambda x: -x[1]))
     print(f"{compared} numerals ({counts}) in {len(settings)} runs, "
-          f"each plain and with --json")
+          f"each plain, with --json and with --round-trip")
     if sum(outcomes.values()) != compared:
         print(f"the reference's --json gave {sum(outcomes.values())} records")
         return 1
