@@ -2,7 +2,7 @@
 """Counts the texts that differ between the x87 unit and the software
 instructions, base pair by base pair.
 
-    bench/unit_vs_software.py [--unit PATH --soft PATH] [--count N]
+    bench/unit_vs_software.py [--unit PATH --soft PATH] [--count N] [--round-trip]
 
 The unit's fyl2x and f2xm1 approximate the exact result within about one
 unit in the last place, differently from maker to maker, while the software
@@ -11,7 +11,8 @@ gives the same bits on both. This converts the same random numerals (the
 "wide" corpus of bench/cli_vs_mpfr.py, fixed seeds) with veltrane-cli on
 each arithmetic and prints, per pair, how many texts differ, so that the
 rate on the machine at hand can be measured. Without --unit/--soft it uses
-build/native and build/soft.
+build/native and build/soft. --round-trip compares the round-trip texts
+instead, which depend on the last bit of the output base's powers as well.
 """
 
 import argparse
@@ -44,8 +45,10 @@ def main():
     parser.add_argument("--unit", default=os.path.join(ROOT, "build", "native", "cli", "veltrane-cli"))
     parser.add_argument("--soft", default=os.path.join(ROOT, "build", "soft", "cli", "veltrane-cli"))
     parser.add_argument("--count", type=int, default=100000)
+    parser.add_argument("--round-trip", action="store_true")
     args = parser.parse_args()
-    print(f"{maker()}: {args.count} numerals per pair")
+    extra = ["--round-trip"] if args.round_trip else []
+    print(f"{maker()}: {args.count} numerals per pair" + (", round-trip texts" if extra else ""))
     print(f"{'bases':>8} {'differ':>8} {'one in':>8}")
     total = differ_total = 0
     with tempfile.TemporaryDirectory() as work:
@@ -59,7 +62,7 @@ def main():
             for program in (args.unit, args.soft):
                 with open(source, "rb") as src:
                     outputs.append(subprocess.run(
-                        [program, "-f", str(base_from), "-t", str(base_to)], stdin=src,
+                        [program, "-f", str(base_from), "-t", str(base_to)] + extra, stdin=src,
                         capture_output=True, check=False).stdout.splitlines())
             if len(outputs[0]) != args.count or len(outputs[1]) != args.count:
                 sys.exit(f"{base_from}->{base_to}: a program did not answer every numeral")
