@@ -1,14 +1,16 @@
 // WideInt: the one wide unsigned integer of the number core, for the exact
-// expansions of numeral/ and the exact transcendentals of the software x87.
+// expansions of numeral/, the exact comparisons of the round-trip search and
+// the exact transcendentals of the software x87.
 //
 // A WideInt<Limbs> holds a non-negative integer below 2^(64 * Limbs) in a
 // fixed array of 64-bit limbs, least significant first, on the stack: no
-// heap, no exceptions, no floating point, and no 128-bit division: every
-// division is of 64 bits by 64 (or of 128 bits by a normalised 64-bit
-// divisor, done in 64-bit halves), which every target has in hardware or in
-// its own runtime; 64 x 64 -> 128-bit products are used where the compiler
-// has them. size() counts the limbs in use and every limb above them is
-// zero, so work is proportional to the value's length, not to the capacity.
+// heap, no exceptions, no floating point, and no 128-bit division, which is
+// a runtime-library call on every target (on wasm32 one more piece of
+// compiler-rt to link): every division divides 64 bits by 64, the long
+// division's 128-by-64-bit steps included (see divideNormalised);
+// 64 x 64 -> 128-bit products are used where the compiler has them. size()
+// counts the limbs in use and every limb above them is zero, so work is
+// proportional to the value's length, not to the capacity.
 //
 // Capacity: every result is reduced modulo 2^(64 * Limbs), and nothing is
 // ever written outside the array. Callers choose Limbs so that no result of
@@ -304,11 +306,11 @@ class WideInt {
   // *remainder = numerator mod denominator, for denominator > 0 (a zero
   // denominator, outside the contract, gives a quotient of 0 and the
   // numerator as the remainder rather than a fault). Any numerator of the
-  // capacity. quotient and remainder must be two distinct
-  // objects; either may be one of the inputs. Knuth's algorithm D on 64-bit
-  // digits, a quotient digit at a time: time proportional to the product of
-  // the quotient's and the denominator's lengths; two copies of the
-  // capacity on the stack.
+  // capacity. quotient and remainder must be two distinct objects; either
+  // may be one of the inputs. Knuth's algorithm D on 64-bit digits, a
+  // quotient digit at a time: time proportional to the product of the
+  // quotient's and the denominator's lengths; two arrays of the capacity on
+  // the stack.
   friend void divide(const WideInt& numerator, const WideInt& denominator, WideInt* quotient,
                      WideInt* remainder) {
     const int n = denominator.size_;
