@@ -9,8 +9,10 @@
 // compiler-rt to link): every division divides 64 bits by 64, the long
 // division's 128-by-64-bit steps included (see divideNormalised);
 // 64 x 64 -> 128-bit products are used where the compiler has them. size()
-// counts the limbs in use and every limb above them is zero, so work is
-// proportional to the value's length, not to the capacity.
+// counts the limbs in use; the limbs above them hold nothing and are never
+// read, so all work, making and copying a value included, is proportional
+// to the value's length, not to the capacity (the round-trip search's
+// values have a capacity of 5,600 bytes and mostly a few limbs).
 //
 // Capacity: every result is reduced modulo 2^(64 * Limbs), and nothing is
 // ever written outside the array. Callers choose Limbs so that no result of
@@ -51,6 +53,13 @@ class WideInt {
   // Zero.
   WideInt() : size_(0) {}
   explicit WideInt(std::uint64_t value) : size_(value != 0 ? 1 : 0) { limb_[0] = value; }
+  // Copies the limbs in use only.
+  WideInt(const WideInt& x) : size_(x.size_) { copyLimbs(x); }
+  WideInt& operator=(const WideInt& x) {
+    size_ = x.size_;
+    copyLimbs(x);
+    return *this;
+  }
   // The value of another capacity, reduced modulo 2^kBits.
   template <int Other>
   explicit WideInt(const WideInt<Other>& x) : size_(x.size() < Limbs ? x.size() : Limbs) {
@@ -61,6 +70,7 @@ class WideInt {
   static WideInt powerOfTwo(int exponent) {
     WideInt x;
     const int index = exponent / 64;
+    for (int i = 0; i < index; ++i) x.limb_[i] = 0;
     x.limb_[index] = std::uint64_t{1} << (exponent % 64);
     x.size_ = index + 1;
     return x;
@@ -121,7 +131,6 @@ class WideInt {
     const int index = point / 64;
     if (index >= size_) return;
     limb_[index] &= (std::uint64_t{1} << (point % 64)) - 1;
-    for (int i = index + 1; i < size_; ++i) limb_[i] = 0;
     size_ = index + 1;
     trim();
   }
@@ -149,7 +158,7 @@ class WideInt {
   // x = x + value.
   void addSmall(std::uint64_t value) {
     for (int i = 0; value != 0 && i < Limbs; ++i) {
-      const std::uint64_t sum = limb_[i] + value;
+      const std::uint64_t sum = (i < size_ ? limb_[i] : 0) + value;
       value = sum < value ? 1 : 0;
       limb_[i] = sum;
       if (i >= size_) size_ = i + 1;
@@ -221,7 +230,6 @@ class WideInt {
     const int limbs = bits / 64;
     const int rest = bits % 64;
     if (limbs >= size_) {
-      for (int i = 0; i < size_; ++i) limb_[i] = 0;
       size_ = 0;
       return;
     }
@@ -233,26 +241,29 @@ class WideInt {
       limb_[i] = (limb_[i + limbs] >> rest) | high;
     }
     limb_[newSize - 1] = limb_[size_ - 1] >> rest;
-    for (int i = newSize; i < size_; ++i) limb_[i] = 0;
     size_ = newSize;
     trim();
   }
 
   // x = x + b.
   void add(const WideInt& b) {
-    const int n = size_ > b.size_ ? size_ : b.size_;
+    const int common = size_ < b.size_ ? size_ : b.size_;
     std::uint64_t carry = 0;
-    for (int i = 0; i < n && i < Limbs; ++i) {  // limbs above the sizes are 0
+    int i = 0;
+    for (; i < common; ++i) {
       const std::uint64_t sum = limb_[i] + b.limb_[i];
       const std::uint64_t withCarry = sum + carry;
       carry = (sum < b.limb_[i]) | (withCarry < sum);
       limb_[i] = withCarry;
     }
-    size_ = n;
-    if (carry != 0 && n < Limbs) {
-      limb_[n] = carry;
-      size_ = n + 1;
+    for (; i < b.size_; ++i) {  // where b is the longer
+      limb_[i] = b.limb_[i] + carry;
+      carry = limb_[i] < carry;
     }
+    for (; carry != 0 && i < size_; ++i) carry = ++limb_[i] == 0;  // where x is
+    if (b.size_ > size_) size_ = b.size_;
+    if (carry != 0 && size_ < Limbs) limb_[size_++] = carry;
+    trim();  // a carry out of the capacity may leave the top limb 0
   }
 
   // x = x - b. Requires x >= b.
@@ -332,7 +343,6 @@ class WideInt {
     // sees written).
     const std::uint64_t top = normalisedDigit(denominator, n - 1, shift);
     const std::uint64_t next = n >= 2 ? normalisedDigit(denominator, n - 2, shift) : 0;
-    const int oldQuotientSize = quotient->size_;
     for (int j = m; j >= 0; --j) {
       // The estimate from the top two digits, too large by at most 2 (and by
       // at most 1 after the test against the third); u[j + n] <= top.
@@ -381,16 +391,13 @@ class WideInt {
       }
       quotient->limb_[j] = estimate;
     }
-    for (int i = m + 1; i < oldQuotientSize; ++i) quotient->limb_[i] = 0;
     quotient->size_ = m + 1;
     quotient->trim();
     // The remainder is u[0 .. n - 1] shifted back.
-    const int oldRemainderSize = remainder->size_;
     for (int i = 0; i < n; ++i) {
       const std::uint64_t high = shift != 0 && i + 1 < n ? u[i + 1] << (64 - shift) : 0;
       remainder->limb_[i] = (u[i] >> shift) | high;
     }
-    for (int i = n; i < oldRemainderSize; ++i) remainder->limb_[i] = 0;
     remainder->size_ = n;
     remainder->trim();
   }
@@ -416,9 +423,11 @@ class WideInt {
   }
 
  private:
-  void setZero() {
-    for (int i = 0; i < size_; ++i) limb_[i] = 0;
-    size_ = 0;
+  void setZero() { size_ = 0; }
+
+  void copyLimbs(const WideInt& x) {
+    if (size_ > Limbs) __builtin_unreachable();  // for GCC's bounds analysis
+    for (int i = 0; i < size_; ++i) limb_[i] = x.limb_[i];
   }
 
   // Digit i of x * 2^shift, for 0 <= shift < 64.
@@ -494,8 +503,8 @@ class WideInt {
     while (size_ > 0 && limb_[size_ - 1] == 0) --size_;
   }
 
-  // Zero from size_ up (and so zeroed on construction).
-  std::uint64_t limb_[Limbs] = {};
+  // Only limb_[0 .. size_ - 1] hold anything: the rest is not initialised.
+  std::uint64_t limb_[Limbs];
   int size_;
 };
 

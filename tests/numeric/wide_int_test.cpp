@@ -235,4 +235,37 @@ TEST(WideInt, AddSmallCarriesAcrossLimbs) {
   EXPECT_EQ(zero.low128(), static_cast<u128>(~0ULL));
 }
 
+TEST(WideInt, ShortValuesOverLongOnes) {
+  // The limbs above a value's length are left as they were: every operation
+  // that grows a value over them must not read them back.
+  std::mt19937_64 random(0x57A);
+  for (int i = 0; i < 200; ++i) {
+    const Big longer = randomBig(random, 20 + static_cast<int>(random() % 20));
+    const u128 a = random128(random);
+    const u128 b = random128(random) >> 2;
+    Big x = longer;
+    x = Big::from128(a >> 2);
+    x.add(Big::from128(b));  // below 2^127: no carry out of 128 bits
+    ASSERT_EQ(x.low128(), (a >> 2) + b);
+    ASSERT_TRUE(x.fitsIn128());
+    x = longer;
+    x.shiftRight(64 * 40);
+    x.addSmall(~0ULL);
+    x.addSmall(1);
+    ASSERT_EQ(x.low128(), static_cast<u128>(1) << 64);
+    x = longer;
+    x.clearFrom(64);
+    x.shiftLeft(200);
+    ASSERT_EQ(x.bitLength(), longer.limb(0) == 0 ? 0 : 200 + 64 - __builtin_clzll(longer.limb(0)));
+    ASSERT_EQ(x.limb(3), longer.limb(0) << 8);
+    ASSERT_EQ(x.limb(2), 0u);
+    Big y = Big::powerOfTwo(64 * 30 + 5);
+    y = longer;
+    y = Big::powerOfTwo(70);
+    ASSERT_EQ(y.size(), 2);
+    ASSERT_EQ(y.limb(0), 0u);
+    ASSERT_EQ(y.limb(1), 64u);
+  }
+}
+
 }  // namespace
