@@ -6,12 +6,12 @@
 #include <type_traits>
 
 #include "numeral/arithmetic.h"
-#include "numeral/big_natural.h"
 #include "numeral/digits.h"
 #include "numeral/format.h"
 #include "numeral/parse.h"
 #include "numeric/ext_math.h"
 #include "numeric/thread_tables.h"
+#include "numeric/wide_int.h"
 
 // How the search works, and why it is complete.
 //
@@ -77,7 +77,7 @@
 //
 // Nearest. Among the texts of the shortest length, the one nearest to the
 // stored value is taken from each interval by the exact position of the
-// value among the candidates (BigNatural), and between exponents by exact
+// value among the candidates (Natural), and between exponents by exact
 // distances.
 //
 // Powers of two. In bases 2, 4, 8, 16 and 32 the powers are exact and the
@@ -99,6 +99,12 @@ constexpr int kPointBias = ExtFormat::kExponentBias + ExtFormat::kSignificandBit
 // power of the base) and two above (a subnormal value's texts may be twice
 // its value and its power half the ideal one).
 constexpr int kExponentsTried = 4;
+
+// The exact comparisons of the search (a text's value against a stored
+// value, and the digits of a stored value) in 44,800 bits: they need at most
+// a text of 4,096 digits of base 36 (21,200 bits) times 2^16,510 (the
+// subnormal grid and a significand) and a few bits more, about 37,800.
+using Natural = WideInt<700>;
 
 // base^i for i = 0 .. kPowerCount - 1, below 2^127, and K for each base.
 constexpr int kPowerCount = 68;
@@ -981,10 +987,10 @@ struct Stored {
 
 // floor(2x) and whether 2x is an integer, for x = value * base^-k: the
 // value in units of base^k, the place of a text's last digit.
-void doubledPosition(const Stored& value, int base, int k, BigNatural* floorOfTwice,
+void doubledPosition(const Stored& value, int base, int k, Natural* floorOfTwice,
                      bool* integral) {
-  BigNatural numerator(value.significand);
-  BigNatural denominator(1);
+  Natural numerator(value.significand);
+  Natural denominator(1);
   if (k < 0)
     numerator.multiplyByPower(base, -k);
   else
@@ -1001,7 +1007,7 @@ void doubledPosition(const Stored& value, int base, int k, BigNatural* floorOfTw
   } else {
     denominator.shiftLeft(-shift);
   }
-  BigNatural rest;
+  Natural rest;
   divide(numerator, denominator, floorOfTwice, &rest);
   *integral = rest.isZero();
 }
@@ -1009,7 +1015,7 @@ void doubledPosition(const Stored& value, int base, int k, BigNatural* floorOfTw
 // The same, saturated into 128 bits (x beyond every narrow candidate).
 __attribute__((noinline)) u128 doubledPosition128(const Stored& value, int base, int k,
                                                   bool* integral) {
-  BigNatural twice;
+  Natural twice;
   doubledPosition(value, base, k, &twice, integral);
   return twice.fitsIn128() ? twice.low128() : ~static_cast<u128>(0);
 }
@@ -1017,26 +1023,26 @@ __attribute__((noinline)) u128 doubledPosition128(const Stored& value, int base,
 // The candidate nearest to x, given G = floor(2x) and whether 2x = G: round
 // x with a half going down, keep it in [low, high], and where it ends in 0
 // take the neighbour on x's side (the lower one on a tie). Number is u128 or
-// BigNatural.
+// Natural.
 template <class Number>
 void roundInto(const Number& low, const Number& high, int base, const Number& floorOfTwice,
                bool integral, Number* n);
 
 int compareNumbers(u128 a, u128 b) { return a < b ? -1 : (a == b ? 0 : 1); }
-int compareNumbers(const BigNatural& a, const BigNatural& b) { return compare(a, b); }
+int compareNumbers(const Natural& a, const Natural& b) { return compare(a, b); }
 void halve(u128* a) { *a >>= 1; }
-void halve(BigNatural* a) { a->shiftRight(1); }
+void halve(Natural* a) { a->shiftRight(1); }
 void twice(u128* a) { *a <<= 1; }
-void twice(BigNatural* a) { a->shiftLeft(1); }
+void twice(Natural* a) { a->shiftLeft(1); }
 void increment(u128* a) { *a += 1; }
-void increment(BigNatural* a) { a->addSmall(1); }
+void increment(Natural* a) { a->addSmall(1); }
 void decrement(u128* a) { *a -= 1; }
-void decrement(BigNatural* a) { a->subtract(BigNatural(1)); }
+void decrement(Natural* a) { a->subtract(Natural(1)); }
 bool isOdd(u128 a) { return (a & 1) != 0; }
-bool isOdd(const BigNatural& a) { return a.bit(0); }
+bool isOdd(const Natural& a) { return a.bit(0); }
 unsigned remainderOf(u128 a, int base) { return static_cast<unsigned>(a % static_cast<unsigned>(base)); }
-unsigned remainderOf(const BigNatural& a, int base) {
-  return static_cast<unsigned>(a.modSmall(static_cast<std::uint64_t>(base)));
+unsigned remainderOf(const Natural& a, int base) {
+  return a.remainderBy(static_cast<std::uint32_t>(base));
 }
 
 template <class Number>
@@ -1080,45 +1086,45 @@ u128 nearestNarrow(const Candidates& range, int base, int c, const Stored& value
   return n;
 }
 
-// The nearest of any range, in BigNatural.
+// The nearest of any range, in Natural.
 __attribute__((noinline)) void nearestWide(const Candidates& range, int base, int c,
-                                           const Stored& value, BigNatural* n) {
-  BigNatural low(range.low);
-  BigNatural high(range.high + 1);
+                                           const Stored& value, Natural* n) {
+  Natural low = Natural::from128(range.low);
+  Natural high = Natural::from128(range.high + 1);
   low.multiplyByPower(base, range.extra);
   high.multiplyByPower(base, range.extra);
-  high.subtract(BigNatural(1));
-  BigNatural position;
+  high.subtract(Natural(1));
+  Natural position;
   bool integral = false;
   doubledPosition(value, base, range.e - c + 1, &position, &integral);
-  roundInto<BigNatural>(low, high, base, position, integral, n);
+  roundInto<Natural>(low, high, base, position, integral, n);
 }
 
 // Compares |n1 base^k1 - value| with |n2 base^k2 - value| (-1, 0, 1), and
 // tells in *smaller how n1 base^k1 compares with n2 base^k2. All three are
 // brought to integers by one common factor base^a 2^b.
-__attribute__((noinline)) int compareDistances(const Stored& value, int base, const BigNatural& n1,
-                                               int k1, const BigNatural& n2, int k2,
+__attribute__((noinline)) int compareDistances(const Stored& value, int base, const Natural& n1,
+                                               int k1, const Natural& n2, int k2,
                                                int* smaller) {
   int common = 0;
   if (-k1 > common) common = -k1;
   if (-k2 > common) common = -k2;
   const int twos = value.binaryExponent < 0 ? -value.binaryExponent : 0;
-  BigNatural a = n1;
+  Natural a = n1;
   a.multiplyByPower(base, k1 + common);
   a.shiftLeft(twos);
-  BigNatural b = n2;
+  Natural b = n2;
   b.multiplyByPower(base, k2 + common);
   b.shiftLeft(twos);
-  BigNatural v(value.significand);
+  Natural v(value.significand);
   v.multiplyByPower(base, common);
   v.shiftLeft(value.binaryExponent + twos);
   *smaller = compare(a, b);
-  auto distance = [&v](BigNatural* x) {
+  auto distance = [&v](Natural* x) {
     if (compare(*x, v) >= 0) {
       x->subtract(v);
     } else {
-      BigNatural d = v;
+      Natural d = v;
       d.subtract(*x);
       *x = d;
     }
@@ -1216,12 +1222,11 @@ void writeNarrow(char* out, u128 n, int c, int stringLength, int e, int base, bo
   layOut(out, digits, c, stringLength, e, base, scientific, negative);
 }
 
-__attribute__((noinline)) void writeWide(char* out, BigNatural n, int c, int stringLength, int e,
+__attribute__((noinline)) void writeWide(char* out, Natural n, int c, int stringLength, int e,
                                          int base, bool scientific, bool negative) {
   char digits[kRoundTripMaxLength + 2];
   for (int i = c - 1; i >= 0; --i)
-    digits[i] =
-        digitCharacter(static_cast<unsigned>(n.divideSmall(static_cast<std::uint64_t>(base))));
+    digits[i] = digitCharacter(n.divideBy(static_cast<std::uint32_t>(base)));
   layOut(out, digits, c, stringLength, e, base, scientific, negative);
 }
 
@@ -1230,12 +1235,12 @@ __attribute__((noinline)) void writeWide(char* out, BigNatural n, int c, int str
 __attribute__((noinline)) void writeNearestOfMany(char* out, const Candidates* found, int count,
                                                   int c, int base, bool scientific, bool negative,
                                                   const Stored& value) {
-  BigNatural best;
+  Natural best;
   int bestIndex = -1;
   for (int i = 0; i < count; ++i) {
-    BigNatural n;
+    Natural n;
     if (found[i].extra == 0)
-      n.assign(nearestNarrow(found[i], base, c, value));
+      n = Natural::from128(nearestNarrow(found[i], base, c, value));
     else
       nearestWide(found[i], base, c, value, &n);
     int smaller = 0;

@@ -1,12 +1,18 @@
 // WideInt: the one wide unsigned integer of the number core, for the exact
-// expansions of numeral/ and the exact transcendentals of the software x87.
+// expansions of numeral/, the exact comparisons of the round-trip search and
+// the exact transcendentals of the software x87.
 //
 // A WideInt<Limbs> holds a non-negative integer below 2^(64 * Limbs) in a
 // fixed array of 64-bit limbs, least significant first, on the stack: no
-// heap, no exceptions, no floating point, and no 128-bit division (wasm32
-// cannot link it); 64 x 64 -> 128-bit products are used where the compiler
-// has them. size() counts the limbs in use and every limb above them is
-// zero, so work is proportional to the value's length, not to the capacity.
+// heap, no exceptions, no floating point, and no 128-bit division, which is
+// a runtime-library call on every target (on wasm32 one more piece of
+// compiler-rt to link): every division divides 64 bits by 64, the long
+// division's 128-by-64-bit steps included (see divideNormalised);
+// 64 x 64 -> 128-bit products are used where the compiler has them. size()
+// counts the limbs in use; the limbs above them hold nothing and are never
+// read, so all work, making and copying a value included, is proportional
+// to the value's length, not to the capacity (the round-trip search's
+// values have a capacity of 5,600 bytes and mostly a few limbs).
 //
 // Capacity: every result is reduced modulo 2^(64 * Limbs), and nothing is
 // ever written outside the array. Callers choose Limbs so that no result of
@@ -47,6 +53,13 @@ class WideInt {
   // Zero.
   WideInt() : size_(0) {}
   explicit WideInt(std::uint64_t value) : size_(value != 0 ? 1 : 0) { limb_[0] = value; }
+  // Copies the limbs in use only.
+  WideInt(const WideInt& x) : size_(x.size_) { copyLimbs(x); }
+  WideInt& operator=(const WideInt& x) {
+    size_ = x.size_;
+    copyLimbs(x);
+    return *this;
+  }
   // The value of another capacity, reduced modulo 2^kBits.
   template <int Other>
   explicit WideInt(const WideInt<Other>& x) : size_(x.size() < Limbs ? x.size() : Limbs) {
@@ -57,12 +70,29 @@ class WideInt {
   static WideInt powerOfTwo(int exponent) {
     WideInt x;
     const int index = exponent / 64;
+    for (int i = 0; i < index; ++i) x.limb_[i] = 0;
     x.limb_[index] = std::uint64_t{1} << (exponent % 64);
     x.size_ = index + 1;
     return x;
   }
 
+  // value, below 2^128.
+  static WideInt from128(unsigned __int128 value) {
+    WideInt x;
+    x.limb_[0] = static_cast<std::uint64_t>(value);
+    x.limb_[1] = static_cast<std::uint64_t>(value >> 64);
+    x.size_ = 2;
+    x.trim();
+    return x;
+  }
+
   bool isZero() const { return size_ == 0; }
+  // True when x < 2^128, so that low128() is x.
+  bool fitsIn128() const { return size_ <= 2; }
+  // x mod 2^128.
+  unsigned __int128 low128() const {
+    return (static_cast<unsigned __int128>(limb(1)) << 64) | limb(0);
+  }
   // Limbs in use: the top one is not zero.
   int size() const { return size_; }
   // Limb i (0 at and above size()).
@@ -72,6 +102,19 @@ class WideInt {
   int bitLength() const {
     if (size_ == 0) return 0;
     return 64 * size_ - __builtin_clzll(limb_[size_ - 1]);
+  }
+
+  // Bit i of x (false at and above bitLength()), for i >= 0.
+  bool bit(int i) const { return ((limb(i / 64) >> (i % 64)) & 1) != 0; }
+
+  // True when x mod 2^bits is 0: x is a multiple of 2^bits (bits >= 0;
+  // for bits >= bitLength(), only zero is).
+  bool lowBitsZero(int bits) const {
+    for (int i = 0; i < size_ && bits > 0; ++i, bits -= 64) {
+      const std::uint64_t mask = bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+      if ((limb_[i] & mask) != 0) return false;
+    }
+    return true;
   }
 
   // floor(x / 2^point) mod 2^64, for point >= 0.
@@ -88,7 +131,6 @@ class WideInt {
     const int index = point / 64;
     if (index >= size_) return;
     limb_[index] &= (std::uint64_t{1} << (point % 64)) - 1;
-    for (int i = index + 1; i < size_; ++i) limb_[i] = 0;
     size_ = index + 1;
     trim();
   }
@@ -113,12 +155,30 @@ class WideInt {
     trim();
   }
 
-  // x = x * base^exponent, for exponent >= 0 and a base from 2 to 36, a
-  // chunk of digits at a time.
+  // x = x + value.
+  void addSmall(std::uint64_t value) {
+    for (int i = 0; value != 0 && i < Limbs; ++i) {
+      const std::uint64_t sum = (i < size_ ? limb_[i] : 0) + value;
+      value = sum < value ? 1 : 0;
+      limb_[i] = sum;
+      if (i >= size_) size_ = i + 1;
+    }
+  }
+
+  // x = x * base^exponent, for exponent >= 0 and a base from 2 to 36, as
+  // many digits at a time as a 64-bit factor holds.
   void multiplyByPower(int base, int exponent) {
-    const DigitChunk chunk = digitChunkOf(base);
-    for (; exponent >= chunk.digits; exponent -= chunk.digits) multiplyAdd(chunk.power);
-    for (; exponent > 0; --exponent) multiplyAdd(static_cast<std::uint64_t>(base));
+    const std::uint64_t b = static_cast<std::uint64_t>(base);
+    std::uint64_t chunk = b;
+    int digits = 1;
+    while (chunk <= ~std::uint64_t{0} / b) {
+      chunk *= b;
+      ++digits;
+    }
+    for (; exponent >= digits; exponent -= digits) multiplyAdd(chunk);
+    std::uint64_t rest = 1;
+    for (; exponent > 0; --exponent) rest *= b;
+    if (rest != 1) multiplyAdd(rest);
   }
 
   // x = floor(x / divisor); returns x mod divisor. Requires 0 < divisor <
@@ -133,6 +193,16 @@ class WideInt {
       remainder = low % divisor;
     }
     trim();
+    return static_cast<std::uint32_t>(remainder);
+  }
+
+  // x mod divisor, x unchanged; 0 < divisor < 2^32, as for divideBy.
+  std::uint32_t remainderBy(std::uint32_t divisor) const {
+    std::uint64_t remainder = 0;
+    for (int i = size_ - 1; i >= 0; --i) {
+      remainder = ((remainder << 32) | (limb_[i] >> 32)) % divisor;
+      remainder = ((remainder << 32) | (limb_[i] & 0xFFFFFFFFULL)) % divisor;
+    }
     return static_cast<std::uint32_t>(remainder);
   }
 
@@ -160,7 +230,6 @@ class WideInt {
     const int limbs = bits / 64;
     const int rest = bits % 64;
     if (limbs >= size_) {
-      for (int i = 0; i < size_; ++i) limb_[i] = 0;
       size_ = 0;
       return;
     }
@@ -172,26 +241,29 @@ class WideInt {
       limb_[i] = (limb_[i + limbs] >> rest) | high;
     }
     limb_[newSize - 1] = limb_[size_ - 1] >> rest;
-    for (int i = newSize; i < size_; ++i) limb_[i] = 0;
     size_ = newSize;
     trim();
   }
 
   // x = x + b.
   void add(const WideInt& b) {
-    const int n = size_ > b.size_ ? size_ : b.size_;
+    const int common = size_ < b.size_ ? size_ : b.size_;
     std::uint64_t carry = 0;
-    for (int i = 0; i < n && i < Limbs; ++i) {  // limbs above the sizes are 0
+    int i = 0;
+    for (; i < common; ++i) {
       const std::uint64_t sum = limb_[i] + b.limb_[i];
       const std::uint64_t withCarry = sum + carry;
       carry = (sum < b.limb_[i]) | (withCarry < sum);
       limb_[i] = withCarry;
     }
-    size_ = n;
-    if (carry != 0 && n < Limbs) {
-      limb_[n] = carry;
-      size_ = n + 1;
+    for (; i < b.size_; ++i) {  // where b is the longer
+      limb_[i] = b.limb_[i] + carry;
+      carry = limb_[i] < carry;
     }
+    for (; carry != 0 && i < size_; ++i) carry = ++limb_[i] == 0;  // where x is
+    if (b.size_ > size_) size_ = b.size_;
+    if (carry != 0 && size_ < Limbs) limb_[size_++] = carry;
+    trim();  // a carry out of the capacity may leave the top limb 0
   }
 
   // x = x - b. Requires x >= b.
@@ -241,6 +313,95 @@ class WideInt {
     return fromProduct(product, a.size_ + b.size_, dropLimbs);
   }
 
+  // Long division: *quotient = floor(numerator / denominator) and
+  // *remainder = numerator mod denominator, for denominator > 0 (a zero
+  // denominator, outside the contract, gives a quotient of 0 and the
+  // numerator as the remainder rather than a fault). Any numerator of the
+  // capacity. quotient and remainder must be two distinct objects; either
+  // may be one of the inputs. Knuth's algorithm D on 64-bit digits, a
+  // quotient digit at a time: time proportional to the product of the
+  // quotient's and the denominator's lengths; two arrays of the capacity on
+  // the stack.
+  friend void divide(const WideInt& numerator, const WideInt& denominator, WideInt* quotient,
+                     WideInt* remainder) {
+    const int n = denominator.size_;
+    if (n == 0 || compare(numerator, denominator) < 0) {
+      *remainder = numerator;
+      quotient->setZero();
+      return;
+    }
+    // The denominator shifted so that its top digit has its top bit set, and
+    // the numerator by as much, with a digit more on top (which may be 0).
+    const int shift = __builtin_clzll(denominator.limb_[n - 1]);
+    const int m = numerator.size_ - n;  // quotient digits less one, >= 0
+    if (n > Limbs || numerator.size_ > Limbs) __builtin_unreachable();  // for GCC's analysis
+    std::uint64_t v[Limbs];
+    std::uint64_t u[Limbs + 1];
+    shiftDigitsLeft(denominator.limb_, n, shift, v);
+    u[numerator.size_] = shiftDigitsLeft(numerator.limb_, numerator.size_, shift, u);
+    // v's top two digits, from the denominator itself (which GCC's analysis
+    // sees written).
+    const std::uint64_t top = normalisedDigit(denominator, n - 1, shift);
+    const std::uint64_t next = n >= 2 ? normalisedDigit(denominator, n - 2, shift) : 0;
+    for (int j = m; j >= 0; --j) {
+      // The estimate from the top two digits, too large by at most 2 (and by
+      // at most 1 after the test against the third); u[j + n] <= top.
+      std::uint64_t estimate;
+      std::uint64_t rest;
+      bool restWide = false;  // rest >= 2^64: the estimate passes the test
+      if (u[j + n] >= top) {
+        estimate = ~std::uint64_t{0};
+        rest = u[j + n - 1] + top;
+        restWide = rest < top;
+      } else {
+        estimate = divideNormalised(u[j + n], u[j + n - 1], top, &rest);
+      }
+      const std::uint64_t third = n >= 2 ? u[j + n - 2] : 0;
+      while (!restWide && static_cast<unsigned __int128>(estimate) * next >
+                              ((static_cast<unsigned __int128>(rest) << 64) | third)) {
+        --estimate;
+        rest += top;
+        restWide = rest < top;
+      }
+      // u[j .. j + n] -= estimate * v
+      std::uint64_t carry = 0;
+      std::uint64_t borrow = 0;
+      for (int i = 0; i < n; ++i) {
+        const unsigned __int128 product = static_cast<unsigned __int128>(estimate) * v[i] + carry;
+        carry = static_cast<std::uint64_t>(product >> 64);
+        const std::uint64_t low = static_cast<std::uint64_t>(product);
+        const std::uint64_t x = u[i + j];
+        const std::uint64_t difference = x - low;
+        u[i + j] = difference - borrow;
+        borrow = (x < low) | (difference < borrow);
+      }
+      const std::uint64_t x = u[j + n];
+      u[j + n] = x - carry - borrow;
+      if (x < carry || x - carry < borrow) {
+        // Still one too large: add the denominator back.
+        --estimate;
+        std::uint64_t c = 0;
+        for (int i = 0; i < n; ++i) {
+          const std::uint64_t sum = u[i + j] + v[i];
+          const std::uint64_t withCarry = sum + c;
+          c = (sum < v[i]) | (withCarry < sum);
+          u[i + j] = withCarry;
+        }
+        u[j + n] += c;
+      }
+      quotient->limb_[j] = estimate;
+    }
+    quotient->size_ = m + 1;
+    quotient->trim();
+    // The remainder is u[0 .. n - 1] shifted back.
+    for (int i = 0; i < n; ++i) {
+      const std::uint64_t high = shift != 0 && i + 1 < n ? u[i + 1] << (64 - shift) : 0;
+      remainder->limb_[i] = (u[i] >> shift) | high;
+    }
+    remainder->size_ = n;
+    remainder->trim();
+  }
+
   // floor(a * 2^shift / b) for b > 0 and shift >= 0; the quotient must fit,
   // and so must a * 2^shift. One quotient bit a step: for the rare passes
   // that need a wide quotient, not for loops.
@@ -262,6 +423,63 @@ class WideInt {
   }
 
  private:
+  void setZero() { size_ = 0; }
+
+  void copyLimbs(const WideInt& x) {
+    if (size_ > Limbs) __builtin_unreachable();  // for GCC's bounds analysis
+    for (int i = 0; i < size_; ++i) limb_[i] = x.limb_[i];
+  }
+
+  // Digit i of x * 2^shift, for 0 <= shift < 64.
+  static std::uint64_t normalisedDigit(const WideInt& x, int i, int shift) {
+    if (shift == 0) return x.limb(i);
+    return (x.limb(i) << shift) | (i > 0 ? x.limb(i - 1) >> (64 - shift) : 0);
+  }
+
+  // to[0 .. count - 1] = from[0 .. count - 1] * 2^shift, for 0 <= shift <
+  // 64; returns the bits shifted out of the top. to may be from.
+  static std::uint64_t shiftDigitsLeft(const std::uint64_t* from, int count, int shift,
+                                       std::uint64_t* to) {
+    if (shift == 0) {
+      for (int i = count - 1; i >= 0; --i) to[i] = from[i];
+      return 0;
+    }
+    const std::uint64_t out = from[count - 1] >> (64 - shift);
+    for (int i = count - 1; i > 0; --i) to[i] = (from[i] << shift) | (from[i - 1] >> (64 - shift));
+    to[0] = from[0] << shift;
+    return out;
+  }
+
+  // floor((high * 2^64 + low) / divisor), with the remainder in *rest, for a
+  // divisor whose top bit is set and high < divisor (so the quotient fits 64
+  // bits): two steps of 32 quotient bits, each estimated by a 64-bit
+  // division by the divisor's top half and corrected at most twice.
+  static std::uint64_t divideNormalised(std::uint64_t high, std::uint64_t low,
+                                        std::uint64_t divisor, std::uint64_t* rest) {
+    constexpr std::uint64_t kHalf = std::uint64_t{1} << 32;
+    const std::uint64_t divisorHigh = divisor >> 32;
+    const std::uint64_t divisorLow = divisor & 0xFFFFFFFFULL;
+    const std::uint64_t lowHigh = low >> 32;
+    const std::uint64_t lowLow = low & 0xFFFFFFFFULL;
+    std::uint64_t q1 = high / divisorHigh;
+    std::uint64_t r = high - q1 * divisorHigh;
+    while (q1 >= kHalf || q1 * divisorLow > ((r << 32) | lowHigh)) {
+      --q1;
+      r += divisorHigh;
+      if (r >= kHalf) break;
+    }
+    const std::uint64_t middle = (high << 32) + lowHigh - q1 * divisor;  // below divisor
+    std::uint64_t q0 = middle / divisorHigh;
+    r = middle - q0 * divisorHigh;
+    while (q0 >= kHalf || q0 * divisorLow > ((r << 32) | lowLow)) {
+      --q0;
+      r += divisorHigh;
+      if (r >= kHalf) break;
+    }
+    *rest = (middle << 32) + lowLow - q0 * divisor;
+    return (q1 << 32) | q0;
+  }
+
   void setBit(int bit) {
     const int index = bit / 64;
     while (size_ <= index) limb_[size_++] = 0;
@@ -285,8 +503,8 @@ class WideInt {
     while (size_ > 0 && limb_[size_ - 1] == 0) --size_;
   }
 
-  // Zero from size_ up (and so zeroed on construction).
-  std::uint64_t limb_[Limbs] = {};
+  // Only limb_[0 .. size_ - 1] hold anything: the rest is not initialised.
+  std::uint64_t limb_[Limbs];
   int size_;
 };
 
