@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "numeric/ext_format.h"
 #include "numeric/ext_math.h"
 #include "numeric/ext_real.h"
 #include "numeric/x87_instructions.h"
@@ -199,10 +200,7 @@ namespace fast_software {
 
 // Normal or a zero of either sign.
 inline bool isOrdinary(const ExtReal& x) {
-  const int biased = x.biasedExponent();
-  const bool integerBit = (x.significand() >> 63) != 0;
-  return (biased != 0 && biased != ExtFormat::kMaxBiasedExponent && integerBit) ||
-         (biased == 0 && x.significand() == 0);
+  return isNormalImage(x) || (x.biasedExponent() == 0 && x.significand() == 0);
 }
 
 // For ordinary a and b, the sign of a - b as `fcom` orders them: -1, 0 or 1.
@@ -265,7 +263,7 @@ class FastReal {
   FastReal operator-(FastReal b) const { return FastReal(v_ - b.v_); }
   FastReal operator*(FastReal b) const {
     ExtReal product;
-    if (isNormal(v_) && isNormal(b.v_) && fast_software::normalProduct(v_, b.v_, &product))
+    if (isNormalImage(v_) && isNormalImage(b.v_) && fast_software::normalProduct(v_, b.v_, &product))
       return FastReal(product);
     return FastReal(v_ * b.v_);
   }
@@ -285,10 +283,6 @@ class FastReal {
   int operator==(FastReal b) const { return ordered(b) ? order(b) == 0 : v_ == b.v_; }
 
  private:
-  static bool isNormal(const ExtReal& x) {
-    return x.biasedExponent() != 0 && x.biasedExponent() != ExtFormat::kMaxBiasedExponent &&
-           (x.significand() >> 63) != 0;
-  }
   bool ordered(FastReal b) const {
     return fast_software::isOrdinary(v_) && fast_software::isOrdinary(b.v_);
   }
