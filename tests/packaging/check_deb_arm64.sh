@@ -127,7 +127,8 @@ cli_converts() {
 -t 8 -s 255|3.77_+2
 -t 10 0.1|0.1
 -t 10 1e4930|+INF
---json -t 10 0.1|{"numeral": "0.1", "from": 10, "to": 10, "text": "0.1", "notation": "standard", "outcome": "converted", "stored": "3FFBCCCCCCCCCCCCCCCD", "class": "normal", "exact": "1.000000000000000000013552527156068805425093160010874271392822265625e-1", "exact_complete": true, "ulps": -0.2}
+--json -t 10 0.1|{"numeral": "0.1", "from": 10, "to": 10, "text": "0.1", "notation": "standard", "outcome": "converted", "stored": "3FFBCCCCCCCCCCCCCCCD", "class": "normal", "exact": "1.000000000000000000013552527156068805425093160010874271392822265625e-1", "exact_complete": true, "ulps": -0.2, "reads_back": true, "round_trip": "0.1"}
+-r 0.1|0.1999999999999999A
 TABLE
   return $failed
 }
