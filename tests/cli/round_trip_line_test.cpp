@@ -9,6 +9,7 @@
 #include "cli/report.h"
 #include "numeral/round_trip.h"
 #include "numeric/fast_real.h"
+#include "numeric/x87_instructions.h"
 
 namespace {
 
@@ -41,6 +42,10 @@ struct Case {
   LineOutcome outcome;
   RoundTripLine roundTrip;
   const char* text;
+  // False where the text follows the last bit of a power of 10 that the x87
+  // unit's fyl2x and f2xm1 give, which differs by maker: the text is then
+  // asserted on the software instructions only.
+  bool sameOnEveryUnit = true;
 };
 
 const Case kCases[] = {
@@ -57,14 +62,14 @@ const Case kCases[] = {
     // 1e20 is stored below 10^20 (extPow(10, 20) truncates), so its text is
     // no 1 and zeros, but in the notation of its plain text: standard for
     // 1e20, scientific (1.0e+21) for 1e21.
-    {"1e20", 10, 10, 0, kConverted, kRoundTripText, "99999999999999999558"},
-    {"1e21", 10, 10, 0, kConverted, kRoundTripText, "9.9999999999999999598e+20"},
+    {"1e20", 10, 10, 0, kConverted, kRoundTripText, "99999999999999999558", false},
+    {"1e21", 10, 10, 0, kConverted, kRoundTripText, "9.9999999999999999598e+20", false},
     // No numeral of base 10 stores the least subnormal value; its plain text
     // is shown.
     {"1e-100000000111101", 2, 10, 0, kConverted, kRoundTripPlainNone, "4.0e-4951"},
     // Base 2 needs more than 4096 bytes from 2^9019 up.
     {"1e3000", 10, 2, 0, kConverted, kRoundTripPlainLong,
-     "1.1011100011100100100110011010100010001000001000110100101111111_+10011011101101"},
+     "1.1011100011100100100110011010100010001000001000110100101111111_+10011011101101", false},
     {"1e4930", 10, 16, 0, kConverted, kRoundTripNoValue, "+INF"},
     {"12G", 10, 16, 0, kNotANumeral, kRoundTripNoValue, "ERROR"},
     {"", 10, 16, 0, kEmptyNumeral, kRoundTripNoValue, "ERROR"},
@@ -76,7 +81,9 @@ TEST(RoundTripLine, Cases) {
     const Line l = convert(c.numeral, c.from, c.to, c.scientific);
     EXPECT_EQ(l.outcome, c.outcome) << c.numeral;
     EXPECT_EQ(l.roundTrip, c.roundTrip) << c.numeral;
-    EXPECT_EQ(l.text, c.text) << c.numeral;
+    if (c.sameOnEveryUnit || !kComputesOnX87Unit) {
+      EXPECT_EQ(l.text, c.text) << c.numeral;
+    }
   }
   // A NUL byte and an overlong line, as convertLine rejects them.
   const std::string nul("1\0" "2", 3);
