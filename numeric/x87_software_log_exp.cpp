@@ -1,5 +1,6 @@
 #include "numeric/x87_software_log_exp.h"
 
+#include <atomic>
 #include <cstdint>
 
 #include "numeric/ext_format.h"
@@ -458,49 +459,38 @@ Fast reducedLog2(std::uint64_t m, bool* folded) {
 // So M can be near 0 only where the taus are exact: f next to 1 (j = 0,
 // k = 0, e = 0) or next to 2 (j = 127, k = -1, e = -1), with r = f - 1 or
 // f / 2 - 1. Elsewhere M >= log2(1 + 2^-15) > 2^-15.
+// The factors and the reciprocals are cheap and made at once. The 510
+// logarithms tau1 and tau2 each take a direct pass: all of them together
+// cost about a millisecond natively (tens of milliseconds in a browser's
+// first, unoptimised compilation of the module), while a run of conversions
+// needs a handful. So each is computed on its first use (TableLogarithms).
 struct Log2Table {
   std::uint32_t factor1[128];
-  Fast tau1[128];
   std::uint32_t factor2[384];  // index k + 128
-  Fast tau2[384];              // magnitudes
-  bool tau2Positive[384];
-  Fast reciprocal[24];  // 1 / (n + 1)
+  Fast reciprocal[24];         // 1 / (n + 1)
 };
+
+// round(2^16 / (1 + (j + 1/2) / 128)) = round(2^24 / (257 + 2j)), with the
+// ends as above.
+std::uint32_t factor1Of(int j) {
+  return j == 0     ? 1u << 16
+         : j == 127 ? 1u << 15
+                    : ((1u << 25) / (257 + 2 * j) + 1) / 2;
+}
+
+// round(2^24 / (1 + (k + 1/2) 2^-15)) = round(2^40 / (2^16 + 2k + 1)), with
+// 2^24 for k = 0 and k = -1.
+std::uint32_t factor2Of(int k) {
+  return k == 0 || k == -1
+             ? 1u << 24
+             : static_cast<std::uint32_t>(
+                   ((std::uint64_t{1} << 41) / ((1 << 16) + 2 * k + 1) + 1) / 2);
+}
 
 Log2Table computeLog2Table() {
   Log2Table table;
-  for (int j = 0; j < 128; ++j) {
-    // round(2^16 / (1 + (j + 1/2) / 128)) = round(2^24 / (257 + 2j))
-    const std::uint32_t k1 = j == 0     ? 1u << 16
-                             : j == 127 ? 1u << 15
-                                        : ((1u << 25) / (257 + 2 * j) + 1) / 2;
-    table.factor1[j] = k1;
-    if (j == 0 || j == 127) {
-      table.tau1[j] = j == 0 ? Fast() : one<kTableLimbs>();
-      continue;
-    }
-    // tau1 = 1 - log2(k1 / 2^15), with k1 / 2^15 in (1, 2): 1 - |log2 g|
-    // unfolded, |log2 g| folded (log2(k1 / 2^15) = 1 + log2 g).
-    bool folded;
-    const Fast reduced = reducedLog2(std::uint64_t{k1} << 48, &folded);
-    table.tau1[j] = folded ? reduced : subtract(one<kTableLimbs>(), reduced);
-  }
-  for (int k = -128; k <= 255; ++k) {
-    // round(2^24 / (1 + (k + 1/2) 2^-15)) = round(2^40 / (2^16 + 2k + 1))
-    const std::uint64_t k2 = k == 0 || k == -1
-                                 ? std::uint64_t{1} << 24
-                                 : ((std::uint64_t{1} << 41) / ((1 << 16) + 2 * k + 1) + 1) / 2;
-    table.factor2[k + 128] = static_cast<std::uint32_t>(k2);
-    table.tau2Positive[k + 128] = true;
-    if (k2 == std::uint64_t{1} << 24) continue;  // tau2 = 0
-    // tau2 = -log2(k2 / 2^24). Above 1, k2 / 2^24 = (k2 2^39) / 2^63 is
-    // unfolded: tau2 = -|log2 g|. Below 1, (k2 2^40) / 2^63 is folded and
-    // k2 / 2^24 = g itself: tau2 = |log2 g|.
-    bool folded;
-    const int shift = k2 > std::uint64_t{1} << 24 ? 39 : 40;
-    table.tau2[k + 128] = reducedLog2(k2 << shift, &folded);
-    table.tau2Positive[k + 128] = folded;
-  }
+  for (int j = 0; j < 128; ++j) table.factor1[j] = factor1Of(j);
+  for (int k = -128; k <= 255; ++k) table.factor2[k + 128] = factor2Of(k);
   for (int n = 0; n < 24; ++n)
     table.reciprocal[n] = divide(one<kTableLimbs>(), static_cast<std::uint32_t>(n + 1));
   return table;
@@ -509,6 +499,71 @@ Log2Table computeLog2Table() {
 const Log2Table& log2Table() {
   static const Log2Table table = computeLog2Table();
   return table;
+}
+
+// A table logarithm: its magnitude, and its sign.
+struct TableLogarithm {
+  Fast magnitude;
+  bool positive = true;
+};
+
+// tau1 = 1 - log2(k1 / 2^15), with k1 / 2^15 in (1, 2): 1 - |log2 g|
+// unfolded, |log2 g| folded (log2(k1 / 2^15) = 1 + log2 g). For 0 < j < 127.
+TableLogarithm computeTau1(int j) {
+  bool folded;
+  const Fast reduced = reducedLog2(std::uint64_t{factor1Of(j)} << 48, &folded);
+  return {folded ? reduced : subtract(one<kTableLimbs>(), reduced), true};
+}
+
+// tau2 = -log2(k2 / 2^24). Above 1, k2 / 2^24 = (k2 2^39) / 2^63 is
+// unfolded: tau2 = -|log2 g|. Below 1, (k2 2^40) / 2^63 is folded and
+// k2 / 2^24 = g itself: tau2 = |log2 g|. For k2 != 2^24.
+TableLogarithm computeTau2(int k) {
+  const std::uint64_t k2 = factor2Of(k);
+  bool folded;
+  const int shift = k2 > std::uint64_t{1} << 24 ? 39 : 40;
+  const Fast magnitude = reducedLog2(k2 << shift, &folded);
+  return {magnitude, folded};
+}
+
+// The logarithms of one kind (tau1 by j, or tau2 by k + 128), each computed
+// by the thread that first needs it and kept for every thread. An entry is
+// empty, being written, or ready; only the thread that moves it from empty
+// to being written writes it, and it publishes it with a release store that
+// the readers' acquire load pairs with. A thread that finds an entry being
+// written computes its own copy, which is the same, rather than wait.
+template <int kEntries, TableLogarithm (*compute)(int)>
+class TableLogarithms {
+ public:
+  TableLogarithm at(int index, int argument) {
+    Slot& slot = slots_[index];
+    if (slot.state.load(std::memory_order_acquire) == kReady) return slot.value;
+    const TableLogarithm value = compute(argument);
+    unsigned char expected = kEmpty;
+    if (slot.state.compare_exchange_strong(expected, kWriting, std::memory_order_acquire)) {
+      slot.value = value;
+      slot.state.store(kReady, std::memory_order_release);
+    }
+    return value;
+  }
+
+ private:
+  static constexpr unsigned char kEmpty = 0, kWriting = 1, kReady = 2;
+  struct Slot {
+    std::atomic<unsigned char> state{kEmpty};
+    TableLogarithm value;
+  };
+  Slot slots_[kEntries];
+};
+
+TableLogarithm tau1(int j) {
+  static TableLogarithms<128, computeTau1> logarithms;
+  return logarithms.at(j, j);
+}
+
+TableLogarithm tau2(int k) {
+  static TableLogarithms<384, computeTau2> logarithms;
+  return logarithms.at(k + 128, k);
 }
 
 // sum over n <= degree of c_n (-x)^n (alternating) or c_n x^n by Horner's
@@ -582,12 +637,17 @@ bool tableLog2Pass(std::uint64_t m, int e, ExtReal* out) {
   std::uint32_t integer = static_cast<std::uint32_t>(negative ? -e : e);
   SignedTerm<N> terms[2];
   int termCount = 0;
-  if (j == 127)
+  TableLogarithm first, second;
+  if (j == 127) {
     integer = negative ? integer - 1 : integer + 1;
-  else if (j != 0)
-    terms[termCount++] = {&table.tau1[j], !negative};
-  if (table.factor2[k + 128] != 1u << 24)
-    terms[termCount++] = {&table.tau2[k + 128], table.tau2Positive[k + 128] != negative};
+  } else if (j != 0) {
+    first = tau1(j);
+    terms[termCount++] = {&first.magnitude, !negative};
+  }
+  if (table.factor2[k + 128] != 1u << 24) {
+    second = tau2(k);
+    terms[termCount++] = {&second.magnitude, second.positive != negative};
+  }
   return finishLog2<N>(integer, terms, termCount, lambda, rPositive != negative, z, negative, out);
 }
 

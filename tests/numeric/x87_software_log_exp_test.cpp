@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <thread>
+#include <vector>
 
 #include "tests/support/ext_testing.h"
 
@@ -323,5 +325,35 @@ TEST(UnitAgreement, PrintsHowOftenTheUnitGivesTheExactTruncation) {
               exttest::describe(unitF2xm1(bits(kOne, 0x3FFF))).c_str());
 }
 #endif
+
+}  // namespace
+
+namespace {
+
+// The table logarithms are filled on first use by whichever thread needs
+// one: threads that race to fill the same entries must all get the results
+// that one thread gets alone afterwards. (Earlier tests of this program
+// fill entries too; run alone, with --gtest_filter, it starts from an empty
+// table.)
+TEST(TruncatedLog2, ThreadsFillingTheTableTogetherAgree) {
+  std::mt19937_64 rng(0x7AB1E);
+  std::vector<Argument> arguments;
+  for (int i = 0; i < 3000; ++i) arguments.push_back(randomLog2Argument(rng));
+  constexpr int kThreads = 4;
+  std::vector<std::vector<ExtReal>> results(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&arguments, &results, t] {
+      for (const Argument& a : arguments)
+        results[t].push_back(truncatedLog2(a.significand, a.exponent));
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const ExtReal alone = truncatedLog2(arguments[i].significand, arguments[i].exponent);
+    for (int t = 0; t < kThreads; ++t)
+      ASSERT_TRUE(sameBits(results[t][i], alone)) << "thread " << t << ", argument " << i;
+  }
+}
 
 }  // namespace
