@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 
+#include "numeric/x87_instructions.h"
 #include "numeric/x87_software_log_exp.h"
 
 namespace {
@@ -70,19 +71,14 @@ void BM_SoftwareFyl2xLastPass(benchmark::State& state) {
 }
 BENCHMARK(BM_SoftwareFyl2xLastPass)->Unit(benchmark::kMicrosecond);
 
-#if defined(__x86_64__)
+#if VELTRANE_X87_UNIT
 void BM_UnitFyl2x(benchmark::State& state) {
   const Arguments& a = arguments();
-  const std::uint16_t cw = 0x0F7F;
   int i = 0;
   for (auto _ : state) {
     const ExtReal x =
         ExtReal::fromBits(a.significand[i], static_cast<std::uint16_t>(a.log2Exponent[i] + 16383));
-    ExtReal result;
-    __asm__ volatile("fninit\n\tfldcw %[cw]\n\tfld1\n\tfldt %[x]\n\tfyl2x\n\tfstpt %[r]"
-                     : [r] "=m"(result)
-                     : [x] "m"(x), [cw] "m"(cw)
-                     : "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)", "st(6)", "st(7)");
+    const ExtReal result = x87_unit::fyl2x(x);
     benchmark::DoNotOptimize(result);
     i = (i + 1) & (kArguments - 1);
   }
@@ -91,17 +87,12 @@ BENCHMARK(BM_UnitFyl2x);
 
 void BM_UnitF2xm1(benchmark::State& state) {
   const Arguments& a = arguments();
-  const std::uint16_t cw = 0x0F7F;
   int i = 0;
   for (auto _ : state) {
     const ExtReal x = ExtReal::fromBits(
         a.significand[i],
         static_cast<std::uint16_t>((a.negative[i] ? 0x8000 : 0) | (a.exp2m1Exponent[i] + 16383)));
-    ExtReal result;
-    __asm__ volatile("fninit\n\tfldcw %[cw]\n\tfldt %[x]\n\tf2xm1\n\tfstpt %[r]"
-                     : [r] "=m"(result)
-                     : [x] "m"(x), [cw] "m"(cw)
-                     : "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)", "st(6)", "st(7)");
+    const ExtReal result = x87_unit::f2xm1(x);
     benchmark::DoNotOptimize(result);
     i = (i + 1) & (kArguments - 1);
   }

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "numeric/x87_instructions.h"
 #include "tests/support/ext_testing.h"
 
 using exttest::bits;
@@ -205,30 +206,10 @@ TEST(TruncatedLog2Exp2m1, ExactAnswersRunNoPass) {
   EXPECT_EQ(log2Counts().passes[0], 1u);
 }
 
-#if defined(__x86_64__)
+#if VELTRANE_X87_UNIT
 // ---------------------------------------------------------------------------
 // For information, never asserted: how often this machine's unit gives the
 // exact truncation. It depends on the maker.
-
-ExtReal unitFyl2x(ExtReal x) {
-  ExtReal result;
-  const std::uint16_t cw = 0x0F7F;
-  __asm__ volatile("fninit\n\tfldcw %[cw]\n\tfld1\n\tfldt %[x]\n\tfyl2x\n\tfstpt %[r]"
-                   : [r] "=m"(result)
-                   : [x] "m"(x), [cw] "m"(cw)
-                   : "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)", "st(6)", "st(7)");
-  return result;
-}
-
-ExtReal unitF2xm1(ExtReal x) {
-  ExtReal result;
-  const std::uint16_t cw = 0x0F7F;
-  __asm__ volatile("fninit\n\tfldcw %[cw]\n\tfldt %[x]\n\tf2xm1\n\tfstpt %[r]"
-                   : [r] "=m"(result)
-                   : [x] "m"(x), [cw] "m"(cw)
-                   : "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)", "st(6)", "st(7)");
-  return result;
-}
 
 // The image of significand * 2^(exponent - 63), subnormal where it must be.
 ExtReal imageOf(bool negative, std::uint64_t significand, int exponent) {
@@ -294,27 +275,27 @@ TEST(UnitAgreement, PrintsHowOftenTheUnitGivesTheExactTruncation) {
   for (int i = 0; i < kCases; ++i) {
     const std::uint64_t m = rng() | kOne;
     const int e = static_cast<int>(rng() % 32766) - 16382;
-    tally(&whole, unitFyl2x(imageOf(false, m, e)), truncatedLog2(m, e));
+    tally(&whole, x87_unit::fyl2x(imageOf(false, m, e)), truncatedLog2(m, e));
     const int near = static_cast<int>(rng() % 2) - 1;  // x in [0.5, 2)
-    tally(&nearOne, unitFyl2x(imageOf(false, m, near)), truncatedLog2(m, near));
+    tally(&nearOne, x87_unit::fyl2x(imageOf(false, m, near)), truncatedLog2(m, near));
   }
   for (int i = 0; i < kCases / 10; ++i) {
     const int bitsUsed = 1 + static_cast<int>(rng() % 63);
     std::uint64_t s = (rng() >> (64 - bitsUsed)) | (std::uint64_t{1} << (bitsUsed - 1));
     const int e = bitsUsed - 16446;
     s <<= 64 - bitsUsed;
-    tally(&subnormal, unitFyl2x(imageOf(false, s, e)), truncatedLog2(s, e));
+    tally(&subnormal, x87_unit::fyl2x(imageOf(false, s, e)), truncatedLog2(s, e));
   }
   for (int i = 0; i < kCases; ++i) {
     const Argument a = randomExp2m1Argument(rng);
-    tally(&uniform, unitF2xm1(imageOf(a.negative, a.significand, a.exponent)),
+    tally(&uniform, x87_unit::f2xm1(imageOf(a.negative, a.significand, a.exponent)),
           truncatedExp2m1(a.negative, a.significand, a.exponent));
   }
   for (int i = 0; i < kCases / 10; ++i) {
     const bool negative = rng() % 2 == 0;
     const std::uint64_t m = rng() | kOne;
     const int e = -65 - static_cast<int>(rng() % 16000);
-    tally(&tiny, unitF2xm1(imageOf(negative, m, e)), truncatedExp2m1(negative, m, e));
+    tally(&tiny, x87_unit::f2xm1(imageOf(negative, m, e)), truncatedExp2m1(negative, m, e));
   }
   report("fyl2x (y = 1), normal x, whole range", whole);
   report("fyl2x (y = 1), x in [0.5, 2)", nearOne);
@@ -322,7 +303,7 @@ TEST(UnitAgreement, PrintsHowOftenTheUnitGivesTheExactTruncation) {
   report("f2xm1, x uniform in (-1, 1)", uniform);
   report("f2xm1, |x| below 2^-64", tiny);
   std::printf("  f2xm1(+1) on the unit: %s (exact: 1)\n",
-              exttest::describe(unitF2xm1(bits(kOne, 0x3FFF))).c_str());
+              exttest::describe(x87_unit::f2xm1(bits(kOne, 0x3FFF))).c_str());
 }
 #endif
 
