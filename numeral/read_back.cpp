@@ -1,0 +1,26 @@
+// The read-back check of a finished text: the parser itself, as
+// veltrane-cli runs it, on a text in one base.
+#include <cstring>
+
+#include "numeral/parse.h"
+#include "numeral/round_trip.h"
+
+bool readBack(const char* text, int base, ExtReal* stored) {
+  const int savedPlus = plusInfinity;
+  const int savedMinus = minusInfinity;
+  X87TruncatingMode mode;
+  FastReal value;
+  int readBase = base;
+  const bool accepted = parseNumeral(&value, text, &readBase) && plusInfinity == 0 &&
+                        minusInfinity == 0 && readBase == base;
+  if (accepted) *stored = value.toExtReal();
+  plusInfinity = savedPlus;
+  minusInfinity = savedMinus;
+  return accepted;
+}
+
+bool readsBack(const char* text, int base, const ExtReal& value) {
+  ExtReal stored;
+  return readBack(text, base, &stored) &&
+         std::memcmp(stored.bytes(), value.bytes(), ExtFormat::kBytes) == 0;
+}
