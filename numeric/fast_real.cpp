@@ -5,19 +5,6 @@
 
 #include "numeric/ext_math.h"
 #include "numeric/thread_tables.h"
-#include "numeric/x87_asm.h"
-
-// Between functions the register stack is empty (both calling conventions
-// require it), and with every exception masked the status flags change no
-// result; so when the control word is already right there is nothing to do
-// (the constructor's test), and skipping `fninit` also keeps its cleared
-// precision flag from slowing down the next inexact operation.
-#if VELTRANE_COMPUTES_ON_UNIT
-void X87TruncatingMode::setUp() {
-  std::uint16_t cw;
-  __asm__ volatile(X87_SETUP : [cw] "=m"(cw) : : X87_CLOBBERS);
-}
-#endif
 
 // Both tables are filled per thread on first use of each base, by the same
 // functions, so the values are the same by construction; a filled entry is

@@ -25,17 +25,13 @@
 
 #include "numeric/ext_real.h"
 
-// Whether the target has an x87 unit to compare with or compute on.
-#if defined(__x86_64__) || defined(__i386__)
-#define VELTRANE_X87_UNIT 1
-#else
-#define VELTRANE_X87_UNIT 0
-#endif
-
-// VELTRANE_SOFT_X87 (set by the build) chooses the software instructions on
-// a target that has the unit; without the unit they are the only choice.
-#ifndef VELTRANE_SOFT_X87
-#define VELTRANE_SOFT_X87 0
+// The build defines both (numeric/CMakeLists.txt): VELTRANE_X87_UNIT, 1 when
+// the target has an x87 unit to compare with or compute on, as the compiler
+// told the build; VELTRANE_SOFT_X87, 1 when the build computes with the
+// software instructions (always, without the unit). Nothing else tests the
+// processor, so the build and the sources cannot disagree.
+#if !defined(VELTRANE_X87_UNIT) || !defined(VELTRANE_SOFT_X87)
+#error "VELTRANE_X87_UNIT and VELTRANE_SOFT_X87 come from the veltrane::numeric target"
 #endif
 
 // The instruction list, declared once for both namespaces.

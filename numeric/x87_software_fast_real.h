@@ -1,0 +1,135 @@
+// FastReal on the software instructions: there are no registers and no mode
+// to keep, so FastReal is the software arithmetic itself, a 10-byte image
+// with the unit version's interface, and X87TruncatingMode does nothing.
+// Included through numeric/x87_fast_real.h by numeric/fast_real.h, which
+// tells the contract.
+#ifndef VELTRANE_NUMERIC_X87_SOFTWARE_FAST_REAL_H
+#define VELTRANE_NUMERIC_X87_SOFTWARE_FAST_REAL_H
+
+#include <cstdint>
+
+#include "numeric/ext_format.h"
+#include "numeric/ext_math.h"
+#include "numeric/ext_real.h"
+#include "numeric/x87_instructions.h"
+
+class X87TruncatingMode {
+ public:
+  X87TruncatingMode() {}
+  X87TruncatingMode(const X87TruncatingMode&) = delete;
+  X87TruncatingMode& operator=(const X87TruncatingMode&) = delete;
+};
+
+// The software instructions' common cases, inlined: where both operands are
+// normal (biased exponent 1 to 0x7FFE, integer bit set) or zero, the
+// instruction's result follows from the fields alone, and FastReal takes it
+// here; every other image goes to the instruction itself.
+namespace fast_software {
+
+// Normal or a zero of either sign.
+inline bool isOrdinary(const ExtReal& x) {
+  return isNormalImage(x) || (x.biasedExponent() == 0 && x.significand() == 0);
+}
+
+// For ordinary a and b, the sign of a - b as `fcom` orders them: -1, 0 or 1.
+// A zero (either sign, significand and exponent 0) has the least magnitude
+// and no sign in a comparison; between normals the larger magnitude is the
+// larger biased exponent, then the larger significand.
+inline int orderOf(const ExtReal& a, const ExtReal& b) {
+  const bool zeroA = a.biasedExponent() == 0, zeroB = b.biasedExponent() == 0;
+  const bool negativeA = a.signBit() && !zeroA, negativeB = b.signBit() && !zeroB;
+  if (negativeA != negativeB) return negativeA ? -1 : 1;
+  const unsigned __int128 magnitudeA =
+      (static_cast<unsigned __int128>(a.biasedExponent()) << 64) | a.significand();
+  const unsigned __int128 magnitudeB =
+      (static_cast<unsigned __int128>(b.biasedExponent()) << 64) | b.significand();
+  const int order = magnitudeA < magnitudeB ? -1 : magnitudeA > magnitudeB ? 1 : 0;
+  return negativeA ? -order : order;
+}
+
+// 0 - x for an ordinary x: a normal x changes sign exactly (its negation is
+// representable, so the truncation drops nothing), and either zero gives
+// +0, as an exact zero difference does when not rounding downward.
+inline ExtReal negationOf(const ExtReal& x) {
+  if (x.biasedExponent() == 0) return ExtReal::fromBits(0, 0);
+  return ExtReal::fromBits(x.significand(), static_cast<std::uint16_t>(x.signAndExponent() ^ 0x8000));
+}
+
+// a * b for normal a and b whose truncated product is normal: the exact
+// product of the significands has its top bit at 127 or 126, and keeping
+// the 64 bits from there down cuts the magnitude, that is truncates toward
+// zero; the exponent is the sum of the two, one more for a carry into bit
+// 127. Returns false, having written nothing, where the product's exponent
+// leaves the normal range (overflow, underflow, subnormal results), which
+// the instruction handles.
+inline bool normalProduct(const ExtReal& a, const ExtReal& b, ExtReal* product) {
+  const unsigned __int128 exact = static_cast<unsigned __int128>(a.significand()) * b.significand();
+  const int carry = static_cast<int>(exact >> 127);
+  const std::uint64_t significand = static_cast<std::uint64_t>(exact >> (63 + carry));
+  const int biased =
+      a.biasedExponent() + b.biasedExponent() - ExtFormat::kExponentBias + carry;
+  if (biased < 1 || biased >= ExtFormat::kMaxBiasedExponent) return false;
+  const std::uint16_t sign = (a.signAndExponent() ^ b.signAndExponent()) & 0x8000;
+  *product = ExtReal::fromBits(significand, static_cast<std::uint16_t>(sign | biased));
+  return true;
+}
+
+}  // namespace fast_software
+
+class FastReal {
+ public:
+  FastReal() {}
+  explicit FastReal(const int& value) : v_(value) {}
+  explicit FastReal(const double& value) : v_(value) {}
+  explicit FastReal(const float& value) : v_(value) {}
+  explicit FastReal(const ExtReal& value) : v_(value) {}
+  static FastReal fromInt64(const std::int64_t& value) { return FastReal(x87::fild64(value)); }
+
+  ExtReal toExtReal() const { return v_; }
+
+  FastReal operator+(FastReal b) const { return FastReal(v_ + b.v_); }
+  FastReal operator-(FastReal b) const { return FastReal(v_ - b.v_); }
+  FastReal operator*(FastReal b) const {
+    ExtReal product;
+    if (isNormalImage(v_) && isNormalImage(b.v_) && fast_software::normalProduct(v_, b.v_, &product))
+      return FastReal(product);
+    return FastReal(v_ * b.v_);
+  }
+  FastReal operator/(FastReal b) const { return FastReal(v_ / b.v_); }
+  FastReal operator+=(FastReal b) { return *this = *this + b; }
+  FastReal operator-=(FastReal b) { return *this = *this - b; }
+  FastReal operator*=(FastReal b) { return *this = *this * b; }
+  FastReal operator/=(FastReal b) { return *this = *this / b; }
+  FastReal operator-() const {
+    return FastReal(fast_software::isOrdinary(v_) ? fast_software::negationOf(v_) : -v_);
+  }
+
+  int operator<(FastReal b) const { return ordered(b) ? order(b) < 0 : v_ < b.v_; }
+  int operator<=(FastReal b) const { return ordered(b) ? order(b) <= 0 : v_ <= b.v_; }
+  int operator>(FastReal b) const { return ordered(b) ? order(b) > 0 : v_ > b.v_; }
+  int operator>=(FastReal b) const { return ordered(b) ? order(b) >= 0 : v_ >= b.v_; }
+  int operator==(FastReal b) const { return ordered(b) ? order(b) == 0 : v_ == b.v_; }
+
+ private:
+  bool ordered(FastReal b) const {
+    return fast_software::isOrdinary(v_) && fast_software::isOrdinary(b.v_);
+  }
+  int order(FastReal b) const { return fast_software::orderOf(v_, b.v_); }
+  ExtReal v_;
+};
+
+// |x| by `fabs`; for x below zero exactly 0 - x.
+inline FastReal magnitudeOf(FastReal x) { return FastReal(x87::fabs(x.toExtReal())); }
+inline FastReal negatedIf(FastReal x, bool negate) { return negate ? -x : x; }
+inline int toInt(FastReal value) { return toInt(value.toExtReal()); }
+
+inline FastReal extLog2(FastReal x) { return FastReal(extLog2(x.toExtReal())); }
+inline FastReal extExp2(FastReal x) { return FastReal(extExp2(x.toExtReal())); }
+inline FastReal extLogBase(FastReal base, FastReal x) {
+  return FastReal(extLogBase(base.toExtReal(), x.toExtReal()));
+}
+inline FastReal extPow(FastReal base, FastReal exponent) {
+  return FastReal(extPow(base.toExtReal(), exponent.toExtReal()));
+}
+
+#endif
