@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "cli/convert_line.h"
+#include "numeral/digit_alphabet.h"
 #include "numeral/parse.h"
 #include "numeral/arithmetic.h"
 #include "numeric/fast_real.h"
@@ -102,7 +103,7 @@ int main(int argc, char** argv) {
   const int from = std::atoi(argv[1]);
   const int to = std::atoi(argv[2]);
   const int repeat = argc > 3 ? std::atoi(argv[3]) : 5;
-  if (from < 2 || from > 36 || to < 2 || to > 36 || repeat < 1) {
+  if (from < kMinBase || from > kMaxBase || to < kMinBase || to > kMaxBase || repeat < 1) {
     std::fprintf(stderr, "conversion_floor: bases must lie in 2..36\n");
     return 2;
   }

@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "numeral/arithmetic.h"
+#include "numeral/digit_alphabet.h"
 #include "numeric/ext_format.h"
+#include "numeric/ext_image.h"
 #include "numeric/ext_math.h"
 
 namespace {
@@ -62,13 +64,12 @@ double log2Near(double x, const Log2Table& table) {
 // Otherwise, and for zeros, subnormals, non-finite images and bases outside
 // 2..36, the caller takes the literal steps.
 bool Arithmetic<FastReal>::logBaseEstimate(int base, FastReal x, int* estimate) {
-  constexpr int kFirst = 2, kLast = 36;
-  if (base < kFirst || base > kLast) return false;
+  if (base < kMinBase || base > kMaxBase) return false;
   const ExtReal image = x.toExtReal();
   if (image.signBit() || !isNormalImage(image)) return false;
   const int biased = image.biasedExponent();
   const std::uint64_t significand = image.significand();
-  thread_local double inverseLog2OfBase[kLast + 1];
+  thread_local double inverseLog2OfBase[kMaxBase + 1];
   if (inverseLog2OfBase[base] == 0)
     inverseLog2OfBase[base] = 1.0 / toDouble(cachedLog2OfBase(base).toExtReal());
   static const Log2Table table;
@@ -152,13 +153,8 @@ ExtReal powerOfTwoDigits(char* digits, int n, std::uint64_t significand, int exp
   const int below = 63 - exponent - bits * (n - 1);
   if (below <= 0) return ExtReal::fromBits(0, 0);
   const std::uint64_t rest = significand & ((std::uint64_t{1} << below) - 1);
-  if (rest == 0) return ExtReal::fromBits(0, 0);
-  const int leadingZeros = __builtin_clzll(rest);
-  // rest * 2^-below is the fraction; times 2^bits it has its top bit at
-  // 63 - leadingZeros - below + bits.
-  return ExtReal::fromBits(
-      rest << leadingZeros,
-      static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros - below + bits));
+  // rest * 2^-below is the fraction; times 2^bits, exactly.
+  return packImage(false, rest, bits - below);
 }
 
 // The digit loop on a value from 1 to 2^7, value = fraction * 2^-point with
@@ -176,11 +172,7 @@ ExtReal powerOfTwoDigits(char* digits, int n, std::uint64_t significand, int exp
 // The value fraction * 2^-point (below 2^64 * 2^-point) in the register
 // format, or +0.
 FastReal fixedPointValue(std::uint64_t fraction, int point) {
-  if (fraction == 0) return FastReal(ExtReal::fromBits(0, 0));
-  const int leadingZeros = __builtin_clzll(fraction);
-  return FastReal(ExtReal::fromBits(
-      fraction << leadingZeros,
-      static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - leadingZeros - point)));
+  return FastReal(packImage(false, fraction, -point));
 }
 
 // The rest of fixedPointDigits once base * 2^point <= 2^64, for a base of 3
@@ -232,7 +224,7 @@ bool fixedPointDigits(char* digits, int n, std::uint64_t fraction, int point, in
   // The largest point with base * 2^point <= 2^64, for the bases of
   // alignedDigits.
   const int stablePoint =
-      base >= 3 && base <= 36 ? 64 - (64 - __builtin_clzll(static_cast<unsigned>(base - 1))) : -1;
+      base >= 3 && base <= kMaxBase ? 64 - (64 - __builtin_clzll(static_cast<unsigned>(base - 1))) : -1;
   int i = 0;
   for (; i < n; ++i) {
     if (point <= stablePoint && fraction >> point <= 127) {

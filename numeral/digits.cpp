@@ -6,6 +6,7 @@
 #include "numeral/arithmetic.h"
 #include "numeral/digit_alphabet.h"
 #include "numeric/ext_format.h"
+#include "numeric/ext_image.h"
 #include "numeric/ext_math.h"
 #include "numeric/wide_int.h"
 
@@ -54,8 +55,7 @@ int exactDigits(char* digits, int n, std::uint64_t significand, int point, int b
 int digitsForSubnormal(std::uint64_t significand, int base) {
   int bits = 0;
   for (std::uint64_t s = significand; s != 0; s >>= 1) ++bits;
-  const ExtReal twoPowBits =
-      ExtReal::fromBits(kSignificandIntegerBit, static_cast<std::uint16_t>(ExtFormat::kExponentBias + bits));
+  const ExtReal twoPowBits = packImage(false, 1, bits);
   const int n = toInt(extLogBase(ExtReal(base), twoPowBits));
   return n < 2 ? 2 : n;
 }
@@ -158,8 +158,8 @@ ExtReal finiteImage(ExtReal value) {
   if (isInfinity(value))
     return ExtReal::fromBits(
         ~0ULL, static_cast<std::uint16_t>(sign | (ExtFormat::kMaxBiasedExponent - 1)));
-  if (value.biasedExponent() == 0 && (value.significand() & kSignificandIntegerBit) != 0)
-    return ExtReal::fromBits(value.significand(), static_cast<std::uint16_t>(sign | 1));
+  if (classifyImage(value) == ImageClass::kPseudoDenormal)
+    return packImage(sign != 0, value.significand(), 1 - ExtFormat::kExponentBias - 63);
   return value;
 }
 

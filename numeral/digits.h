@@ -2,6 +2,7 @@
 #ifndef VELTRANE_NUMERAL_DIGITS_H
 #define VELTRANE_NUMERAL_DIGITS_H
 
+#include "numeric/ext_image.h"
 #include "numeric/ext_real.h"
 #include "numeric/fast_real.h"
 
@@ -22,7 +23,7 @@
 // bits keeps at most max(1, toInt(log_base(2^p)) - 1) digits. Any other image:
 // an infinity gives the digits of the largest finite value of its sign; a
 // pseudo-denormal is read as the normal number of equal value; a NaN or an
-// image the x87 rejects as an operand (see isNotANumber) gives "0" with
+// image the x87 rejects as an operand (see isNotANumber in numeric/ext_image.h) gives "0" with
 // exponent 0 and *negative 0.
 void generateDigits(char* digits, int* count, int* negative, int* exponent, ExtReal value,
                     int base);
@@ -34,22 +35,5 @@ void generateDigits(char* digits, int* count, int* negative, int* exponent, Fast
 // value.toExtReal().
 void generateDigits(char* digits, int* count, int* negative, int* exponent, FastReal value,
                     const ExtReal& image, int base);
-
-// 1 for an image that every ExtReal operation treats as not a number: a NaN,
-// a pseudo-NaN or pseudo-infinity (maximum exponent, integer bit clear), or an
-// unnormal (exponent neither 0 nor maximum, integer bit clear). Else 0.
-inline int isNotANumber(ExtReal value) {
-  const int biased = value.biasedExponent();
-  const bool integerBit = (value.significand() >> 63) != 0;
-  if (biased == ExtFormat::kMaxBiasedExponent)
-    return !(integerBit && (value.significand() << 1) == 0);  // not an infinity
-  return biased != 0 && !integerBit;
-}
-
-// 1 for +infinity or -infinity, else 0.
-inline int isInfinity(ExtReal value) {
-  return value.biasedExponent() == ExtFormat::kMaxBiasedExponent &&
-         value.significand() == 0x8000000000000000ULL;
-}
 
 #endif

@@ -7,6 +7,7 @@
 #include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
 #include "numeric/ext_format.h"
+#include "numeric/ext_image.h"
 #include "numeric/wide_int.h"
 
 namespace {
@@ -66,12 +67,25 @@ void expandInteger(Wide n, int base, Expansion* e) {
 }  // namespace
 
 StoredClass classifyStored(ExtReal value) {
-  const int biased = value.biasedExponent();
-  const std::uint64_t significand = value.significand();
-  if (biased == ExtFormat::kMaxBiasedExponent)
-    return significand == kSignificandIntegerBit ? kStoredInfinity : kStoredNotANumber;
-  if (biased == 0) return significand == 0 ? kStoredZero : kStoredSubnormal;
-  return isNormalImage(value) ? kStoredNormal : kStoredUnnormal;
+  switch (classifyImage(value)) {
+    case ImageClass::kZero:
+      return kStoredZero;
+    case ImageClass::kSubnormal:
+    case ImageClass::kPseudoDenormal:
+      return kStoredSubnormal;
+    case ImageClass::kNormal:
+      return kStoredNormal;
+    case ImageClass::kUnnormal:
+      return kStoredUnnormal;
+    case ImageClass::kInfinity:
+      return kStoredInfinity;
+    case ImageClass::kQuietNaN:
+    case ImageClass::kSignalingNaN:
+    case ImageClass::kPseudoInfinity:
+    case ImageClass::kPseudoNaN:
+      break;
+  }
+  return kStoredNotANumber;
 }
 
 int lastPlaceExponent(ExtReal value) {

@@ -14,7 +14,8 @@ constexpr int kExactDigitLimit = 1100;
 // Room for an expansion: sign, 1,100 digits, the point, the exponent suffix.
 constexpr std::size_t kExactTextSize = kExactDigitLimit + 48;
 
-// What an image holds, by its exponent and integer bit.
+// What an image holds, as the reports name it: classifyImage's classes
+// (numeric/ext_image.h) with the NaNs and the pseudo-infinity together.
 enum StoredClass {
   kStoredZero,
   kStoredSubnormal,  // biased exponent 0, significand not 0 (pseudo-denormals included)

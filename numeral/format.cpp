@@ -1,6 +1,7 @@
 #include "numeral/format.h"
 
 #include <cstring>
+#include <utility>
 
 #include "numeral/digit_alphabet.h"
 #include "numeral/digits.h"
@@ -26,13 +27,17 @@ int writeMagnitude(char* out, unsigned magnitude) {
   return count;
 }
 
-template <unsigned... bases>
-struct MagnitudeWriters {
+template <class Offsets>
+struct MagnitudeWriters;
+template <unsigned... offsets>
+struct MagnitudeWriters<std::integer_sequence<unsigned, offsets...>> {
   int (*of[kMaxBase + 1])(char*, unsigned);
-  constexpr MagnitudeWriters() : of() { ((of[bases] = &writeMagnitude<bases>), ...); }
+  constexpr MagnitudeWriters() : of() {
+    ((of[kMinBase + offsets] = &writeMagnitude<kMinBase + offsets>), ...);
+  }
 };
-constexpr MagnitudeWriters<2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
-                           22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36>
+// One writer for each base from kMinBase to kMaxBase.
+constexpr MagnitudeWriters<std::make_integer_sequence<unsigned, kMaxBase - kMinBase + 1>>
     kMagnitudeWriters;
 
 // Writes text and its NUL at out.

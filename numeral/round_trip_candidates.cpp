@@ -6,6 +6,7 @@
 #include "numeral/round_trip_candidates.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
@@ -235,14 +236,17 @@ void writeDigitsOf(char* digits, u128 n, int c) {
   }
 }
 
-template <unsigned... bases>
-struct DigitWriters {
+template <class Offsets>
+struct DigitWriters;
+template <unsigned... offsets>
+struct DigitWriters<std::integer_sequence<unsigned, offsets...>> {
   void (*of[kMaxBase + 1])(char*, u128, int);
-  constexpr DigitWriters() : of() { ((of[bases] = &writeDigitsOf<bases>), ...); }
+  constexpr DigitWriters() : of() {
+    ((of[kMinBase + offsets] = &writeDigitsOf<kMinBase + offsets>), ...);
+  }
 };
-constexpr DigitWriters<2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
-                       23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36>
-    kDigitWriters;
+// One writer for each base from kMinBase to kMaxBase.
+constexpr DigitWriters<std::make_integer_sequence<unsigned, kMaxBase - kMinBase + 1>> kDigitWriters;
 
 }  // namespace
 

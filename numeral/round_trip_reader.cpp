@@ -58,15 +58,8 @@ u128 spacingAt(u128 a) {
   return bits <= 64 ? 1 : static_cast<u128>(1) << (bits - 64);
 }
 
-// The x87 image of a representable integer below 2^128.
-ExtReal imageOfRepresentable(u128 a) {
-  const int bits = bitLength(a);
-  if (bits == 0) return ExtReal::fromBits(0, 0);
-  const std::uint64_t significand = static_cast<std::uint64_t>(bits <= 64 ? a << (64 - bits)
-                                                                          : a >> (bits - 64));
-  return ExtReal::fromBits(significand,
-                           static_cast<std::uint16_t>(ExtFormat::kExponentBias + bits - 1));
-}
+// The x87 image of a representable integer below 2^128 (exact).
+ExtReal imageOfRepresentable(u128 a) { return packImage(false, a, 0); }
 
 // One accumulation step: the product by the base, then the digit.
 u128 step(u128 a, unsigned digit, unsigned base) {

@@ -10,18 +10,14 @@
 
 #include "numeral/arithmetic.h"
 #include "numeral/round_trip_internal.h"
+#include "numeric/ext_image.h"
 #include "numeric/ext_real.h"
 #include "numeric/fast_real.h"
 
 namespace round_trip {
 
 // The integer y as the x87 value of equal magnitude (exact: y < 2^64).
-inline ExtReal imageOfInteger(std::uint64_t y) {
-  if (y == 0) return ExtReal::fromBits(0, 0);
-  const int zeros = __builtin_clzll(y);
-  return ExtReal::fromBits(y << zeros,
-                           static_cast<std::uint16_t>(ExtFormat::kExponentBias + 63 - zeros));
-}
+inline ExtReal imageOfInteger(std::uint64_t y) { return packImage(false, y, 0); }
 
 // Reads strings of n digits whose first prefixDigits digits are a given
 // integer, the rest zeros (or, past K, any digits), at scale s, and tells how

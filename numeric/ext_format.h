@@ -1,22 +1,26 @@
-// Tests of an 80-bit image by its fields alone, with no arithmetic: what the
-// layout of ExtFormat implies, written once.
+// The x87 80-bit double-extended format: its layout, its named bits and the
+// floating-point mode, named once. What these imply for an image (its class,
+// packing a value into one, the indefinite) is in numeric/ext_image.h.
 #ifndef VELTRANE_NUMERIC_EXT_FORMAT_H
 #define VELTRANE_NUMERIC_EXT_FORMAT_H
 
 #include <cstdint>
 
-#include "numeric/ext_real.h"
+struct ExtFormat {
+  static constexpr int kBytes = 10;
+  static constexpr int kSignificandBits = 64;  // explicit integer bit 63
+  static constexpr int kExponentBias = 16383;
+  static constexpr int kMaxBiasedExponent = 0x7FFF;  // infinities and NaNs
+  static constexpr int kSignBit = 79;
+  // All exceptions masked, 64-bit precision, rounding toward zero.
+  static constexpr std::uint16_t kControlWord = 0x0F7F;
+};
 
 // The explicit integer bit of the significand (bit 63).
 constexpr std::uint64_t kSignificandIntegerBit = std::uint64_t{1} << 63;
-
-// A normal number of either sign: biased exponent from 1 to 0x7FFE and the
-// integer bit set. Zeros, subnormals, pseudo-denormals, unnormals,
-// infinities and NaNs are not.
-inline bool isNormalImage(const ExtReal& value) {
-  const int biased = value.biasedExponent();
-  return biased != 0 && biased != ExtFormat::kMaxBiasedExponent &&
-         (value.significand() & kSignificandIntegerBit) != 0;
-}
+// The bit that makes a NaN quiet (bit 62 of the significand).
+constexpr std::uint64_t kSignificandQuietBit = std::uint64_t{1} << 62;
+// The sign in the top 16 bits (sign and biased exponent).
+constexpr std::uint16_t kSignAndExponentSignBit = 0x8000;
 
 #endif

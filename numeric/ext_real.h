@@ -15,16 +15,7 @@
 #include <cstdint>
 #include <cstring>
 
-// The 80-bit layout and the floating-point mode, named once.
-struct ExtFormat {
-  static constexpr int kBytes = 10;
-  static constexpr int kSignificandBits = 64;  // explicit integer bit 63
-  static constexpr int kExponentBias = 16383;
-  static constexpr int kMaxBiasedExponent = 0x7FFF;  // infinities and NaNs
-  static constexpr int kSignBit = 79;
-  // All exceptions masked, 64-bit precision, rounding toward zero.
-  static constexpr std::uint16_t kControlWord = 0x0F7F;
-};
+#include "numeric/ext_format.h"
 
 class ExtReal {
  public:

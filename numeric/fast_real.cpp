@@ -10,7 +10,7 @@
 // functions, so the values are the same by construction; a filled entry is
 // never 0 (maxDigits is 12 to 64; the flag marks a logarithm).
 int cachedMaxDigits(int base) {
-  constexpr int kFirst = 2, kLast = 36;
+  constexpr int kFirst = 2, kLast = 99;
   thread_local int digits[kLast + 1];
   if (base < kFirst || base > kLast) return maxDigits(base);
   if (digits[base] == 0) digits[base] = maxDigits(base);

@@ -29,9 +29,9 @@
 // arithmetic.
 #include "numeric/x87_fast_real.h"
 
-// maxDigits(base) for bases 2 to 36 from a per-thread table filled on first
-// use with maxDigits itself, so the values are the same by construction;
-// other bases are computed.
+// maxDigits(base) for bases 2 to 99 (every base from 2 a numeral can name)
+// from a per-thread table filled on first use with maxDigits itself, so the
+// values are the same by construction; other bases are computed.
 int cachedMaxDigits(int base);
 
 // extLog2(ExtReal(base)) for bases 0 to 99 (every base a numeral can name)

@@ -7,7 +7,7 @@
 // heap, no exceptions, no floating point, and no 128-bit division, which is
 // a runtime-library call on every target (on wasm32 one more piece of
 // compiler-rt to link): every division divides 64 bits by 64, the long
-// division's 128-by-64-bit steps included (see divideNormalised);
+// division's 128-by-64-bit steps included (see numeric/divide_128.h);
 // 64 x 64 -> 128-bit products are used where the compiler has them. size()
 // counts the limbs in use; the limbs above them hold nothing and are never
 // read, so all work, making and copying a value included, is proportional
@@ -22,6 +22,8 @@
 #define VELTRANE_NUMERIC_WIDE_INT_H
 
 #include <cstdint>
+
+#include "numeric/divide_128.h"
 
 // The largest power of a base (2..36) that fits 32 bits, and how many digits
 // of the base it holds: the chunk by which wide values are multiplied and
@@ -354,7 +356,7 @@ class WideInt {
         rest = u[j + n - 1] + top;
         restWide = rest < top;
       } else {
-        estimate = divideNormalised(u[j + n], u[j + n - 1], top, &rest);
+        estimate = divide128By64(u[j + n], u[j + n - 1], top, &rest);
       }
       const std::uint64_t third = n >= 2 ? u[j + n - 2] : 0;
       while (!restWide && static_cast<unsigned __int128>(estimate) * next >
@@ -448,36 +450,6 @@ class WideInt {
     for (int i = count - 1; i > 0; --i) to[i] = (from[i] << shift) | (from[i - 1] >> (64 - shift));
     to[0] = from[0] << shift;
     return out;
-  }
-
-  // floor((high * 2^64 + low) / divisor), with the remainder in *rest, for a
-  // divisor whose top bit is set and high < divisor (so the quotient fits 64
-  // bits): two steps of 32 quotient bits, each estimated by a 64-bit
-  // division by the divisor's top half and corrected at most twice.
-  static std::uint64_t divideNormalised(std::uint64_t high, std::uint64_t low,
-                                        std::uint64_t divisor, std::uint64_t* rest) {
-    constexpr std::uint64_t kHalf = std::uint64_t{1} << 32;
-    const std::uint64_t divisorHigh = divisor >> 32;
-    const std::uint64_t divisorLow = divisor & 0xFFFFFFFFULL;
-    const std::uint64_t lowHigh = low >> 32;
-    const std::uint64_t lowLow = low & 0xFFFFFFFFULL;
-    std::uint64_t q1 = high / divisorHigh;
-    std::uint64_t r = high - q1 * divisorHigh;
-    while (q1 >= kHalf || q1 * divisorLow > ((r << 32) | lowHigh)) {
-      --q1;
-      r += divisorHigh;
-      if (r >= kHalf) break;
-    }
-    const std::uint64_t middle = (high << 32) + lowHigh - q1 * divisor;  // below divisor
-    std::uint64_t q0 = middle / divisorHigh;
-    r = middle - q0 * divisorHigh;
-    while (q0 >= kHalf || q0 * divisorLow > ((r << 32) | lowLow)) {
-      --q0;
-      r += divisorHigh;
-      if (r >= kHalf) break;
-    }
-    *rest = (middle << 32) + lowLow - q0 * divisor;
-    return (q1 << 32) | q0;
   }
 
   void setBit(int bit) {

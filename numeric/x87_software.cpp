@@ -4,6 +4,8 @@
 // exact result, or enough of it to cut it toward zero, and packs it.
 #include <cstdint>
 
+#include "numeric/divide_128.h"
+#include "numeric/ext_image.h"
 #include "numeric/x87_instructions.h"
 #include "numeric/x87_software_rules.h"
 
@@ -15,7 +17,7 @@ namespace {
 
 ExtReal fromMagnitude(bool negative, std::uint64_t magnitude) {
   if (magnitude == 0) return zero(false);
-  return pack(negative, magnitude, 0);
+  return packImage(negative, magnitude, 0);
 }
 
 // a + b for finite nonzero operands, in fine units of 2^(exponent - 125) of
@@ -45,9 +47,9 @@ ExtReal addFinite(const Unpacked& a, const Unpacked& b) {
     if (gap > 62 && (shifted & ((static_cast<u128>(1) << gap) - 1)) != 0) y |= 1;
   }
   const int scale = large.exponent - 63 - 62;
-  if (large.negative == small.negative) return pack(large.negative, x + y, scale);
+  if (large.negative == small.negative) return packImage(large.negative, x + y, scale);
   if (x == y) return zero(false);
-  return pack(large.negative, x - y, scale);
+  return packImage(large.negative, x - y, scale);
 }
 
 ExtReal addOrSubtract(ExtReal a, ExtReal b, bool subtract) {
@@ -62,9 +64,9 @@ ExtReal addOrSubtract(ExtReal a, ExtReal b, bool subtract) {
   if (ub.kind == Kind::kInfinity) return infinity(ub.negative);
   if (ua.kind == Kind::kZero) {
     if (ub.kind == Kind::kZero) return zero(ua.negative && ub.negative);
-    return pack(ub.negative, ub.significand, ub.exponent - 63);
+    return packImage(ub.negative, ub.significand, ub.exponent - 63);
   }
-  if (ub.kind == Kind::kZero) return pack(ua.negative, ua.significand, ua.exponent - 63);
+  if (ub.kind == Kind::kZero) return packImage(ua.negative, ua.significand, ua.exponent - 63);
   return addFinite(ua, ub);
 }
 
@@ -114,11 +116,10 @@ ExtReal widen(std::uint64_t bits, const NarrowFormat& format) {
   }
   if (biased == 0) {
     if (fraction == 0) return zero(negative);
-    return pack(negative, fraction, 1 - bias - fractionBits);
+    return packImage(negative, fraction, 1 - bias - fractionBits);
   }
-  return ExtReal::fromBits(
-      kIntegerBit | (fraction << toTop),
-      static_cast<std::uint16_t>(signOf(negative) | (static_cast<int>(biased) - bias + kBias)));
+  return packImage(negative, (std::uint64_t{1} << fractionBits) | fraction,
+                   static_cast<int>(biased) - bias - fractionBits);
 }
 
 // trunc(b) for finite b, clamped to +-(1 << 20): beyond that every finite
@@ -175,8 +176,8 @@ ExtReal fmul(ExtReal a, ExtReal b) {
     return infinity(negative);
   }
   if (ua.kind == Kind::kZero || ub.kind == Kind::kZero) return zero(negative);
-  return pack(negative, static_cast<u128>(ua.significand) * ub.significand,
-              ua.exponent + ub.exponent - 126);
+  return packImage(negative, static_cast<u128>(ua.significand) * ub.significand,
+                   ua.exponent + ub.exponent - 126);
 }
 
 ExtReal fdiv(ExtReal a, ExtReal b) {
@@ -192,12 +193,13 @@ ExtReal fdiv(ExtReal a, ExtReal b) {
   // floor(a * 2^64 / b) has 64 or 65 bits; cutting the exact quotient to it
   // first cuts nothing the packing would keep.
   u128 quotient;
+  std::uint64_t rest;
   if (ua.significand >= ub.significand)
     quotient = (static_cast<u128>(1) << 64) |
-               divide128By64(ua.significand - ub.significand, 0, ub.significand);
+               divide128By64(ua.significand - ub.significand, 0, ub.significand, &rest);
   else
-    quotient = divide128By64(ua.significand, 0, ub.significand);
-  return pack(negative, quotient, ua.exponent - ub.exponent - 64);
+    quotient = divide128By64(ua.significand, 0, ub.significand, &rest);
+  return packImage(negative, quotient, ua.exponent - ub.exponent - 64);
 }
 
 std::uint16_t fcom(ExtReal a, ExtReal b) {
@@ -238,7 +240,7 @@ ExtReal fscale(ExtReal a, ExtReal b) {
   }
   if (ua.kind == Kind::kInfinity) return infinity(ua.negative);
   if (ua.kind == Kind::kZero) return zero(ua.negative);
-  return pack(ua.negative, ua.significand, ua.exponent - 63 + truncatedScale(ub));
+  return packImage(ua.negative, ua.significand, ua.exponent - 63 + truncatedScale(ub));
 }
 
 ExtReal frndint(ExtReal value) {

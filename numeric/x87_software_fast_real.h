@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "numeric/ext_format.h"
+#include "numeric/ext_image.h"
 #include "numeric/ext_math.h"
 #include "numeric/ext_real.h"
 #include "numeric/x87_instructions.h"
@@ -28,7 +29,8 @@ namespace fast_software {
 
 // Normal or a zero of either sign.
 inline bool isOrdinary(const ExtReal& x) {
-  return isNormalImage(x) || (x.biasedExponent() == 0 && x.significand() == 0);
+  const ImageClass c = classifyImage(x);
+  return c == ImageClass::kNormal || c == ImageClass::kZero;
 }
 
 // For ordinary a and b, the sign of a - b as `fcom` orders them: -1, 0 or 1.
@@ -65,12 +67,11 @@ inline ExtReal negationOf(const ExtReal& x) {
 inline bool normalProduct(const ExtReal& a, const ExtReal& b, ExtReal* product) {
   const unsigned __int128 exact = static_cast<unsigned __int128>(a.significand()) * b.significand();
   const int carry = static_cast<int>(exact >> 127);
-  const std::uint64_t significand = static_cast<std::uint64_t>(exact >> (63 + carry));
   const int biased =
       a.biasedExponent() + b.biasedExponent() - ExtFormat::kExponentBias + carry;
   if (biased < 1 || biased >= ExtFormat::kMaxBiasedExponent) return false;
-  const std::uint16_t sign = (a.signAndExponent() ^ b.signAndExponent()) & 0x8000;
-  *product = ExtReal::fromBits(significand, static_cast<std::uint16_t>(sign | biased));
+  *product = packImage(a.signBit() != b.signBit(), exact,
+                       a.biasedExponent() + b.biasedExponent() - 2 * ExtFormat::kExponentBias - 126);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "numeric/ext_format.h"
+#include "numeric/ext_image.h"
 #include "numeric/wide_int.h"
 
 // How every result is found
@@ -239,47 +240,36 @@ const Ln2<N>& ln2() {
 // ---------------------------------------------------------------------------
 // The end of a pass: Ziv's test.
 
-struct Image {
-  std::uint64_t significand;
-  std::uint16_t signAndExponent;
-};
-
-constexpr int kMinNormalExponent = 1 - ExtFormat::kExponentBias;
-// A subnormal image's significand counts units of 2^-16445.
-constexpr int kSubnormalScale = ExtFormat::kExponentBias - 1 + ExtFormat::kSignificandBits - 1;
-
-// w * 2^-scale (w >= 0) cut toward zero onto the extended format: a 64-bit
-// significand where the value is normal, the grid of 2^-16445 below
-// 2^-16382, a zero below that; the sign from `negative`.
+// w * 2^-scale (w >= 0) cut toward zero onto the extended format, the sign
+// from `negative` (see packImage). Only w's top 128 bits can reach the
+// image: its last place lies at most 64 bits below w's top bit, so cutting
+// the bits below those 128 first moves no cut.
 template <int K>
-Image truncateOnto(const WideInt<K>& w, int scale, bool negative) {
-  const std::uint16_t sign = negative ? 0x8000 : 0;
-  if (w.isZero()) return {0, sign};
+ExtReal truncateOnto(const WideInt<K>& w, int scale, bool negative) {
   const int bits = w.bitLength();
-  const int exponent = bits - 1 - scale;  // 2^exponent <= value < 2^(exponent + 1)
-  if (exponent >= kMinNormalExponent) {
-    if (exponent > ExtFormat::kExponentBias)  // never for log2 or 2^x - 1
-      return {~0ULL, static_cast<std::uint16_t>(sign | (ExtFormat::kMaxBiasedExponent - 1))};
-    const std::uint64_t significand = bits >= 64 ? w.bitsFrom(bits - 64) : w.limb(0) << (64 - bits);
-    return {significand, static_cast<std::uint16_t>(sign | (exponent + ExtFormat::kExponentBias))};
+  if constexpr (K > 2) {
+    if (bits > 128) {
+      const int drop = bits - 128;
+      const unsigned __int128 top =
+          (static_cast<unsigned __int128>(w.bitsFrom(drop + 64)) << 64) | w.bitsFrom(drop);
+      return packImage(negative, top, drop - scale);
+    }
   }
-  // value * 2^16445 = w * 2^-shift. With shift < 0, bits < 64 + shift, so
-  // the shifted w still fits.
-  const int shift = scale - kSubnormalScale;
-  return {shift >= 0 ? w.bitsFrom(shift) : w.limb(0) << -shift, sign};
+  return packImage(negative, w.low128(), -scale);
 }
 
 // Ziv's test on the magnitude enclosed by [lo, lo + err] * 2^-scale: true
 // and the result in *out when both ends truncate alike.
 template <int K>
 bool decide(const WideInt<K>& lo, std::uint64_t err, int scale, bool negative, ExtReal* out) {
-  const Image low = truncateOnto(lo, scale, negative);
-  *out = ExtReal::fromBits(low.significand, low.signAndExponent);
+  const ExtReal low = truncateOnto(lo, scale, negative);
+  *out = low;
   if (err >= kUseless) return false;
   WideInt<K> hi = lo;
   hi.add(WideInt<K>(err));
-  const Image high = truncateOnto(hi, scale, negative);
-  return low.significand == high.significand && low.signAndExponent == high.signAndExponent;
+  const ExtReal high = truncateOnto(hi, scale, negative);
+  return low.significand() == high.significand() &&
+         low.signAndExponent() == high.signAndExponent();
 }
 
 // ---------------------------------------------------------------------------
@@ -850,16 +840,10 @@ ExtReal runExp2m1(Exp2m1Pass first, int next, bool negative, std::uint64_t m, in
 
 // The integer k as an image: exact, as it has at most 25 bits.
 ExtReal integerImage(int k) {
-  if (k == 0) return ExtReal::fromBits(0, 0);
   const std::uint64_t magnitude =
       static_cast<std::uint64_t>(k < 0 ? -static_cast<long long>(k) : k);
-  const int leading = __builtin_clzll(magnitude);
-  const int biased = ExtFormat::kExponentBias + 63 - leading;
-  return ExtReal::fromBits(magnitude << leading,
-                           static_cast<std::uint16_t>((k < 0 ? 0x8000 : 0) | biased));
+  return packImage(k < 0, magnitude, 0);
 }
-
-ExtReal indefinite() { return ExtReal::fromBits(0xC000000000000000ULL, 0xFFFF); }
 
 // The answers that need no pass, or nullptr-like false when a pass must run.
 bool log2UpFront(std::uint64_t m, int e, ExtReal* out) {
@@ -875,9 +859,7 @@ bool exp2m1UpFront(bool negative, std::uint64_t m, int e, ExtReal* out) {
     return true;
   }
   // 2^1 - 1 = 1 and 2^-1 - 1 = -0.5, exactly.
-  *out = negative
-             ? ExtReal::fromBits(kSignificandIntegerBit, 0x8000 | (ExtFormat::kExponentBias - 1))
-             : ExtReal::fromBits(kSignificandIntegerBit, ExtFormat::kExponentBias);
+  *out = packImage(negative, 1, negative ? -1 : 0);
   return true;
 }
 

@@ -34,9 +34,7 @@ ExtReal f2xm1(ExtReal x) {
   if (notANumber(u, x, &result)) return result;
   if (u.kind == Kind::kZero) return x;
   if (u.kind == Kind::kInfinity)
-    return u.negative
-               ? ExtReal::fromBits(kIntegerBit, static_cast<std::uint16_t>(kSignMask | kBias))
-               : x;
+    return u.negative ? packImage(true, 1, 0) : x;
   const bool withinOne = u.exponent < 0 || (u.exponent == 0 && u.significand == kIntegerBit);
   if (!withinOne) return x;
   return truncatedExp2m1(u.negative, u.significand, u.exponent);

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "numeric/ext_format.h"
+#include "numeric/ext_image.h"
 #include "numeric/x87_instructions.h"
 #include "tests/support/ext_testing.h"
 
