@@ -69,8 +69,8 @@
 // c), or when every power left is zero (P(s) = 0: nothing but 0 reads back).
 // Each longer length brings a new power, and so new chances, so there is no
 // smaller bound: the largest digit count it can need is the byte limit,
-// 4096 less the sign, the point and the exponent's 3 to 18 bytes, about
-// 4080 digits in every base. In practice a text has at most a few digits
+// kRoundTripMaxLength less the sign, the point and the exponent's 3 to 18
+// bytes. In practice a text has at most a few digits
 // more than K, where the strings reach 2^64: K = 65 digits in base 2, 42 in
 // base 3, 33 in base 4, 29 in base 5, 26 in base 6, 24 in base 7, 23 in
 // base 8, 22 in base 9, 21 in base 10, 17 in bases 16 and 17 and 14 in

@@ -10,6 +10,7 @@
 
 #include "numeral/digit_alphabet.h"
 #include "numeral/parse.h"
+#include "numeral/round_trip.h"
 #include "numeric/ext_real.h"
 #include "numeric/wide_int.h"
 
@@ -27,10 +28,13 @@ constexpr int kPointBias = ExtFormat::kExponentBias + ExtFormat::kSignificandBit
 constexpr int kExponentsTried = 4;
 
 // The exact comparisons of the search (a text's value against a stored
-// value, and the digits of a stored value) in 44,800 bits: they need at most
-// a text of 4,096 digits of base 36 (21,200 bits) times 2^16,510 (the
-// subnormal grid and a significand) and a few bits more, about 37,800.
-using Natural = WideInt<700>;
+// value, and the digits of a stored value): they need at most a text of
+// kRoundTripMaxLength digits of base 36 (log2(36) < 5.3 bits a digit) times
+// 2^16,510 (the subnormal grid and a significand) and a few bits more; a
+// fifth more is kept. Only the limbs in use cost time.
+constexpr int kNaturalLimbs =
+    static_cast<int>((kRoundTripMaxLength * 53 / 10 + 16510) * 6 / 5 / 64 + 1);
+using Natural = WideInt<kNaturalLimbs>;
 
 // base^i for i = 0 .. kPowerCount - 1, below 2^127, and K for each base.
 constexpr int kPowerCount = 68;
