@@ -1,4 +1,4 @@
-#include "web/module.h"
+#include "module.h"
 
 #include <cstddef>
 #include <cstdio>
