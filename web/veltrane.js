@@ -357,23 +357,26 @@
   explain.addEventListener('toggle', explainResult);
   window.addEventListener('popstate', applyHash);
   if (location.hash) applyHash();
+  // Over http(s), the service worker keeps the page's files, so that the
+  // page opens and converts offline, and as an installed app. Registered
+  // once the converter has started and shown any first result, so that its
+  // fetching the page's files again does not delay that result; a page
+  // opened from disk needs none (and could register none). Without it the
+  // page works as ever, online.
+  function registerWorker() {
+    if ('serviceWorker' in navigator && /^https?:$/.test(location.protocol)) {
+      navigator.serviceWorker.register('sw.js').catch(() => {});
+    }
+  }
+
   ready.then((loaded) => {
     api = loaded;
     for (let base = api.minBase; base <= api.maxBase; base++) baseChoices.push(String(base));
     if (location.hash) applyHash();
+    registerWorker();
   }, (error) => {
     announce(`The converter could not start: ${error.message}`);
     form.querySelector('#convert').disabled = true;
+    registerWorker();
   });
-
-  // Over http(s), the service worker keeps the page's files, so that the
-  // page opens and converts offline, and as an installed app. Registered
-  // once the page has loaded, so as not to delay the first result; a page
-  // opened from disk needs none (and could register none). Without it the
-  // page works as ever, online.
-  if ('serviceWorker' in navigator && /^https?:$/.test(location.protocol)) {
-    window.addEventListener('load', () => {
-      navigator.serviceWorker.register('sw.js').catch(() => {});
-    });
-  }
 })();
