@@ -7,6 +7,9 @@
 namespace {
 
 constexpr std::size_t kInputSize = 64 * 1024;
+// What veltrane_js_convert_lines returns when its lines do not hold as many
+// LF bytes as numerals less one.
+constexpr int kLineFeedsMiscounted = -3;
 constexpr std::size_t kOutputSize = 128 * 1024;
 static_assert(kInputSize > VELTRANE_MAX_NUMERAL_LENGTH, "a too-long numeral must fit, to say so");
 static_assert(kOutputSize >= VELTRANE_REPORT_SIZE, "every single result must fit");
@@ -85,22 +88,18 @@ int veltrane_js_convert_lines(const char* lines, size_t length, int count, int f
                               int to_base, unsigned flags, char* texts, size_t texts_size,
                               size_t* texts_length) {
   *texts_length = 0;
+  if (count < 1) return kLineFeedsMiscounted;
   const char* const end = lines + length;
-  int feeds = 0;
-  for (const char* at = lines; (at = static_cast<const char*>(std::memchr(at, '\n', end - at)));
-       ++at) {
-    ++feeds;
-  }
-  if (count < 1 || feeds != count - 1) return -3;
-
   // Room that any one text needs, its line end included.
   const std::size_t room = (flags & VELTRANE_ROUND_TRIP) != 0 ? VELTRANE_ROUND_TRIP_TEXT_SIZE + 1
                                                               : VELTRANE_TEXT_SIZE + 1;
   std::size_t used = 0;
   const char* numeral = lines;
   int done = 0;
+  // One pass: each numeral ends at the next LF, and the last at the end.
   while (done < count && texts_size - used >= room) {
     const char* feed = static_cast<const char*>(std::memchr(numeral, '\n', end - numeral));
+    if ((feed == nullptr) != (done == count - 1)) return kLineFeedsMiscounted;
     if (feed == nullptr) feed = end;
     const int outcome = veltrane_convert(numeral, static_cast<std::size_t>(feed - numeral),
                                          from_base, to_base, flags, texts + used, room - 1);
@@ -111,6 +110,16 @@ int veltrane_js_convert_lines(const char* lines, size_t length, int count, int f
     texts[used++] = '\n';
     numeral = feed + 1;
     ++done;
+  }
+  // Stopped early: the numerals not converted must still hold no LF of
+  // their own, or those converted were split wrongly.
+  if (done < count) {
+    int feeds = 0;
+    for (const char* at = numeral;
+         (at = static_cast<const char*>(std::memchr(at, '\n', end - at))) != nullptr; ++at) {
+      ++feeds;
+    }
+    if (feeds != count - done - 1) return kLineFeedsMiscounted;
   }
   *texts_length = used;
   return done;

@@ -57,9 +57,9 @@ VELTRANE_JS_EXPORT(veltrane_js_max_base) int veltrane_js_max_base();
 // value an empty line, and stores the bytes written in *texts_length.
 // Stops early, before a numeral whose text might not fit in what is left of
 // texts, and returns how many numerals it converted (the caller passes the
-// rest again); returns VELTRANE_BAD_BASE for a bad base, and -3 when lines
-// does not hold count - 1 LF bytes (a numeral with an LF of its own, which
-// the caller then converts alone).
+// rest again); returns VELTRANE_BAD_BASE for a bad base, and -3, with no
+// texts, when lines does not hold exactly count - 1 LF bytes (a numeral with
+// an LF of its own, which the caller then converts alone).
 VELTRANE_JS_EXPORT(veltrane_js_convert_lines)
 int veltrane_js_convert_lines(const char* lines, size_t length, int count, int from_base,
                               int to_base, unsigned flags, char* texts, size_t texts_size,

@@ -91,11 +91,19 @@ test('a batch: texts one a line, empty lines for no value, stopping when full', 
   };
   assert.deepEqual(lines(['255', 'x', '', '1e4930', '-1']), [5, 'FF\n\n\n+INF\n-1\n']);
   assert.deepEqual(lines(['255']), [1, 'FF\n']);
-  // count must match the line feeds: a numeral with one of its own.
-  const { written } = new TextEncoder().encodeInto('1\n2\n3',
-    new Uint8Array(e.memory.buffer).subarray(e.veltrane_js_input()));
-  assert.equal(e.veltrane_js_convert_lines(e.veltrane_js_input(), written, 2, 10, 16, 0,
-    e.veltrane_js_output(), 4096, e.veltrane_js_size()), -3);
+  // count must match the line feeds: a numeral with one of its own, found
+  // in the numerals converted or in those left when the texts are full.
+  const miscounted = (text, count, size) => {
+    const { written } = new TextEncoder().encodeInto(text,
+      new Uint8Array(e.memory.buffer).subarray(e.veltrane_js_input(), e.veltrane_js_output()));
+    return e.veltrane_js_convert_lines(e.veltrane_js_input(), written, count, 10, 16, 0,
+      e.veltrane_js_output(), size, e.veltrane_js_size());
+  };
+  for (const [text, count, size] of [['1\n2\n3', 2, 4096], ['1\n2', 3, 4096], ['1\n2\n', 2, 4096],
+    ['', 0, 4096], ['1\n2\n3\n4', 3, 259], ['1\n2\n3', 4, 259], ['1\n2\n3', 2, 100]]) {
+    assert.equal(miscounted(text, count, size), -3, `${JSON.stringify(text)} as ${count}`);
+  }
+  assert.equal(miscounted('1\n2\n3\n4', 4, 259), 2);
   // It goes on while what is left holds any text (256 bytes with its NUL)
   // and a line end: here the first text only, and with the round trip's
   // longer texts none.
