@@ -167,10 +167,11 @@ console.log(`convertMany in Node against ${path.relative(repo, options.cli)} (wh
 let worst = Infinity;
 let firstCorpus = null;
 for (const [from, to] of PAIRS) {
-  const numerals = Array.from({ length: count }, () => wideNumeral(rng, from));
-  firstCorpus ??= numerals;
   const file = path.join(scratch, `corpus-${from}-${to}.txt`);
-  writeFileSync(file, numerals.join('\n') + '\n');
+  writeFileSync(file, Array.from({ length: count }, () => wideNumeral(rng, from)).join('\n') + '\n');
+  // The numerals as a program reads them from that file: its lines.
+  const numerals = readFileSync(file, 'utf8').split('\n').slice(0, count);
+  firstCorpus ??= numerals;
   // The same texts, or the pair is not compared at all.
   const expected = spawnSync(options.cli, ['--from', String(from), '--to', String(to)],
     { input: readFileSync(file), maxBuffer: 1 << 30 }).stdout.toString().split('\n');
