@@ -4,8 +4,10 @@
 // a page published anew is taken on the next loads; the browser loads the
 // web app manifest (under the page's Content-Security-Policy), which is
 // valid, and its icons load at their sizes; from file:// none of this is
-// there. A server this test starts serves the built page, or a copy of it.
-//   VELTRANE_SITE=build/web/web/site node --test tests/web/app.test.mjs
+// there. And the npm package imports in a module script of a page. A server
+// this test starts serves the built page, or a copy of it.
+//   VELTRANE_SITE=build/web/web/site VELTRANE_NPM_PACKAGE=build/web/web/package \
+//   node --test tests/web/app.test.mjs
 import assert from 'node:assert/strict';
 import { cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -16,7 +18,7 @@ import { pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
 
 import { serve } from './serve.mjs';
-import { site } from './support.mjs';
+import { packageFolder, site } from './support.mjs';
 
 const CHROMIUM = process.env.VELTRANE_CHROMIUM || '/usr/bin/chromium';
 // The page's files besides sw.js, which the worker caches, and the folder.
@@ -213,5 +215,28 @@ test('from file:// there is no worker, and the page converts as ever', async () 
   assert.equal(await convertTyped(page, '255'), 'FF');
   await page.waitForTimeout(300);
   assert.equal(await page.evaluate(() => navigator.serviceWorker?.controller ?? null), null);
+  assert.deepEqual(problems, []);
+});
+
+test('the npm package imports in a browser\'s module script and converts', async () => {
+  const folder = mkdtempSync(path.join(tmpdir(), 'veltrane-module-page-'));
+  cleanups.push(() => rmSync(folder, { recursive: true, force: true }));
+  cpSync(path.join(packageFolder(), 'index.js'), path.join(folder, 'veltrane.js'));
+  writeFileSync(path.join(folder, 'index.html'), `<!DOCTYPE html><html lang="en"><head>
+<meta charset="utf-8"><title>module</title>
+<meta http-equiv="Content-Security-Policy" content="default-src 'none'; script-src 'self' 'wasm-unsafe-eval'">
+<script type="module" src="main.js"></script></head><body><output></output></body></html>`);
+  writeFileSync(path.join(folder, 'main.js'), `import { convert, convertMany, NumeralError, version } from './veltrane.js';
+let rule = null;
+try { convert('12G', { from: 16 }); } catch (error) { if (error instanceof NumeralError) rule = error.rule; }
+document.querySelector('output').value = JSON.stringify([version, convert('255.5', { to: 2 }),
+  convertMany(['1e4930', 'x'], { to: 10 }), rule]);
+`);
+  const server = await served(folder);
+  const { page, problems } = await openContext();
+  await page.goto(`${server.url}index.html`);
+  await page.waitForFunction(() => document.querySelector('output').value !== '');
+  assert.deepEqual(JSON.parse(await page.locator('output').textContent()),
+    ['1.0.0', '11111111.1', ['+INF', null], 'digit_too_large']);
   assert.deepEqual(problems, []);
 });
