@@ -184,7 +184,6 @@ const OVERFLOW = 1;
 const REJECTED = 2;
 const BAD_BASE = -1;
 const LINES_WITH_FEEDS = -3;
-const MAX_NUMERAL_LENGTH = 4096;
 const NOTATIONS = ['standard', 'scientific'];
 
 // Thrown for a numeral that gives no value (veltrane-cli's ERROR): its
@@ -259,6 +258,7 @@ function makeApi(exports) {
   const digits = text(exports.veltrane_js_digits());
   const minBase = exports.veltrane_js_min_base();
   const maxBase = exports.veltrane_js_max_base();
+  const maxNumeralLength = exports.veltrane_js_max_numeral_length();
 
   function checkNumeral(numeral) {
     if (typeof numeral !== 'string') {
@@ -298,7 +298,7 @@ function makeApi(exports) {
       if (i === length) return length;
     }
     const { read, written } = encoder.encodeInto(numeral, into);
-    return read < numeral.length ? MAX_NUMERAL_LENGTH + 1 : written;
+    return read < numeral.length ? maxNumeralLength + 1 : written;
   }
 
   // The NumeralError of the numeral just put, which gave outcome.
@@ -451,6 +451,7 @@ function makeApi(exports) {
 
   return {
     convert, convertMany, explain, convertDetails, readBase, version, digits, minBase, maxBase,
+    maxNumeralLength,
   };
 }
 
@@ -472,5 +473,6 @@ function loadModule() {
 // takes the code above and loads the module itself.
 export const {
   convert, convertMany, explain, convertDetails, readBase, version, digits, minBase, maxBase,
+  maxNumeralLength,
 } = await loadModule();
 export { NumeralError };

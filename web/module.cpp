@@ -83,6 +83,7 @@ int* veltrane_js_int() { return &intSlot; }
 const char* veltrane_js_digits() { return alphabet().digits; }
 int veltrane_js_min_base() { return alphabet().minBase; }
 int veltrane_js_max_base() { return alphabet().maxBase; }
+size_t veltrane_js_max_numeral_length() { return VELTRANE_MAX_NUMERAL_LENGTH; }
 
 int veltrane_js_convert_lines(const char* lines, size_t length, int count, int from_base,
                               int to_base, unsigned flags, char* texts, size_t texts_size,

@@ -45,10 +45,12 @@ VELTRANE_JS_EXPORT(veltrane_js_size) size_t* veltrane_js_size();
 VELTRANE_JS_EXPORT(veltrane_js_int) int* veltrane_js_int();
 
 // The digits the library writes, in order of value ("0123456789ABC...Z",
-// NUL-terminated), and the least and greatest base it takes.
+// NUL-terminated), the least and greatest base it takes, and the longest
+// numeral it reads (VELTRANE_MAX_NUMERAL_LENGTH).
 VELTRANE_JS_EXPORT(veltrane_js_digits) const char* veltrane_js_digits();
 VELTRANE_JS_EXPORT(veltrane_js_min_base) int veltrane_js_min_base();
 VELTRANE_JS_EXPORT(veltrane_js_max_base) int veltrane_js_max_base();
+VELTRANE_JS_EXPORT(veltrane_js_max_numeral_length) size_t veltrane_js_max_numeral_length();
 
 // Converts a batch in one call: lines holds count numerals, each but the
 // last followed by one LF (so exactly count - 1 LF bytes in length bytes),

@@ -83,6 +83,7 @@ test('version, digits and bases come from the library', () => {
   assert.equal(api.version, manifest.version);
   assert.equal(api.digits, '0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ');
   assert.deepEqual([api.minBase, api.maxBase], [2, 36]);
+  assert.equal(api.maxNumeralLength, 12288);
 });
 
 test('the dialog texts and the diagnoses of the program test', () => {
@@ -160,7 +161,7 @@ test('NumeralError: the outcome, the rule, its column and the base', () => {
     ['12@#', 10, 'rejected', 'suffix_not_a_base', 4, 10],
     ['', 10, 'empty', 'empty', null, 10],
     ['   ', 36, 'empty', 'empty', null, 36],
-    ['7'.repeat(4097), 10, 'too_long', 'too_long', null, 10],
+    ['7'.repeat(api.maxNumeralLength + 1), 10, 'too_long', 'too_long', null, 10],
     ['7'.repeat(100000), 10, 'too_long', 'too_long', null, 10],
     ['1\u00002', 10, 'nul_byte', 'nul_byte', 2, 10],
   ];
@@ -177,8 +178,12 @@ test('NumeralError: the outcome, the rule, its column and the base', () => {
     assert.deepEqual(convertMany([numeral], { from }), [null], what);
   }
   // The longest numeral read still converts.
-  const longest = '1' + '0'.repeat(4095);
+  assert.equal(api.maxNumeralLength, 12288);
+  const longest = ' 1' + '0'.repeat(api.maxNumeralLength - 3) + ' ';
   assert.equal(convert(longest, { to: 10 }), runCli(['--to', '10', longest]).stdout[0]);
+  assert.throws(() => convert(longest + ' '), (error) =>
+    error.outcome === 'too_long' && error.message === runCli([longest + ' ']).stderr[0]
+      .replace(/^veltrane-cli: argument 1: /, ''));
 });
 
 test('a bad base is a RangeError, a numeral that is no string a TypeError', () => {
@@ -214,7 +219,7 @@ test('batches: empty, large, with line feeds, long and non-ASCII numerals', () =
   const numerals = [];
   for (let i = 0; i < 30000; i++) {
     const kind = rng();
-    if (kind < 0.001) numerals.push('1'.repeat(3000 + rng.int(2000)));
+    if (kind < 0.001) numerals.push('1'.repeat(api.maxNumeralLength - 500 + rng.int(1000)));
     else if (kind < 0.002) numerals.push('9\n9');
     else if (kind < 0.003) numerals.push('é' + randomNumeral(rng, 10));
     else if (kind < 0.004) numerals.push('\ud800');

@@ -111,6 +111,8 @@ export const digits: string;
 /** The least and the greatest base: 2 and 36. */
 export const minBase: number;
 export const maxBase: number;
+/** The longest numeral read, in UTF-8 bytes, blanks included; a longer one is 'too_long'. */
+export const maxNumeralLength: number;
 
 /**
  * The text veltrane-cli prints for the numeral: digits in base `to`, or

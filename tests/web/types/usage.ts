@@ -3,7 +3,8 @@
 // (tests/web/tarball.test.mjs). Each @ts-expect-error line must be an error,
 // so types that grew too loose fail the check as well.
 import {
-  convert, convertDetails, convertMany, digits, explain, maxBase, minBase, NumeralError, readBase,
+  convert, convertDetails, convertMany, digits, explain, maxBase, maxNumeralLength, minBase,
+  NumeralError, readBase,
   version,
 } from 'veltrane';
 import type { ConvertOptions, Details, Explanation, Outcome } from 'veltrane';
@@ -19,7 +20,7 @@ export const outcome: Outcome = facts.outcome;
 const details: Details = convertDetails('12G', { from: 16 });
 export const column: number | null = details.column;
 export const base: number | null = readBase(' 16 ');
-export const about: string = `${version} ${digits} ${minBase}..${maxBase}`;
+export const about: string = `${version} ${digits} ${minBase}..${maxBase} ${maxNumeralLength + 1}`;
 
 export function ruleOf(numeral: string): string | null {
   try {
