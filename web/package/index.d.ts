@@ -43,7 +43,7 @@ export type StoredClass = 'zero' | 'subnormal' | 'normal';
 
 /** The `veltrane-cli --json` object of one numeral. */
 export interface Explanation {
-  /** The numeral without its surrounding blanks; null for one over 4,096 bytes. */
+  /** The numeral without its surrounding blanks; null for one longer than {@link maxNumeralLength}. */
   numeral: string | null;
   /** The base it was read in (after its `@` suffix). */
   from: number;
