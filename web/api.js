@@ -255,7 +255,6 @@ function makeApi(exports) {
   const field = (at) => (memory(), words[at >> 2]);
 
   const version = text(exports.veltrane_version());
-  const digits = text(exports.veltrane_js_digits());
   const minBase = exports.veltrane_js_min_base();
   const maxBase = exports.veltrane_js_max_base();
   const maxNumeralLength = exports.veltrane_js_max_numeral_length();
@@ -449,9 +448,15 @@ function makeApi(exports) {
     return exports.veltrane_read_base(input, length, intSlot) === 1 ? field(intSlot) : null;
   }
 
+  let digits = null;
   return {
-    convert, convertMany, explain, convertDetails, readBase, version, digits, minBase, maxBase,
+    convert, convertMany, explain, convertDetails, readBase, version, minBase, maxBase,
     maxNumeralLength,
+    // Found when first asked for: it costs conversions in the greatest base.
+    get digits() {
+      if (digits === null) digits = text(exports.veltrane_js_digits());
+      return digits;
+    },
   };
 }
 

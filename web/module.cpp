@@ -28,43 +28,50 @@ const int detailsLayout[] = {
     offsetof(veltrane_details, column),       offsetof(veltrane_details, round_trip),
 };
 
-// The digits and the bases, as the library itself writes and reads them:
-// digit d is the text of the decimal numeral d in the greatest base, and the
-// bases are the decimal numbers the base reading takes. Found on the first
-// call that asks.
-struct Alphabet {
-  char digits[64] = "";
-  int minBase = 0;
-  int maxBase = 0;
+// The bases and the digits, as the library itself reads and writes them:
+// the bases are the decimal numbers the base reading takes, and digit d is
+// the text of the decimal numeral d in the greatest base. Each found on the
+// first call that asks (the digits cost conversions in that base, which a
+// page showing its first result need not wait for).
+struct Bases {
+  int least = 0;
+  int greatest = 0;
 };
 
-const Alphabet& alphabet() {
-  static const Alphabet found = [] {
-    Alphabet a;
+const Bases& bases() {
+  static const Bases found = [] {
+    Bases b;
     for (int n = 0; n < 100; ++n) {
       char text[4];
       const int length = std::snprintf(text, sizeof text, "%d", n);
       int base = 0;
       if (veltrane_read_base(text, static_cast<std::size_t>(length), &base) == 1) {
-        if (a.minBase == 0) a.minBase = base;
-        a.maxBase = base;
+        if (b.least == 0) b.least = base;
+        b.greatest = base;
       }
     }
-    for (int d = 0; d < a.maxBase; ++d) {
-      char numeral[4];
-      char digit[VELTRANE_TEXT_SIZE];
-      const int length = std::snprintf(numeral, sizeof numeral, "%d", d);
-      if (veltrane_convert(numeral, static_cast<std::size_t>(length), 10, a.maxBase, 0, digit,
-                           sizeof digit) != VELTRANE_CONVERTED ||
-          std::strlen(digit) != 1) {
-        a.digits[0] = '\0';
-        break;
-      }
-      a.digits[d] = digit[0];
-      a.digits[d + 1] = '\0';
-    }
-    return a;
+    return b;
   }();
+  return found;
+}
+
+const char* digits() {
+  static char found[64] = "";
+  if (found[0] != '\0') return found;
+  const int greatest = bases().greatest;
+  for (int d = 0; d < greatest && d < static_cast<int>(sizeof found) - 1; ++d) {
+    char numeral[4];
+    char digit[VELTRANE_TEXT_SIZE];
+    const int length = std::snprintf(numeral, sizeof numeral, "%d", d);
+    if (veltrane_convert(numeral, static_cast<std::size_t>(length), 10, greatest, 0, digit,
+                         sizeof digit) != VELTRANE_CONVERTED ||
+        std::strlen(digit) != 1) {
+      found[0] = '\0';
+      break;
+    }
+    found[d] = digit[0];
+    found[d + 1] = '\0';
+  }
   return found;
 }
 
@@ -80,9 +87,9 @@ veltrane_details* veltrane_js_details() { return &details; }
 const int* veltrane_js_details_layout() { return detailsLayout; }
 size_t* veltrane_js_size() { return &sizeSlot; }
 int* veltrane_js_int() { return &intSlot; }
-const char* veltrane_js_digits() { return alphabet().digits; }
-int veltrane_js_min_base() { return alphabet().minBase; }
-int veltrane_js_max_base() { return alphabet().maxBase; }
+const char* veltrane_js_digits() { return digits(); }
+int veltrane_js_min_base() { return bases().least; }
+int veltrane_js_max_base() { return bases().greatest; }
 size_t veltrane_js_max_numeral_length() { return VELTRANE_MAX_NUMERAL_LENGTH; }
 
 int veltrane_js_convert_lines(const char* lines, size_t length, int count, int from_base,
