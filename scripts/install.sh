@@ -2,7 +2,8 @@
 # Installs, with apt-get, the Debian packages that the builds, tests and
 # packages need, and only those that are missing: quick on a machine that has
 # them all. fonts-wine is only a recommendation of the Wine packages, and
-# without it the dialog shows fallback fonts. Node.js and npm (the web
+# without it the dialog shows fallback fonts; librsvg2-bin draws the web
+# page's app icons from the SVG one. Node.js and npm (the web
 # page's tests) come from Debian only where no node is installed: a newer
 # one that brings its own npm is kept.
 set -euo pipefail
@@ -17,7 +18,7 @@ packages=(
   libmpfr-dev hyperfine python3 python3-mpmath
   nsis lintian desktop-file-utils man-db bsdextrautils dpkg-dev file
   clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32
-  libclang-rt-14-dev-wasm32 wabt chromium
+  libclang-rt-14-dev-wasm32 wabt chromium librsvg2-bin
 )
 if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
   packages+=(nodejs npm)

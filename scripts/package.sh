@@ -7,13 +7,14 @@
 #   veltrane-<version>-win64.zip         both Windows programs, README, LICENSE
 #   veltrane-<version>-win64.exe         the same as a Windows installer
 #   veltrane-<version>-web.zip           the browser page, LICENSE
+#   veltrane-<version>.tgz               the npm package veltrane (npm pack)
 # Installs what is missing first (scripts/install.sh).
 #   bash scripts/package.sh
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 if [ $# -gt 0 ]; then
-  sed -n '2,10s/^# \{0,1\}//p' "$0" >&2
+  sed -n '2,11s/^# \{0,1\}//p' "$0" >&2
   exit 2
 fi
 
@@ -37,6 +38,8 @@ for preset in release-windows release-native release-aarch64 web; do
 done
 # CPack's own work folder.
 rm -rf "$out/_CPack_Packages"
+# The npm package, from the folder the web build wrote it into.
+npm pack --silent --pack-destination "$out" "$PWD/build/web/web/package" >/dev/null
 
 echo "Packages in $out:"
 for package in "$out"/*; do

@@ -1,105 +1,136 @@
-#include "web/module.h"
+#include "module.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
-#include "library/base_field.h"
-#include "library/convert_line.h"
-#include "library/report.h"
-
 namespace {
 
-// The dialog reads 8 characters of a base box (a 9-byte read with its NUL).
-constexpr int kBaseFieldLength = 8;
-// Room for a base box's text and more, so that the caller can write a text
-// as typed and leave the cut to veltrane_convert.
-constexpr int kBaseBufferSize = 64;
+constexpr std::size_t kInputSize = 64 * 1024;
+// What veltrane_js_convert_lines returns when its lines do not hold as many
+// LF bytes as numerals less one.
+constexpr int kLineFeedsMiscounted = -3;
+constexpr std::size_t kOutputSize = 128 * 1024;
+static_assert(kInputSize > VELTRANE_MAX_NUMERAL_LENGTH, "a too-long numeral must fit, to say so");
+static_assert(kOutputSize >= VELTRANE_REPORT_SIZE, "every single result must fit");
 
-char numeralBuffer[kMaxNumeralLength];
-char inputBaseBuffer[kBaseBufferSize];
-char outputBaseBuffer[kBaseBufferSize];
-char messageBuffer[kReportSize];
-int messageLength = 0;
-char jsonBuffer[kReportSize];
+char input[kInputSize];
+char output[kOutputSize];
+veltrane_details details;
+std::size_t sizeSlot;
+int intSlot;
 
-// The latest conversion, kept for its --json facts.
-struct Latest {
-  bool converted = false;  // false after a base fault
-  LineOptions options;
-  LineOutcome outcome = kConverted;
-  LineDetails details;
-  char text[kLineOutputSize] = "";
-} latest;
+const int detailsLayout[] = {
+    offsetof(veltrane_details, outcome),      offsetof(veltrane_details, sign),
+    offsetof(veltrane_details, notation),     offsetof(veltrane_details, base),
+    offsetof(veltrane_details, has_value),    offsetof(veltrane_details, stored),
+    offsetof(veltrane_details, stored_class), offsetof(veltrane_details, rule),
+    offsetof(veltrane_details, column),       offsetof(veltrane_details, round_trip),
+};
 
-int clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
+// The bases and the digits, as the library itself reads and writes them:
+// the bases are the decimal numbers the base reading takes, and digit d is
+// the text of the decimal numeral d in the greatest base. Each found on the
+// first call that asks (the digits cost conversions in that base, which a
+// page showing its first result need not wait for).
+struct Bases {
+  int least = 0;
+  int greatest = 0;
+};
 
-// Reads a base box's text as the Convert command does: 8 bytes at most,
-// blanks trimmed, then parseBaseField. On failure the message names the
-// text as read and what a base is.
-bool readBaseBox(int* base, const char* buffer, int length) {
-  char field[kBaseFieldLength + 1];
-  const int n = clamp(length, 0, kBaseFieldLength);
-  std::memcpy(field, buffer, static_cast<std::size_t>(n));
-  field[n] = '\0';
-  trimSpaces(field);
-  if (parseBaseField(base, field)) return true;
-  if (field[0] == '\0') {
-    messageLength = std::snprintf(messageBuffer, sizeof messageBuffer,
-                                  "no base; give a whole decimal number from 2 to 36");
-  } else {
-    messageLength =
-        std::snprintf(messageBuffer, sizeof messageBuffer,
-                      "'%s' is not a base; give a whole decimal number from 2 to 36", field);
+const Bases& bases() {
+  static const Bases found = [] {
+    Bases b;
+    for (int n = 0; n < 100; ++n) {
+      char text[4];
+      const int length = std::snprintf(text, sizeof text, "%d", n);
+      int base = 0;
+      if (veltrane_read_base(text, static_cast<std::size_t>(length), &base) == 1) {
+        if (b.least == 0) b.least = base;
+        b.greatest = base;
+      }
+    }
+    return b;
+  }();
+  return found;
+}
+
+const char* digits() {
+  static char found[64] = "";
+  if (found[0] != '\0') return found;
+  const int greatest = bases().greatest;
+  for (int d = 0; d < greatest && d < static_cast<int>(sizeof found) - 1; ++d) {
+    char numeral[4];
+    char digit[VELTRANE_TEXT_SIZE];
+    const int length = std::snprintf(numeral, sizeof numeral, "%d", d);
+    if (veltrane_convert(numeral, static_cast<std::size_t>(length), 10, greatest, 0, digit,
+                         sizeof digit) != VELTRANE_CONVERTED ||
+        std::strlen(digit) != 1) {
+      found[0] = '\0';
+      break;
+    }
+    found[d] = digit[0];
+    found[d + 1] = '\0';
   }
-  return false;
+  return found;
 }
 
 }  // namespace
 
 extern "C" {
 
-char* veltrane_numeral() { return numeralBuffer; }
-int veltrane_numeral_size() { return static_cast<int>(sizeof numeralBuffer); }
-char* veltrane_input_base() { return inputBaseBuffer; }
-char* veltrane_output_base() { return outputBaseBuffer; }
-int veltrane_base_size() { return kBaseBufferSize; }
+char* veltrane_js_input() { return input; }
+size_t veltrane_js_input_size() { return sizeof input; }
+char* veltrane_js_output() { return output; }
+size_t veltrane_js_output_size() { return sizeof output; }
+veltrane_details* veltrane_js_details() { return &details; }
+const int* veltrane_js_details_layout() { return detailsLayout; }
+size_t* veltrane_js_size() { return &sizeSlot; }
+int* veltrane_js_int() { return &intSlot; }
+const char* veltrane_js_digits() { return digits(); }
+int veltrane_js_min_base() { return bases().least; }
+int veltrane_js_max_base() { return bases().greatest; }
+size_t veltrane_js_max_numeral_length() { return VELTRANE_MAX_NUMERAL_LENGTH; }
 
-int veltrane_convert(int numeralLength, int inputBaseLength, int outputBaseLength, int scientific) {
-  latest.converted = false;
-  std::strcpy(latest.text, "ERROR");
-  messageLength = 0;
-  LineOptions& options = latest.options;
-  options = LineOptions();
-  options.scientific = scientific != 0 ? 1 : 0;
-  if (!readBaseBox(&options.inputBase, inputBaseBuffer, inputBaseLength))
-    return kWebInputBaseInvalid;
-  if (!readBaseBox(&options.outputBase, outputBaseBuffer, outputBaseLength))
-    return kWebOutputBaseInvalid;
-
-  // A length beyond the buffer is beyond kMaxNumeralLength, and convertLine
-  // rejects such a line without reading it.
-  const std::size_t length = static_cast<std::size_t>(numeralLength < 0 ? 0 : numeralLength);
-  latest.outcome = convertLine(numeralBuffer, length, options, latest.text, &latest.details);
-  latest.converted = true;
-  describeRejection(messageBuffer, sizeof messageBuffer, latest.outcome, latest.details);
-  messageLength = static_cast<int>(std::strlen(messageBuffer));
-  return latest.details.scientific >= 0 ? latest.details.scientific : options.scientific;
-}
-
-const char* veltrane_text() { return latest.text; }
-int veltrane_text_length() { return static_cast<int>(std::strlen(latest.text)); }
-int veltrane_text_notation() { return latest.converted ? latest.details.scientific : -1; }
-const char* veltrane_message() { return messageBuffer; }
-int veltrane_message_length() { return messageLength; }
-
-const char* veltrane_json() { return jsonBuffer; }
-
-int veltrane_facts() {
-  if (!latest.converted) return 0;
-  std::size_t length = writeJsonLine(jsonBuffer, sizeof jsonBuffer, latest.outcome, latest.text,
-                                     latest.details, latest.options);
-  if (length > 0 && jsonBuffer[length - 1] == '\n') --length;
-  return static_cast<int>(length);
+int veltrane_js_convert_lines(const char* lines, size_t length, int count, int from_base,
+                              int to_base, unsigned flags, char* texts, size_t texts_size,
+                              size_t* texts_length) {
+  *texts_length = 0;
+  if (count < 1) return kLineFeedsMiscounted;
+  const char* const end = lines + length;
+  // Room that any one text needs, its line end included.
+  const std::size_t room = (flags & VELTRANE_ROUND_TRIP) != 0 ? VELTRANE_ROUND_TRIP_TEXT_SIZE + 1
+                                                              : VELTRANE_TEXT_SIZE + 1;
+  std::size_t used = 0;
+  const char* numeral = lines;
+  int done = 0;
+  // One pass: each numeral ends at the next LF, and the last at the end.
+  while (done < count && texts_size - used >= room) {
+    const char* feed = static_cast<const char*>(std::memchr(numeral, '\n', end - numeral));
+    if ((feed == nullptr) != (done == count - 1)) return kLineFeedsMiscounted;
+    if (feed == nullptr) feed = end;
+    const int outcome = veltrane_convert(numeral, static_cast<std::size_t>(feed - numeral),
+                                         from_base, to_base, flags, texts + used, room - 1);
+    if (outcome == VELTRANE_BAD_BASE) return outcome;
+    if (outcome == VELTRANE_CONVERTED || outcome == VELTRANE_OVERFLOW) {
+      used += std::strlen(texts + used);
+    }
+    texts[used++] = '\n';
+    numeral = feed + 1;
+    ++done;
+  }
+  // Stopped early: the numerals not converted must still hold no LF of
+  // their own, or those converted were split wrongly.
+  if (done < count) {
+    int feeds = 0;
+    for (const char* at = numeral;
+         (at = static_cast<const char*>(std::memchr(at, '\n', end - at))) != nullptr; ++at) {
+      ++feeds;
+    }
+    if (feeds != count - done - 1) return kLineFeedsMiscounted;
+  }
+  *texts_length = used;
+  return done;
 }
 
 }  // extern "C"

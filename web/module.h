@@ -1,79 +1,71 @@
-// The converter as a WebAssembly module for the browser page: the dialog's
-// Convert command (its base boxes read as the dialog reads them) over the
-// conversion veltrane-cli runs, with the --json facts and the diagnosis of a
-// rejected numeral.
+// The WebAssembly module of libveltrane, for JavaScript: the library's C
+// interface (veltrane.h), every function of it exported under its own name,
+// and the few helpers below that JavaScript needs to call it.
 //
-// The caller writes UTF-8 text into the three input buffers, calls
-// veltrane_convert with the lengths, reads the text and the message from
-// the output buffers and, when it wants them, has the --json facts written.
-// Every buffer is static and lies in the module's one memory, which never
-// grows: the module allocates nothing, and each call overwrites the results
-// of the one before. _initialize (the reactor's start) must run once before
-// the first call.
+// The module has one memory, fixed in size, and no heap: a caller has no
+// malloc to get room for the C interface's numerals, texts and details, so
+// the module lends it static buffers of its own, and pointers into them are
+// what JavaScript passes as the C interface's pointers. Nothing here keeps
+// state between calls but those buffers' contents. _initialize (the
+// reactor's start) must run once before the first call.
 #ifndef VELTRANE_WEB_MODULE_H
 #define VELTRANE_WEB_MODULE_H
 
-// Exports a function from the module under its own name.
-#define VELTRANE_EXPORT(name) __attribute__((export_name(#name)))
+#include <stddef.h>
+
+#include "veltrane.h"
+
+// Exports a helper from the module under its own name. (The C interface
+// itself is exported by the link, from the names veltrane.h declares.)
+#define VELTRANE_JS_EXPORT(name) __attribute__((export_name(#name)))
 
 extern "C" {
 
-// What veltrane_convert returns besides the notation flag (0 standard,
-// 1 scientific).
-enum WebBaseFault {
-  kWebInputBaseInvalid = -1,   // the input base text is not a whole number from 2 to 36
-  kWebOutputBaseInvalid = -2,  // the input base is valid, the output base text is not
-};
+// The input buffer, for a numeral, a base text or a batch of numerals: at
+// least VELTRANE_MAX_NUMERAL_LENGTH + 1 bytes, so that a numeral too long to
+// read can always be passed with a length that says so.
+VELTRANE_JS_EXPORT(veltrane_js_input) char* veltrane_js_input();
+VELTRANE_JS_EXPORT(veltrane_js_input_size) size_t veltrane_js_input_size();
 
-// The numeral's buffer: veltrane_numeral_size() bytes, no terminator needed.
-VELTRANE_EXPORT(veltrane_numeral) char* veltrane_numeral();
-VELTRANE_EXPORT(veltrane_numeral_size) int veltrane_numeral_size();
+// The output buffer, for texts, messages, --json lines and --explain blocks:
+// at least VELTRANE_REPORT_SIZE bytes, so every single result fits.
+VELTRANE_JS_EXPORT(veltrane_js_output) char* veltrane_js_output();
+VELTRANE_JS_EXPORT(veltrane_js_output_size) size_t veltrane_js_output_size();
 
-// The base texts' buffers: veltrane_base_size() bytes each. Of a longer text
-// the caller writes what fits; only its first 8 bytes are read.
-VELTRANE_EXPORT(veltrane_input_base) char* veltrane_input_base();
-VELTRANE_EXPORT(veltrane_output_base) char* veltrane_output_base();
-VELTRANE_EXPORT(veltrane_base_size) int veltrane_base_size();
+// One veltrane_details, and where its fields lie in it (byte offsets, as
+// int32 values in this order: outcome, sign, notation, base, has_value,
+// stored, stored_class, rule, column, round_trip), so that JavaScript reads
+// the struct as this compiler laid it out.
+VELTRANE_JS_EXPORT(veltrane_js_details) veltrane_details* veltrane_js_details();
+VELTRANE_JS_EXPORT(veltrane_js_details_layout) const int* veltrane_js_details_layout();
 
-// Converts as the dialog's Convert command does, given the numeral's length
-// and the base texts' lengths in bytes and the notation asked for (0
-// standard, anything else scientific):
-// - each base text is cut to 8 bytes, its blanks trimmed, and read as the
-//   dialog's base boxes are read; an invalid input base gives
-//   kWebInputBaseInvalid without reading the output base, then an invalid
-//   output base gives kWebOutputBaseInvalid; the text is then "ERROR" and
-//   the message names the base text read and what a base is;
-// - otherwise the numeral is converted exactly as veltrane-cli converts one
-//   line holding it (blanks around it ignored, no 28-character cut): the
-//   text is the line veltrane-cli prints, and for a numeral that is not
-//   converted the message is the one it writes after "line N: " ("" for a
-//   converted one, +INF and -INF included). Returns the notation the radio
-//   buttons then show: the one the text was written in, or for a numeral
-//   without a text (ERROR, +INF, -INF) the one asked for.
-// A numeral length above veltrane_numeral_size() stands for a numeral too
-// long to be read (veltrane-cli's limit is that size): it is rejected as too
-// long, and the buffer is not read.
-VELTRANE_EXPORT(veltrane_convert)
-int veltrane_convert(int numeralLength, int inputBaseLength, int outputBaseLength, int scientific);
+// A size_t and an int for the C interface's output parameters
+// (veltrane_read_base's base, veltrane_js_convert_lines's length).
+VELTRANE_JS_EXPORT(veltrane_js_size) size_t* veltrane_js_size();
+VELTRANE_JS_EXPORT(veltrane_js_int) int* veltrane_js_int();
 
-// The text and the message of the latest conversion, each with its length
-// in bytes, not terminated, and the notation of the text: 0 standard, 1
-// scientific, -1 none (ERROR, +INF, -INF). The message is printable ASCII
-// but for the bytes of a base text, which may cut a UTF-8 sequence short.
-VELTRANE_EXPORT(veltrane_text) const char* veltrane_text();
-VELTRANE_EXPORT(veltrane_text_length) int veltrane_text_length();
-VELTRANE_EXPORT(veltrane_text_notation) int veltrane_text_notation();
-VELTRANE_EXPORT(veltrane_message) const char* veltrane_message();
-VELTRANE_EXPORT(veltrane_message_length) int veltrane_message_length();
+// The digits the library writes, in order of value ("0123456789ABC...Z",
+// NUL-terminated), the least and greatest base it takes, and the longest
+// numeral it reads (VELTRANE_MAX_NUMERAL_LENGTH).
+VELTRANE_JS_EXPORT(veltrane_js_digits) const char* veltrane_js_digits();
+VELTRANE_JS_EXPORT(veltrane_js_min_base) int veltrane_js_min_base();
+VELTRANE_JS_EXPORT(veltrane_js_max_base) int veltrane_js_max_base();
+VELTRANE_JS_EXPORT(veltrane_js_max_numeral_length) size_t veltrane_js_max_numeral_length();
 
-// Writes the veltrane-cli --json object of the latest conversion, without
-// its line end, into the buffer veltrane_json() points to, and returns its
-// length in bytes (valid UTF-8); 0 after a base fault. Its exact value and
-// distance cost many times the conversion, so they are worked out only
-// when asked for. The numeral's buffer must not have been written since the
-// conversion.
-VELTRANE_EXPORT(veltrane_json) const char* veltrane_json();
-VELTRANE_EXPORT(veltrane_facts) int veltrane_facts();
+// Converts a batch in one call: lines holds count numerals, each but the
+// last followed by one LF (so exactly count - 1 LF bytes in length bytes),
+// converted as veltrane_convert converts them. Writes into texts, for each
+// numeral in order, its text followed by LF, or for a numeral that gives no
+// value an empty line, and stores the bytes written in *texts_length.
+// Stops early, before a numeral whose text might not fit in what is left of
+// texts, and returns how many numerals it converted (the caller passes the
+// rest again); returns VELTRANE_BAD_BASE for a bad base, and -3, with no
+// texts, when lines does not hold exactly count - 1 LF bytes (a numeral with
+// an LF of its own, which the caller then converts alone).
+VELTRANE_JS_EXPORT(veltrane_js_convert_lines)
+int veltrane_js_convert_lines(const char* lines, size_t length, int count, int from_base,
+                              int to_base, unsigned flags, char* texts, size_t texts_size,
+                              size_t* texts_length);
 
 }  // extern "C"
 

@@ -1,250 +1,21 @@
-// Veltrane in the browser. The converter is a WebAssembly module, embedded
-// below (gzipped, in base64) so that the page works from a file opened on
-// disk too, where a module could not be fetched. This script instantiates
-// it with no imports and wires the form to it as the dialog is wired to its
-// Convert command; every decision about numbers is the module's. The script
-// moves text in and out and keeps the notation buttons, the URL and the
-// Explain list in step.
+// Veltrane in the browser: the npm package's code (api.js), with the
+// module embedded, and the page on its API, wired as the dialog is wired to
+// its Convert command. Every decision about numbers is the library's; the
+// page moves text in and out and keeps the notation buttons, the URL and the
+// Explain list in step. A classic script, not a module script, so that the
+// page also works from a file opened on disk.
 //
 // Outside a page (no document) it only loads the module, as
-// globalThis.veltrane.ready, a promise of { convert, facts }; its gunzip is
-// there too.
+// globalThis.veltrane.ready, a promise of the API; its gunzip is there too.
+// Over http(s) it registers the service worker (sw.js) that keeps the
+// page's files for use offline.
 (function () {
   'use strict';
 
-  // The module, gzipped and in base64, written in by the build.
-  const MODULE = '@VELTRANE_MODULE_GZIP_BASE64@';
-
-  function decodeBase64(text) {
-    if (typeof Uint8Array.fromBase64 === 'function') return Uint8Array.fromBase64(text);
-    const binary = atob(text);
-    const bytes = new Uint8Array(binary.length);
-    for (let i = 0; i < binary.length; i++) bytes[i] = binary.charCodeAt(i);
-    return bytes;
-  }
-
-  // --- gunzip: the module inflated at once, by lookup tables ---
-
-  const LENGTH_BASE = [3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31, 35, 43, 51, 59,
-    67, 83, 99, 115, 131, 163, 195, 227, 258];
-  const LENGTH_EXTRA = [0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4,
-    5, 5, 5, 5, 0];
-  const DISTANCE_BASE = [1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129, 193, 257, 385,
-    513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577];
-  const DISTANCE_EXTRA = [0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10,
-    10, 11, 11, 12, 12, 13, 13];
-  const CODE_LENGTH_ORDER = [16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15];
-
-  // A Huffman code from its code lengths, as a table indexed by the next
-  // bits of the stream (which carries codes from their first bit on, so the
-  // index is the code reversed): each entry is symbol << 4 | length.
-  function huffman(lengths) {
-    let longest = 1;
-    const counts = new Uint16Array(16);
-    for (const length of lengths) {
-      counts[length]++;
-      if (length > longest) longest = length;
-    }
-    counts[0] = 0;
-    const next = new Uint16Array(16);
-    for (let length = 1, code = 0; length < 16; length++) {
-      code = (code + counts[length - 1]) << 1;
-      next[length] = code;
-    }
-    const table = new Int32Array(1 << longest);
-    lengths.forEach((length, symbol) => {
-      if (!length) return;
-      let code = next[length]++;
-      let reversed = 0;
-      for (let i = 0; i < length; i++, code >>= 1) reversed = (reversed << 1) | (code & 1);
-      for (let i = reversed; i < table.length; i += 1 << length) table[i] = (symbol << 4) | length;
-    });
-    return { table, longest };
-  }
-
-  // The one member of a gzip file (RFC 1952, 1951), its size taken from
-  // its trailer; the compiler validates the module it gives.
-  function gunzip(data) {
-    if (data[0] !== 0x1f || data[1] !== 0x8b || data[2] !== 8) throw new Error('not gzip data');
-    const flags = data[3];
-    let at = 10;
-    if (flags & 4) at += 2 + (data[at] | (data[at + 1] << 8));
-    if (flags & 8) while (data[at++] !== 0);
-    if (flags & 16) while (data[at++] !== 0);
-    if (flags & 2) at += 2;
-    const end = data.length - 8;
-    const out = new Uint8Array((data[end + 4] | (data[end + 5] << 8) | (data[end + 6] << 16) |
-      (data[end + 7] << 24)) >>> 0);
-    let written = 0;
-    let buffer = 0;
-    let count = 0;
-
-    function need(bits) {
-      while (count < bits) {
-        if (at >= end + 8) throw new Error('deflate data cut short');
-        buffer |= data[at++] << count;
-        count += 8;
-      }
-    }
-    function bits(n) {
-      need(n);
-      const value = buffer & ((1 << n) - 1);
-      buffer >>>= n;
-      count -= n;
-      return value;
-    }
-    function decode(code) {
-      // Past the end of the data the bits are 0s, which the trailer holds.
-      while (count < code.longest && at < data.length) {
-        buffer |= data[at++] << count;
-        count += 8;
-      }
-      const entry = code.table[buffer & (code.table.length - 1)];
-      const length = entry & 15;
-      if (length === 0 || length > count) throw new Error('bad deflate code');
-      buffer >>>= length;
-      count -= length;
-      return entry >> 4;
-    }
-
-    let last;
-    do {
-      last = bits(1);
-      const type = bits(2);
-      if (type === 0) {
-        // Stored: from the next byte on, a length, its complement, the bytes.
-        buffer = 0;
-        count = 0;
-        const length = data[at] | (data[at + 1] << 8);
-        if (written + length > out.length) throw new Error('deflate data longer than stated');
-        out.set(data.subarray(at + 4, at + 4 + length), written);
-        written += length;
-        at += 4 + length;
-        continue;
-      }
-      let literals;
-      let distances;
-      if (type === 1) {
-        const lengths = new Uint8Array(288);
-        lengths.fill(8, 0, 144).fill(9, 144, 256).fill(7, 256, 280).fill(8, 280);
-        literals = huffman(lengths);
-        distances = huffman(new Uint8Array(30).fill(5));
-      } else if (type === 2) {
-        const literalCount = bits(5) + 257;
-        const distanceCount = bits(5) + 1;
-        const codeLengths = new Uint8Array(19);
-        for (let i = 0, k = bits(4) + 4; i < k; i++) codeLengths[CODE_LENGTH_ORDER[i]] = bits(3);
-        const lengthCode = huffman(codeLengths);
-        const lengths = new Uint8Array(literalCount + distanceCount);
-        for (let i = 0; i < lengths.length;) {
-          const symbol = decode(lengthCode);
-          if (symbol < 16) {
-            lengths[i++] = symbol;
-            continue;
-          }
-          const repeated = symbol === 16 ? lengths[i - 1] : 0;
-          let times = symbol === 16 ? 3 + bits(2) : symbol === 17 ? 3 + bits(3) : 11 + bits(7);
-          if (i + times > lengths.length) throw new Error('bad deflate code lengths');
-          while (times-- > 0) lengths[i++] = repeated;
-        }
-        literals = huffman(lengths.subarray(0, literalCount));
-        distances = huffman(lengths.subarray(literalCount));
-      } else {
-        throw new Error('bad deflate block');
-      }
-      for (let symbol = decode(literals); symbol !== 256; symbol = decode(literals)) {
-        if (symbol < 256) {
-          if (written >= out.length) throw new Error('deflate data longer than stated');
-          out[written++] = symbol;
-          continue;
-        }
-        const length = LENGTH_BASE[symbol - 257] + bits(LENGTH_EXTRA[symbol - 257]);
-        const code = decode(distances);
-        const distance = DISTANCE_BASE[code] + bits(DISTANCE_EXTRA[code]);
-        if (distance > written || written + length > out.length) {
-          throw new Error('bad deflate match');
-        }
-        for (let i = 0; i < length; i++, written++) out[written] = out[written - distance];
-      }
-    } while (!last);
-    if (written !== out.length) throw new Error('deflate data shorter than stated');
-    return out;
-  }
-
-  // The module's C interface (web/module.h) as two functions:
-  //   convert(numeral, inputBase, outputBase, scientific) ->
-  //     { fault: null | 'input' | 'output',  the base box that is not a base
-  //       scientific: 0 | 1 | null,           the notation the buttons show
-  //       text: the result,
-  //       notation: the text's, 'standard' | 'scientific' | null (ERROR, +INF, -INF),
-  //       message: why there is no number, '' when there is one }
-  //   facts() -> the --json object's text of the latest conversion ('' after
-  //     a base fault), worked out on demand: it costs many conversions.
-  // The texts go in as UTF-8. A numeral longer than the module's buffer is
-  // passed with a length beyond it, which the module rejects unread.
-  const NOTATIONS = ['standard', 'scientific'];
-
-  function makeConverter(exports) {
-    exports._initialize();
-    const encoder = new TextEncoder();
-    const decoder = new TextDecoder();
-    const numeralAt = exports.veltrane_numeral();
-    const numeralSize = exports.veltrane_numeral_size();
-    const inputBaseAt = exports.veltrane_input_base();
-    const outputBaseAt = exports.veltrane_output_base();
-    const baseSize = exports.veltrane_base_size();
-    const textAt = exports.veltrane_text();
-    const messageAt = exports.veltrane_message();
-    const jsonAt = exports.veltrane_json();
-    // The module's memory never grows; a view is made anew only if it did.
-    let memory = new Uint8Array(exports.memory.buffer);
-    function view() {
-      if (memory.byteLength === 0) memory = new Uint8Array(exports.memory.buffer);
-      return memory;
-    }
-    function write(text, at, size) {
-      const { read, written } = encoder.encodeInto(text, view().subarray(at, at + size));
-      return read < text.length ? size + 1 : written;
-    }
-    function read(at, length) {
-      return decoder.decode(view().subarray(at, at + length));
-    }
-
-    return {
-      convert(numeral, inputBase, outputBase, scientific) {
-        const code = exports.veltrane_convert(
-          write(numeral, numeralAt, numeralSize),
-          write(inputBase, inputBaseAt, baseSize),
-          write(outputBase, outputBaseAt, baseSize),
-          scientific ? 1 : 0);
-        return {
-          fault: code === -1 ? 'input' : code === -2 ? 'output' : null,
-          scientific: code < 0 ? null : code,
-          text: read(textAt, exports.veltrane_text_length()),
-          notation: NOTATIONS[exports.veltrane_text_notation()] || null,
-          message: read(messageAt, exports.veltrane_message_length()),
-        };
-      },
-      facts() {
-        return read(jsonAt, exports.veltrane_facts());
-      },
-    };
-  }
-
-  // Inflated, compiled and started at once (where the browser allows it,
-  // else compiled in the background), so that nothing waits for a later
-  // turn of the event loop before the first result: a busy machine makes
-  // those turns slow, and DecompressionStream takes several.
-  function loadModule() {
-    const bytes = gunzip(decodeBase64(MODULE));
-    try {
-      return Promise.resolve(
-        makeConverter(new WebAssembly.Instance(new WebAssembly.Module(bytes), {}).exports));
-    } catch {
-      return WebAssembly.instantiate(bytes, {}).then((module) =>
-        makeConverter(module.instance.exports));
-    }
-  }
+  // The package's code (api.js) up to its exports, written in by the build:
+  // MODULE, gunzip, NumeralError, makeApi(exports) and loadModule(), a
+  // promise of the API (convert, convertDetails, explain, readBase, ...).
+  // @VELTRANE_API@
 
   const ready = loadModule();
   globalThis.veltrane = { ready, gunzip };
@@ -253,7 +24,8 @@
   // --- The page --------------------------------------------------------
 
   const NUMERAL_LENGTH = 28;
-  const BASE_CHOICES = Array.from({ length: 35 }, (_, i) => String(i + 2));
+  // The bases the lists offer, from the library once it is loaded.
+  const baseChoices = [];
 
   const form = document.getElementById('converter');
   const numeral = document.getElementById('numeral');
@@ -268,7 +40,9 @@
   const problems = new Map([numeral, inputBase, outputBase].map(
     (field) => [field, document.getElementById(field.id + '-problem')]));
 
-  let converter = null;
+  let api = null;
+  // The latest conversion's numeral and options, for its facts.
+  let latest = null;
   // The notation last asked for, kept while neither button is checked, as
   // the dialog keeps it; 0 (standard) at the start.
   let asked = 0;
@@ -384,24 +158,45 @@
   // The facts of the conversion shown, when the Explain list is open (the
   // exact value costs many conversions).
   function explainResult() {
-    if (!explain.open || result.value === '' || !facts.hidden) return;
-    const json = converter.facts();
-    if (json) showFacts(JSON.parse(json), problems.get(numeral).textContent);
+    if (!explain.open || result.value === '' || !facts.hidden || !latest) return;
+    showFacts(api.explain(...latest), problems.get(numeral).textContent);
+  }
+
+  // A base box's text as the base reading sees it (its first 8 bytes, blanks
+  // around them trimmed), to name it in a message.
+  const encoder = new TextEncoder();
+  function baseText(text) {
+    return new TextDecoder().decode(encoder.encode(text).subarray(0, 8)).replace(/^ +| +$/g, '');
+  }
+  function baseProblem(text) {
+    const read = baseText(text);
+    const rule = `give a whole decimal number from ${api.minBase} to ${api.maxBase}`;
+    return read === '' ? `no base; ${rule}` : `'${read}' is not a base; ${rule}`;
   }
 
   function runConversion(fromHistory) {
     const hash = stateHash();
     if (standard.checked) asked = 0;
     if (scientific.checked) asked = 1;
-    const outcome = converter.convert(numeral.value, inputBase.value, outputBase.value, asked);
+    // The input base is read first, the output base only when it is one.
+    const from = api.readBase(inputBase.value);
+    const to = from === null ? null : api.readBase(outputBase.value);
     clearResult();
-    result.value = outcome.text;
-    if (outcome.fault) {
+    latest = null;
+    if (to === null) {
       // A base that is no base: ERROR, the buttons and the focus untouched.
-      showProblem(outcome.fault === 'input' ? inputBase : outputBase, outcome.message);
-      announce(`Result: ${outcome.text}. ${outcome.message}`);
+      const box = from === null ? inputBase : outputBase;
+      const message = baseProblem(box.value);
+      result.value = 'ERROR';
+      showProblem(box, message);
+      announce(`Result: ERROR. ${message}`);
     } else {
-      (outcome.scientific ? scientific : standard).checked = true;
+      latest = [numeral.value, { from, to, scientific: asked === 1 }];
+      const outcome = api.convertDetails(...latest);
+      result.value = outcome.text;
+      // The notation of the text, or for ERROR, +INF and -INF the one asked for.
+      const shown = outcome.notation ? outcome.notation === 'scientific' : asked === 1;
+      (shown ? scientific : standard).checked = true;
       if (outcome.message) showProblem(numeral, outcome.message);
       explainResult();
       announce(outcome.message ? `Result: ${outcome.text}. ${outcome.message}` :
@@ -427,7 +222,7 @@
     scientific.checked = state.get('notation') === 'scientific';
     if (!notationAsked()) asked = 0;
     clearResult();
-    if (state.has('numeral') && converter) runConversion(true);
+    if (state.has('numeral') && api) runConversion(true);
   }
 
   // --- The base boxes: typed, or picked from a list of 2 to 36 ---
@@ -435,16 +230,20 @@
   function baseBox(input) {
     const toggle = input.parentElement.querySelector('.pick');
     const list = input.parentElement.querySelector('.choices');
-    const options = BASE_CHOICES.map((text) => {
-      const option = document.createElement('li');
-      option.id = `${list.id}-${text}`;
-      option.setAttribute('role', 'option');
-      option.setAttribute('aria-selected', 'false');
-      option.textContent = text;
-      list.append(option);
-      return option;
-    });
+    const options = [];
     let active = -1;
+
+    function fill() {
+      for (const text of baseChoices) {
+        const option = document.createElement('li');
+        option.id = `${list.id}-${text}`;
+        option.setAttribute('role', 'option');
+        option.setAttribute('aria-selected', 'false');
+        option.textContent = text;
+        list.append(option);
+        options.push(option);
+      }
+    }
 
     function highlight(index) {
       if (active >= 0) options[active].setAttribute('aria-selected', 'false');
@@ -454,10 +253,12 @@
       options[active].scrollIntoView({ block: 'nearest' });
     }
     function open() {
+      if (!options.length) fill();
+      if (!options.length) return;
       list.hidden = false;
       input.setAttribute('aria-expanded', 'true');
       toggle.setAttribute('aria-expanded', 'true');
-      highlight(Math.max(0, BASE_CHOICES.indexOf(input.value.trim())));
+      highlight(Math.max(0, baseChoices.indexOf(input.value.trim())));
     }
     function close() {
       if (list.hidden) return;
@@ -469,7 +270,7 @@
       active = -1;
     }
     function pick(index) {
-      input.value = BASE_CHOICES[index];
+      input.value = baseChoices[index];
       close();
       clearResult();
     }
@@ -527,7 +328,7 @@
 
   form.addEventListener('submit', (event) => {
     event.preventDefault();
-    if (converter) runConversion(false);
+    if (api) runConversion(false);
     else ready.then(() => runConversion(false));
   });
   // Alt+C presses Convert, wherever the focus is.
@@ -556,11 +357,26 @@
   explain.addEventListener('toggle', explainResult);
   window.addEventListener('popstate', applyHash);
   if (location.hash) applyHash();
+  // Over http(s), the service worker keeps the page's files, so that the
+  // page opens and converts offline, and as an installed app. Registered
+  // once the converter has started and shown any first result, so that its
+  // fetching the page's files again does not delay that result; a page
+  // opened from disk needs none (and could register none). Without it the
+  // page works as ever, online.
+  function registerWorker() {
+    if ('serviceWorker' in navigator && /^https?:$/.test(location.protocol)) {
+      navigator.serviceWorker.register('sw.js').catch(() => {});
+    }
+  }
+
   ready.then((loaded) => {
-    converter = loaded;
+    api = loaded;
+    for (let base = api.minBase; base <= api.maxBase; base++) baseChoices.push(String(base));
     if (location.hash) applyHash();
+    registerWorker();
   }, (error) => {
     announce(`The converter could not start: ${error.message}`);
     form.querySelector('#convert').disabled = true;
+    registerWorker();
   });
 })();

@@ -51,7 +51,8 @@ serves_the_page() {
   python3 - "$url" "$repo/build/web/web/site" <<'PY'
 import os, sys, urllib.request
 url, site = sys.argv[1:]
-for name in ("", "index.html", "veltrane.css", "veltrane.js"):
+for name in ("", "index.html", "veltrane.css", "veltrane.js", "veltrane.webmanifest",
+             "icon-192.png", "icon-512.png", "sw.js"):
     with urllib.request.urlopen(url + name) as response:
         body = response.read()
     assert body == open(os.path.join(site, name or "index.html"), "rb").read(), name

@@ -1,57 +1,120 @@
-// The converter module as the page's script loads it, run in Node against
-// veltrane-cli of the soft build: the same texts, notations, --json objects
-// and messages, on the other suites' tables and on random numerals over the
-// whole grammar; the base boxes read as the dialog reads them; a module with
-// no imports and a memory that cannot grow.
-//   VELTRANE_SITE=build/web/web/site VELTRANE_CLI=build/soft/cli/veltrane-cli \
-//   VELTRANE_RANDOM_NUMERALS=10000 VELTRANE_SEED=1 node --test tests/web/module.test.mjs
+// The WebAssembly module as the package and the page embed it: no imports,
+// the library's C interface exported under its own names beside the
+// buffer helpers, a memory that cannot grow, the C interface callable on
+// the lent buffers; the embedded gunzip; and the page's script, run in
+// Node, giving the package's API.
+//   VELTRANE_SITE=build/web/web/site VELTRANE_NPM_PACKAGE=build/web/web/package \
+//   node --test tests/web/module.test.mjs
 import assert from 'node:assert/strict';
 import test from 'node:test';
 import { constants, gzipSync } from 'node:zlib';
 
-import {
-  cliJson, cppTableNumerals, loadConverter, moduleBytes, programTables, random, randomNumeral,
-  runCli, runPageScript,
-} from './support.mjs';
+import { headerFunctions, loadApi, moduleBytes, runPageScript } from './support.mjs';
 
-const converter = await loadConverter();
 const module = new WebAssembly.Module(moduleBytes());
 
-// Converts numerals with the module and with veltrane-cli and checks that
-// they agree: the text and its notation, the message, the --json object
-// byte for byte, and the notation the buttons take (the text's, or the one
-// asked for when there is no text).
-function compareWithCli(numerals, from, to, scientific) {
-  const expected = cliJson(numerals, from, to, scientific);
-  numerals.forEach((numeral, i) => {
-    const what = `${JSON.stringify(numeral)} from ${from} to ${to}, scientific ${scientific}`;
-    const got = converter.convert(numeral, String(from), String(to), scientific);
-    const json = JSON.parse(expected[i].json);
-    assert.equal(got.fault, null, what);
-    assert.equal(got.text, json.text, what);
-    assert.equal(got.notation, json.notation, what);
-    assert.equal(got.message, expected[i].message, what);
-    assert.equal(got.scientific, json.notation ? Number(json.notation === 'scientific') : scientific,
-      what);
-    assert.equal(converter.facts(), expected[i].json, what);
-  });
-  return numerals.length;
-}
+const HELPERS = ['veltrane_js_input', 'veltrane_js_input_size', 'veltrane_js_output',
+  'veltrane_js_output_size', 'veltrane_js_details', 'veltrane_js_details_layout',
+  'veltrane_js_size', 'veltrane_js_int', 'veltrane_js_digits', 'veltrane_js_min_base',
+  'veltrane_js_max_base', 'veltrane_js_max_numeral_length', 'veltrane_js_convert_lines'];
 
-test('the module imports nothing, exports its interface and cannot grow', () => {
-  assert.deepEqual(WebAssembly.Module.imports(module), []);
-  const names = WebAssembly.Module.exports(module).map((e) => e.name).sort();
-  assert.deepEqual(names, ['_initialize', 'memory', 'veltrane_base_size', 'veltrane_convert',
-    'veltrane_facts', 'veltrane_input_base', 'veltrane_json', 'veltrane_message',
-    'veltrane_message_length', 'veltrane_numeral', 'veltrane_numeral_size',
-    'veltrane_output_base', 'veltrane_text', 'veltrane_text_length',
-    'veltrane_text_notation'].sort());
+function instance() {
   const { exports } = new WebAssembly.Instance(module, {});
   exports._initialize();
-  assert.throws(() => exports.memory.grow(1), RangeError);
+  return exports;
+}
+
+test('the module imports nothing and exports the C interface and its helpers', () => {
+  assert.deepEqual(WebAssembly.Module.imports(module), []);
+  const api = headerFunctions();
+  for (const name of ['veltrane_version', 'veltrane_convert', 'veltrane_json',
+    'veltrane_convert_details', 'veltrane_message', 'veltrane_read_base']) {
+    assert.ok(api.includes(name), `veltrane.h declares no ${name}`);
+  }
+  const names = WebAssembly.Module.exports(module).map((e) => e.name).sort();
+  assert.deepEqual(names, ['_initialize', 'memory', ...api, ...HELPERS].sort());
+  assert.throws(() => instance().memory.grow(1), RangeError);
 });
 
-test('the script inflates what gzip writes, in every kind of block', () => {
+test('the C interface on the lent buffers, with its codes', () => {
+  const e = instance();
+  const memory = () => new Uint8Array(e.memory.buffer);
+  const put = (text) => new TextEncoder().encodeInto(text, memory().subarray(e.veltrane_js_input())).written;
+  const read = (at) => {
+    const bytes = memory();
+    let end = at;
+    while (bytes[end] !== 0) end++;
+    return new TextDecoder().decode(bytes.subarray(at, end));
+  };
+  const longest = e.veltrane_js_max_numeral_length();
+  assert.equal(longest, 12288);
+  assert.ok(e.veltrane_js_input_size() > longest);
+  assert.ok(e.veltrane_js_output_size() >= 8 * longest);
+  const output = e.veltrane_js_output();
+  const convert = (numeral, from, to, flags, size = e.veltrane_js_output_size()) =>
+    [e.veltrane_convert(e.veltrane_js_input(), put(numeral), from, to, flags, output, size),
+      read(output)];
+  // numeral, from, to, flags, outcome, text
+  for (const [numeral, from, to, flags, outcome, text] of [
+    ['255', 10, 16, 0, 0, 'FF'],
+    ['-0.5', 10, 2, 1, 0, '-1.0_-1'],
+    ['1e4930', 10, 16, 0, 1, '+INF'],
+    ['12G', 16, 10, 0, 2, 'ERROR'],
+    ['   ', 10, 16, 0, 3, 'ERROR'],
+    ['1\u00002', 10, 16, 0, 5, 'ERROR'],
+    ['1', 1, 16, 0, -1, ''],
+    ['1', 10, 37, 0, -1, ''],
+  ]) {
+    const [gotOutcome, gotText] = convert(numeral, from, to, flags);
+    assert.equal(gotOutcome, outcome, numeral);
+    if (outcome >= 0) assert.equal(gotText, text, numeral);
+  }
+  // A buffer too small: the code, and an empty text rather than a cut one.
+  assert.deepEqual(convert('255', 10, 2, 0, 4), [-2, '']);
+  assert.equal(read(e.veltrane_version()), '1.0.0');
+  let base = e.veltrane_read_base(e.veltrane_js_input(), put(' 36 '), e.veltrane_js_int());
+  assert.equal(base, 1);
+  assert.equal(new Int32Array(e.memory.buffer)[e.veltrane_js_int() >> 2], 36);
+  base = e.veltrane_read_base(e.veltrane_js_input(), put('37'), e.veltrane_js_int());
+  assert.equal(base, 0);
+});
+
+test('a batch: texts one a line, empty lines for no value, stopping when full', () => {
+  const e = instance();
+  const lines = (numerals, flags = 0, size = e.veltrane_js_output_size()) => {
+    const { written } = new TextEncoder().encodeInto(numerals.join('\n'),
+      new Uint8Array(e.memory.buffer).subarray(e.veltrane_js_input()));
+    const done = e.veltrane_js_convert_lines(e.veltrane_js_input(), written, numerals.length, 10,
+      16, flags, e.veltrane_js_output(), size, e.veltrane_js_size());
+    const length = new Uint32Array(e.memory.buffer)[e.veltrane_js_size() >> 2];
+    const out = new TextDecoder().decode(new Uint8Array(e.memory.buffer)
+      .subarray(e.veltrane_js_output(), e.veltrane_js_output() + length));
+    return [done, out];
+  };
+  assert.deepEqual(lines(['255', 'x', '', '1e4930', '-1']), [5, 'FF\n\n\n+INF\n-1\n']);
+  assert.deepEqual(lines(['255']), [1, 'FF\n']);
+  // count must match the line feeds: a numeral with one of its own, found
+  // in the numerals converted or in those left when the texts are full.
+  const miscounted = (text, count, size) => {
+    const { written } = new TextEncoder().encodeInto(text,
+      new Uint8Array(e.memory.buffer).subarray(e.veltrane_js_input(), e.veltrane_js_output()));
+    return e.veltrane_js_convert_lines(e.veltrane_js_input(), written, count, 10, 16, 0,
+      e.veltrane_js_output(), size, e.veltrane_js_size());
+  };
+  for (const [text, count, size] of [['1\n2\n3', 2, 4096], ['1\n2', 3, 4096], ['1\n2\n', 2, 4096],
+    ['', 0, 4096], ['1\n2\n3\n4', 3, 259], ['1\n2\n3', 4, 259], ['1\n2\n3', 2, 100]]) {
+    assert.equal(miscounted(text, count, size), -3, `${JSON.stringify(text)} as ${count}`);
+  }
+  assert.equal(miscounted('1\n2\n3\n4', 4, 259), 2);
+  // It goes on while what is left holds any text (256 bytes with its NUL)
+  // and a line end: here the first text only, and with the round trip's
+  // longer texts none.
+  assert.deepEqual(lines(['1', '2', '3'], 0, 258), [1, '1\n']);
+  assert.deepEqual(lines(['1', '2', '3'], 0, 259), [2, '1\n2\n']);
+  assert.deepEqual(lines(['1', '2'], 2, e.veltrane_js_max_numeral_length() + 1), [0, '']);
+});
+
+test('the embedded gunzip inflates what gzip writes, in every kind of block', () => {
   const { gunzip } = runPageScript();
   const texts = [Buffer.alloc(0), Buffer.from('a'), Buffer.from('abc'.repeat(20000)),
     Buffer.from(Array.from({ length: 70000 }, (_, i) => (i * 7919) >> 3 & 255)), moduleBytes()];
@@ -70,122 +133,20 @@ test('the script inflates what gzip writes, in every kind of block', () => {
   assert.throws(() => gunzip(Buffer.from('not gzip')), /not gzip/);
 });
 
-test('the dialog texts of the program test', () => {
-  const { texts } = programTables();
-  for (const [numeral, from, to, scientific, text] of texts) {
-    const got = converter.convert(numeral, String(from), String(to), Number(scientific));
-    assert.equal(got.text, text, numeral);
-    compareWithCli([numeral], from, to, Number(scientific));
+test('the page\'s script, outside a page, gives the package\'s API', async () => {
+  const page = await runPageScript().ready;
+  const pkg = await loadApi();
+  for (const name of ['convert', 'convertMany', 'explain', 'convertDetails', 'readBase']) {
+    assert.equal(typeof page[name], 'function', name);
   }
-});
-
-test('the diagnoses of the program test, with their rule and column', () => {
-  const { diagnoses } = programTables();
-  for (const [numeral, base, message] of diagnoses) {
-    const got = converter.convert(numeral, String(base), '16', 0);
-    assert.equal(got.text, 'ERROR', numeral);
-    assert.equal(got.message, message, numeral);
+  for (const name of ['version', 'digits', 'minBase', 'maxBase']) {
+    assert.equal(page[name], pkg[name], name);
   }
-  // The longest numeral read, and one byte more, which is not read at all.
-  const longest = '7'.repeat(12288);
-  assert.equal(converter.convert(longest, '10', '16', 0).message, '');
-  const tooLong = converter.convert('7'.repeat(12289), '10', '16', 0);
-  assert.equal(JSON.parse(converter.facts()).numeral, null);
-  assert.equal(tooLong.message, 'numeral longer than 12288 bytes');
-  // A NUL byte, which the random numerals leave out.
-  compareWithCli(['1\u00002', '\u0000', ' 5\u0000 '], 10, 16, 0);
-});
-
-test('the C++ suites\' table numerals in several pairs of bases', () => {
-  const rows = cppTableNumerals();
-  assert.ok(rows.length > 150, `only ${rows.length} table rows found`);
-  const groups = new Map();
-  for (const [numeral, base] of rows) {
-    for (const to of [16, 10, 2, 36, 7]) {
-      for (const scientific of [0, 1]) {
-        const key = `${base} ${to} ${scientific}`;
-        if (!groups.has(key)) groups.set(key, []);
-        groups.get(key).push(numeral);
-      }
-    }
+  for (const numeral of ['255', '0.1', '-1e-4950', '1_3rz@36', 'zz']) {
+    // (JSON: the page's objects come from another realm.)
+    assert.equal(JSON.stringify(page.convertDetails(numeral, { to: 7 })),
+      JSON.stringify(pkg.convertDetails(numeral, { to: 7 })), numeral);
+    assert.equal(JSON.stringify(page.explain(numeral)), JSON.stringify(pkg.explain(numeral)),
+      numeral);
   }
-  for (const [key, numerals] of groups) compareWithCli(numerals, ...key.split(' ').map(Number));
-});
-
-test('random numerals over every base and the whole grammar', (t) => {
-  const count = Number(process.env.VELTRANE_RANDOM_NUMERALS || 10000);
-  const seed = Number(process.env.VELTRANE_SEED || Date.now() % 1000000);
-  const rng = random(seed);
-  const perRun = 50;
-  let compared = 0;
-  let converted = 0;
-  while (compared < count) {
-    const from = 2 + rng.int(35);
-    const to = 2 + rng.int(35);
-    const scientific = rng() < 0.3 ? 1 : 0;
-    const numerals = Array.from({ length: Math.min(perRun, count - compared) },
-      () => randomNumeral(rng, from));
-    try {
-      compared += compareWithCli(numerals, from, to, scientific);
-    } catch (error) {
-      error.message += ` (seed ${seed})`;
-      throw error;
-    }
-    converted += numerals.filter((n) =>
-      converter.convert(n, String(from), String(to), scientific).notation !== null).length;
-  }
-  t.diagnostic(`${compared} random numerals equal to veltrane-cli's (seed ${seed}), ` +
-    `${converted} of them converted`);
-  // The grammar's faults must not crowd out the numbers.
-  assert.ok(converted > count / 3, `only ${converted} of ${count} converted`);
-});
-
-test('the base boxes as the dialog reads them: 8 characters, then blanks trimmed', () => {
-  // Text, what it gives: a base, or null for ERROR.
-  const cases = [
-    ['2', 2], ['36', 36], ['010', 10], [' 16 ', 16], ['00000016', 16], ['   16   ', 16],
-    ['1', null], ['0', null], ['37', null], ['', null], ['        ', null], ['1 6', null],
-    ['0x10', null], ['+16', null], ['-16', null], ['16.', null], ['\t16', null], ['é', null],
-    ['99999999', null],
-    // Only 8 characters are read: seven zeros and 16 read as 1.
-    ['000000016', null], ['        16', null], ['16        x', 16], ['0000016é', null],
-  ];
-  for (const [text, base] of cases) {
-    for (const box of ['input', 'output']) {
-      const [from, to] = box === 'input' ? [text, '10'] : ['10', text];
-      const got = converter.convert('1', from, to, 0);
-      if (base === null) {
-        assert.equal(got.fault, box, `${box} base ${JSON.stringify(text)}`);
-        assert.equal(got.text, 'ERROR');
-        assert.equal(converter.facts(), '');
-        assert.match(got.message, /give a whole decimal number from 2 to 36$/);
-      } else {
-        assert.equal(got.fault, null, `${box} base ${JSON.stringify(text)}`);
-        assert.equal(JSON.parse(converter.facts())[box === 'input' ? 'from' : 'to'], base);
-      }
-      // veltrane-cli reads its base options alike where a box holds the
-      // whole text.
-      if (text.length <= 8 && !text.startsWith('\t')) {
-        const cli = runCli(['--json', `--${box === 'input' ? 'from' : 'to'}=${text}`, '1']);
-        assert.equal(cli.status === 2, base === null, `veltrane-cli with base ${JSON.stringify(text)}`);
-      }
-    }
-  }
-  // The input base is read first; the output base only when it is valid.
-  assert.equal(converter.convert('1', '1', '1', 0).fault, 'input');
-  assert.equal(converter.convert('1', '', 'x', 0).message,
-    'no base; give a whole decimal number from 2 to 36');
-  assert.equal(converter.convert('1', '10', '1 6', 0).message,
-    "'1 6' is not a base; give a whole decimal number from 2 to 36");
-});
-
-test('no state carries over from one conversion to the next', () => {
-  const first = converter.convert('1e4930', '10', '16', 1);
-  const again = () => converter.convert('12@16', '10', '10', 0);
-  const reference = again();
-  converter.convert('1_-1000', '16', '2', 0);
-  converter.convert('zz', '10', '16', 0);
-  assert.deepEqual(again(), reference);
-  assert.equal(reference.text, '18');
-  assert.equal(first.scientific, 1);
 });

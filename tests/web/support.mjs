@@ -1,10 +1,10 @@
-// What the page's tests share: the built page, its script's converter run
-// in Node, veltrane-cli of the soft build as the reference, the tables of
-// the other suites, and random numerals over the whole grammar.
+// What the JavaScript tests share: the built page and npm package, the
+// package's API, veltrane-cli of the soft build as the reference, the tables
+// of the other suites, and random numerals over the whole grammar.
 import { spawnSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 import vm from 'node:vm';
 import { gunzipSync } from 'node:zlib';
 
@@ -16,8 +16,14 @@ function required(name) {
   return value;
 }
 
-// The folder of the built page (index.html, veltrane.css, veltrane.js).
+// The folder of the built page (index.html, veltrane.css, veltrane.js, ...).
 export const site = () => required('VELTRANE_SITE');
+// The folder of the built npm package (package.json, index.js, ...).
+export const packageFolder = () => required('VELTRANE_NPM_PACKAGE');
+// The package's API, imported from its folder as built.
+export function loadApi() {
+  return import(pathToFileURL(path.join(packageFolder(), 'index.js')).href);
+}
 // veltrane-cli of the soft build.
 export const referenceCli = () => required('VELTRANE_CLI');
 
@@ -34,16 +40,17 @@ export function moduleBytes() {
 }
 
 // veltrane.js run outside a page, where it only loads the module:
-// { ready, gunzip }.
+// { ready, gunzip }, ready a promise of the API.
 export function runPageScript() {
   const context = { TextEncoder, TextDecoder, atob, console };
   vm.runInNewContext(pageScript(), context, { filename: 'veltrane.js' });
   return context.veltrane;
 }
 
-// The page's own converter.
-export async function loadConverter() {
-  return runPageScript().ready;
+// The names of the functions veltrane.h declares: the module's interface.
+export function headerFunctions() {
+  const header = readFileSync(path.join(repo, 'library/include/veltrane.h'), 'utf8');
+  return [...header.matchAll(/VELTRANE_API[^;(]*[ *](veltrane_[a-z0-9_]+)\(/g)].map((m) => m[1]);
 }
 
 // Runs veltrane-cli with the arguments and the numerals one a line on
@@ -104,7 +111,7 @@ function cString(literal) {
 export function cppTableNumerals() {
   const files = ['format/format_test.cpp', 'format/exact_test.cpp', 'parse/parse_test.cpp',
     'parse/diagnose_test.cpp', 'conversion/conversion_command_test.cpp',
-    'conversion/conversion_text_test.cpp', 'cli/convert_line_test.cpp'];
+    'conversion/conversion_text_test.cpp', 'library/convert_line_test.cpp'];
   const rows = new Map();
   for (const file of files) {
     const text = readFileSync(path.join(repo, 'tests', file), 'utf8');
