@@ -18,42 +18,43 @@
 #
 # Included by the top-level CMakeLists after library/.
 
-# The library's own static libraries that `veltrane` links, itself first, in
-# link order: the installed archive and the shared library hold all their
-# objects, and link nothing of this project.
-function(veltrane_core_libraries target out_var)
+# The objects of the static library `veltrane`: its own, those it takes in as
+# sources ($<TARGET_OBJECTS:...> of the core's libraries), and those of the
+# project's static libraries it links, if any, so that the installed archive
+# and the shared library hold them all and link nothing of this project.
+function(veltrane_core_objects target out_var)
   set(_seen ${${out_var}})
   get_target_property(_aliased ${target} ALIASED_TARGET)
   if(_aliased)
     set(target ${_aliased})
   endif()
-  if(target IN_LIST _seen)
-    return()
-  endif()
   get_target_property(_type ${target} TYPE)
-  if(NOT _type STREQUAL "STATIC_LIBRARY" AND NOT _type STREQUAL "OBJECT_LIBRARY")
+  set(_own $<TARGET_OBJECTS:${target}>)
+  if(_own IN_LIST _seen OR NOT _type MATCHES "^(STATIC|OBJECT)_LIBRARY$")
     return()
   endif()
-  list(APPEND _seen ${target})
+  list(APPEND _seen ${_own})
+  get_target_property(_sources ${target} SOURCES)
+  foreach(_source IN LISTS _sources)
+    if(_source MATCHES "^\\$<TARGET_OBJECTS:([^>]+)>$")
+      veltrane_core_objects(${CMAKE_MATCH_1} _seen)
+    endif()
+  endforeach()
   get_target_property(_links ${target} LINK_LIBRARIES)
   foreach(_link IN LISTS _links)
     if(TARGET ${_link})
       get_target_property(_imported ${_link} IMPORTED)
       if(NOT _imported)
-        veltrane_core_libraries(${_link} _seen)
+        veltrane_core_objects(${_link} _seen)
       endif()
     endif()
   endforeach()
   set(${out_var} ${_seen} PARENT_SCOPE)
 endfunction()
 
-set(_core)
-veltrane_core_libraries(veltrane _core)
 set(_objects)
-foreach(_library IN LISTS _core)
-  list(APPEND _objects $<TARGET_OBJECTS:${_library}>)
-endforeach()
-message(STATUS "libveltrane: the objects of ${_core}")
+veltrane_core_objects(veltrane _objects)
+message(STATUS "libveltrane: the objects of ${_objects}")
 
 set(VELTRANE_PUBLIC_HEADERS ${PROJECT_SOURCE_DIR}/library/include/veltrane.h
                             ${PROJECT_SOURCE_DIR}/library/include/veltrane.hpp)
@@ -78,7 +79,6 @@ endif()
 
 # --- the shared library ------------------------------------------------------
 add_library(veltrane_shared SHARED ${_objects})
-add_library(Veltrane::veltrane ALIAS veltrane_shared)
 # Objects only: nothing tells CMake the language to link with.
 set_target_properties(veltrane_shared PROPERTIES
   OUTPUT_NAME veltrane
@@ -118,7 +118,6 @@ endif()
 # (the exported link language), pkg-config's veltrane-static.pc names it.
 if(NOT WIN32)
   add_library(veltrane_static STATIC ${_objects})
-  add_library(Veltrane::veltrane_static ALIAS veltrane_static)
   set_target_properties(veltrane_static PROPERTIES
     OUTPUT_NAME veltrane
     EXPORT_NAME veltrane_static

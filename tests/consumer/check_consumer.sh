@@ -11,7 +11,9 @@
 #   check_consumer.sh [--sysroot ROOT] PREFIX
 # PREFIX is the installed tree (cmake --install --prefix PREFIX); for an
 # unpacked package, whose pkg-config files name /usr, give
-# --sysroot ROOT ROOT/usr.
+# --sysroot ROOT ROOT/usr. For another processor, the environment names the
+# compilers (CC, CXX), the processor for CMake (SYSTEM_PROCESSOR) and the
+# emulator that runs the programs (RUNNER, words).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -31,6 +33,11 @@ prefix=$(cd "$1" && pwd)
 examples=$repo/examples
 cc=${CC:-cc}
 cxx=${CXX:-c++}
+read -r -a runner <<<"${RUNNER:-}"
+cross=()
+if [ -n "${SYSTEM_PROCESSOR:-}" ]; then
+  cross=(-DCMAKE_SYSTEM_NAME=Linux -DCMAKE_SYSTEM_PROCESSOR="$SYSTEM_PROCESSOR")
+fi
 
 t=$(mktemp -d)
 trap 'rm -rf "$t"' EXIT
@@ -48,6 +55,9 @@ libdir=$(dirname "$shared")
 pcdir=$(dirname "$pc")
 echo "     library: $libdir, pkg-config files: $pcdir"
 
+# run PROGRAM...: with the installed library folder first on the search
+# path, through the emulator, if any.
+run() { LD_LIBRARY_PATH=$libdir "${runner[@]}" "$@"; }
 # runs PROGRAM KIND: PROGRAM prints what its example should, and loads
 # libveltrane.so.1 from libdir when KIND is shared, not at all when static.
 runs() {
@@ -60,7 +70,10 @@ runs() {
       echo "does not need libveltrane.so.1: $needed"
       return 1
     }
-    loaded=$(LD_LIBRARY_PATH=$libdir ldd "$program" | sed -n 's/^[[:space:]]*libveltrane\.so\.1 => \(.*\) (.*/\1/p')
+    # What the dynamic loader maps, as ldd shows it (ldd itself cannot
+    # look into another processor's program).
+    loaded=$(LD_TRACE_LOADED_OBJECTS=1 run "$program" |
+      sed -n 's/^[[:space:]]*libveltrane\.so\.1 => \(.*\) (.*/\1/p')
     [ "$(realpath "$loaded")" = "$(realpath "$shared")" ] || {
       echo "loads libveltrane.so.1 from '$loaded', not from $libdir"
       return 1
@@ -69,7 +82,7 @@ runs() {
     echo "a static program needs $needed"
     return 1
   fi
-  LD_LIBRARY_PATH=$libdir "$program" >"$program.out" || {
+  run "$program" >"$program.out" || {
     echo "exit status $?"
     return 1
   }
@@ -89,7 +102,7 @@ cmake_build() {
   cmake -S "$here" -B "$t/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF \
     -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF -DCMAKE_C_COMPILER="$cc" \
-    -DCMAKE_CXX_COMPILER="$cxx" >"$t/cmake.log" 2>&1 &&
+    -DCMAKE_CXX_COMPILER="$cxx" "${cross[@]}" >"$t/cmake.log" 2>&1 &&
     cmake --build "$t/cmake" >>"$t/cmake.log" 2>&1 || {
     cat "$t/cmake.log"
     return 1
