@@ -14,9 +14,9 @@ static void show(const char *numeral, int from_base, int to_base, unsigned flags
   } else if (outcome == VELTRANE_OVERFLOW) {
     printf("%s overflows: %s\n", numeral, text);
   } else if (outcome >= 0) {
-    printf("%s gives no value: %s (outcome %d)\n", numeral, text, outcome);
+    printf("%s gives no value: %s (%s)\n", numeral, text, veltrane_outcome_name(outcome));
   } else {
-    printf("%s: error %d\n", numeral, outcome);
+    printf("%s: not converted (%s)\n", numeral, veltrane_outcome_name(outcome));
   }
 }
 

@@ -27,7 +27,11 @@ $libdir/libveltrane.so
 $libdir/libveltrane.so.1
 $libdir/libveltrane.so.1.0.0
 $libdir/pkgconfig/veltrane-static.pc
-$libdir/pkgconfig/veltrane.pc"
+$libdir/pkgconfig/veltrane.pc
+share/doc/libveltrane-dev/changelog.Debian.gz
+share/doc/libveltrane-dev/copyright
+share/doc/libveltrane1/changelog.Debian.gz
+share/doc/libveltrane1/copyright"
 # (VeltraneTargets-<configuration>.cmake too, named after the build type.)
 actual=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' |
   grep -v '/VeltraneTargets-[a-z]*\.cmake$' | sort)
@@ -41,5 +45,5 @@ fi
   echo "the links are not libveltrane.so -> .so.1 -> .so.1.0.0"
   exit 1
 }
-echo "ok   the installed tree: the headers, both libraries, the CMake and pkg-config files"
+echo "ok   the installed tree: the headers, both libraries, the CMake and pkg-config files, the documents"
 bash "$here/check_consumer.sh" "$prefix"
