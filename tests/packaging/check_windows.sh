@@ -141,7 +141,8 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltrane
 # menu, the uninstaller registered.
 installed() {
   local dir=$1 missing='' file
-  for file in veltrane.exe veltrane-cli.exe README.txt LICENSE.txt Uninstall.exe; do
+  for file in veltrane.exe veltrane-cli.exe README.txt LICENSE.txt Uninstall.exe \
+    sdk/bin/veltrane.dll sdk/lib/libveltrane.dll.a sdk/include/veltrane.h; do
     [ -f "$dir/$file" ] || missing+=" $file"
   done
   for file in Veltrane.lnk Uninstall.lnk; do
