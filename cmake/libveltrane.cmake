@@ -105,7 +105,12 @@ else()
   # program loads no libstdc++, and the package depends on the C library
   # alone.
   set(_map ${PROJECT_SOURCE_DIR}/cmake/veltrane.map)
-  target_link_options(veltrane_shared PRIVATE -Wl,--version-script=${_map} -Wl,--no-undefined)
+  target_link_options(veltrane_shared PRIVATE -Wl,--version-script=${_map})
+  # (A sanitizer's runtime comes with the program: its symbols stay
+  # undefined in the library.)
+  if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+    target_link_options(veltrane_shared PRIVATE -Wl,--no-undefined)
+  endif()
   set_property(TARGET veltrane_shared APPEND PROPERTY LINK_DEPENDS ${_map})
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_link_options(veltrane_shared PRIVATE -static-libstdc++ -static-libgcc)
