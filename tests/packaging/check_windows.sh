@@ -51,7 +51,7 @@ import os, sys, zipfile
 path, out, repo = sys.argv[1:]
 top = os.path.basename(path)[:-len(".zip")]
 with zipfile.ZipFile(path) as z:
-    names = sorted(z.namelist())
+    names = sorted(n for n in z.namelist() if not n.endswith("/"))
     expected = sorted(f"{top}/{n}" for n in
                       ("veltrane.exe", "veltrane-cli.exe", "README.txt", "LICENSE.txt",
                        "sdk/bin/veltrane.dll", "sdk/lib/libveltrane.dll.a",
@@ -118,19 +118,27 @@ check "sdk: veltrane.dll is stripped" pe_stripped "$dll"
 # copy of veltrane.dll, print what they print on Linux.
 mkdir -p "$t/examples"
 cp "$dll" "$t/examples/"
+# sdk_example LANGUAGE COMPILER OPTION... -- LINK...
 sdk_example() {
-  local language=$1 compiler=$2
+  local language=$1 compiler=$2 options=()
   shift 2
-  "$compiler" "$@" -Wall -Wextra -Werror -I"$sdk/include" -o "$t/examples/convert_$language.exe" \
-    "$repo/examples/convert.$language" -L"$sdk/lib" -lveltrane &&
+  while [ "$1" != -- ]; do
+    options+=("$1")
+    shift
+  done
+  shift
+  "$compiler" "${options[@]}" -Wall -Wextra -Werror -I"$sdk/include" \
+    -o "$t/examples/convert_$language.exe" "$repo/examples/convert.$language" "$@" &&
     grep -qi 'DLL Name: veltrane.dll' <<<"$("$objdump" -p "$t/examples/convert_$language.exe")" &&
     "$wine" "$t/examples/convert_$language.exe" | tr -d '\r' >"$t/examples/convert_$language.out" &&
     diff -u "$repo/tests/consumer/convert_$language.expected" "$t/examples/convert_$language.out"
 }
 check "sdk: convert.c, built with MinGW against it, runs under Wine" \
-  sdk_example c x86_64-w64-mingw32-gcc-posix -std=c99
+  sdk_example c x86_64-w64-mingw32-gcc-posix -std=c99 -- -L"$sdk/lib" -lveltrane
+# -static links the C++ runtime in; -l would then look for a static
+# library only, so the import library is named by its path.
 check "sdk: convert.cpp, built with MinGW against it, runs under Wine" \
-  sdk_example cpp x86_64-w64-mingw32-g++-posix -std=c++17 -static
+  sdk_example cpp x86_64-w64-mingw32-g++-posix -std=c++17 -static -- "$sdk/lib/libveltrane.dll.a"
 
 # --- the installer -------------------------------------------------------
 drive_c=$WINEPREFIX/drive_c
