@@ -111,16 +111,18 @@ check "libveltrane1: ldconfig runs through a trigger" \
   expect_output "activate-noawait ldconfig" control_file "$lib_deb" triggers
 
 # Each package's files, exactly (directories aside).
-files_of() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | sort; }
+files_of() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | LC_ALL=C sort; }
 multiarch=usr/lib/x86_64-linux-gnu
-check "libveltrane1 holds the shared library alone" diff <(files_of "$lib_deb") - <<EOF
+# has_files DEB: DEB's files are those on standard input, in any order.
+has_files() { diff <(files_of "$1") <(LC_ALL=C sort); }
+check "libveltrane1 holds the shared library alone" has_files "$lib_deb" <<EOF
 $multiarch/libveltrane.so.1
 $multiarch/libveltrane.so.1.0.0
 usr/share/doc/libveltrane1/changelog.Debian.gz
 usr/share/doc/libveltrane1/copyright
 EOF
 check "libveltrane-dev holds the headers, the link, the static library, CMake and pkg-config files" \
-  diff <(files_of "$dev_deb") - <<EOF
+  has_files "$dev_deb" <<EOF
 $multiarch/cmake/Veltrane/VeltraneConfig.cmake
 $multiarch/cmake/Veltrane/VeltraneConfigVersion.cmake
 $multiarch/cmake/Veltrane/VeltraneTargets-release.cmake
