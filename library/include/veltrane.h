@@ -63,7 +63,7 @@
 
 /* The longest numeral read, in bytes, blanks included: long enough for every
  * round-trip text. */
-#define VELTRANE_MAX_NUMERAL_LENGTH 4096
+#define VELTRANE_MAX_NUMERAL_LENGTH 12288
 /* Buffer sizes that always suffice: a plain text (NUL included), a text
  * with VELTRANE_ROUND_TRIP, and one --json line or --explain block. */
 #define VELTRANE_TEXT_SIZE 256
