@@ -119,8 +119,7 @@ endif()
 
 # --- the static library -----------------------------------------------------
 # All the core's objects in one archive. A program that links it needs the
-# C++ runtime: CMake links a C program that uses it with the C++ driver
-# (the exported link language), pkg-config's veltrane-static.pc names it.
+# C++ runtime: the CMake target and veltrane-static.pc bring it.
 if(NOT WIN32)
   add_library(veltrane_static STATIC ${_objects})
   set_target_properties(veltrane_static PROPERTIES
@@ -133,6 +132,9 @@ if(NOT WIN32)
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/library/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   target_compile_definitions(veltrane_static INTERFACE VELTRANE_STATIC)
+  # A project that enables CXX links with the C++ driver, which brings the
+  # runtime; one in C alone names the runtime the library was built with.
+  target_link_libraries(veltrane_static INTERFACE $<$<LINK_LANGUAGE:C>:stdc++> $<$<LINK_LANGUAGE:C>:m>)
   set(_installed_targets veltrane_shared veltrane_static)
 else()
   set(_installed_targets veltrane_shared)

@@ -2,7 +2,8 @@
 # Builds the README's examples (examples/convert.c and convert.cpp) against
 # an installed libveltrane as a user does, and runs them:
 #   - a CMake project with find_package(Veltrane), linking Veltrane::veltrane
-#     and Veltrane::veltrane_static (tests/consumer/CMakeLists.txt);
+#     and Veltrane::veltrane_static (tests/consumer/CMakeLists.txt), and one
+#     in C alone (c_only/);
 #   - the compiler with pkg-config's veltrane and veltrane-static;
 #   - the compiler alone with -I, -L and -lveltrane.
 # Every program must print its expected text (convert_c.expected,
@@ -98,28 +99,35 @@ passes() {
 }
 
 # --- CMake, find_package --------------------------------------------------
+# cmake_build SOURCE BUILD: configures and builds that project against the
+# installed tree.
 cmake_build() {
-  cmake -S "$here" -B "$t/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF \
     -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF -DCMAKE_C_COMPILER="$cc" \
-    -DCMAKE_CXX_COMPILER="$cxx" "${cross[@]}" >"$t/cmake.log" 2>&1 &&
-    cmake --build "$t/cmake" >>"$t/cmake.log" 2>&1 || {
-    cat "$t/cmake.log"
+    -DCMAKE_CXX_COMPILER="$cxx" "${cross[@]}" >"$2.log" 2>&1 &&
+    cmake --build "$2" >>"$2.log" 2>&1 || {
+    cat "$2.log"
     return 1
   }
   # The package found is the one under test, not one installed elsewhere.
-  grep -qF "from $prefix/" "$t/cmake.log" || {
-    grep "^-- Veltrane" "$t/cmake.log"
+  grep -qF "from $prefix/" "$2.log" || {
+    grep "^-- Veltrane" "$2.log"
     return 1
   }
 }
-if passes "CMake: find_package(Veltrane) and the examples build" cmake_build; then
+if passes "CMake: find_package(Veltrane) and the examples build" cmake_build "$here" "$t/cmake"; then
   for program in convert_c_shared convert_cpp_shared; do
     check "CMake, Veltrane::veltrane: $program runs" runs "$t/cmake/$program" shared
   done
   for program in convert_c_static convert_cpp_static; do
     check "CMake, Veltrane::veltrane_static: $program runs" runs "$t/cmake/$program" static
   done
+fi
+
+if passes "CMake, a project in C alone: convert.c builds" cmake_build "$here/c_only" "$t/cmake_c"; then
+  check "CMake in C alone, Veltrane::veltrane: convert_c runs" runs "$t/cmake_c/convert_c_shared" shared
+  check "CMake in C alone, Veltrane::veltrane_static: convert_c runs" runs "$t/cmake_c/convert_c_static" static
 fi
 
 # --- pkg-config ---------------------------------------------------------------
