@@ -1,5 +1,5 @@
-# libveltrane as it installs, from the objects of the static library
-# `veltrane` (library/) and of the core libraries it links:
+# libveltrane as it installs, from the same objects as the static library
+# `veltrane` (library/) that the programs link:
 #
 #   Linux    libveltrane.so.1.0.0 (SONAME libveltrane.so.1) and the link
 #            libveltrane.so, component `runtime` / `development`
@@ -125,9 +125,7 @@ if(NOT WIN32)
   set_target_properties(veltrane_static PROPERTIES
     OUTPUT_NAME veltrane
     EXPORT_NAME veltrane_static
-    LINKER_LANGUAGE CXX
-    # Beside the shared library's files, which have the same name.
-    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/static)
+    LINKER_LANGUAGE CXX)
   target_include_directories(veltrane_static PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/library/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
