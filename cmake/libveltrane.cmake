@@ -138,6 +138,14 @@ else()
   set(_installed_targets veltrane_shared)
 endif()
 
+# `cmake --build ... --target libveltrane` builds everything the library's
+# components install (on Linux its Debian documents too).
+add_custom_target(libveltrane)
+add_dependencies(libveltrane ${_installed_targets})
+if(NOT WIN32)
+  add_dependencies(libveltrane veltrane_packaging_files)
+endif()
+
 # --- installation -------------------------------------------------------------
 if(WIN32)
   # The Windows ZIP and installer: sdk\bin, sdk\lib, sdk\include beside the
