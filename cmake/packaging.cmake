@@ -1,7 +1,9 @@
-# CPack settings. The native build makes the Debian packages veltrane-cli and
-# veltrane (one per install component); the aarch64 build the arm64
-# veltrane-cli; the Windows build makes a ZIP and an NSIS installer of both
-# programs; the web build a ZIP of the page. scripts/package.sh runs them all.
+# CPack settings. The native build makes the Debian packages veltrane-cli,
+# veltrane, libveltrane1 and libveltrane-dev (one per install component:
+# cli, dialog, runtime, development); the aarch64 build the arm64
+# veltrane-cli, libveltrane1 and libveltrane-dev; the Windows build makes a
+# ZIP and an NSIS installer of both programs and the library's sdk folder;
+# the web build a ZIP of the page. scripts/package.sh runs them all.
 set(CPACK_PACKAGE_NAME veltrane)
 set(CPACK_PACKAGE_VENDOR "The Veltrane authors")
 set(CPACK_PACKAGE_CONTACT "${VELTRANE_MAINTAINER}")
@@ -35,7 +37,7 @@ elseif(WIN32)
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
-  set(CPACK_COMPONENTS_ALL cli)
+  set(CPACK_COMPONENTS_ALL cli runtime development)
   if(VELTRANE_DIALOG_EXE)
     list(APPEND CPACK_COMPONENTS_ALL dialog)
   endif()
@@ -47,6 +49,49 @@ else()
 
   set(CPACK_DEBIAN_CLI_PACKAGE_NAME veltrane-cli)
   set(CPACK_DEBIAN_CLI_PACKAGE_SHLIBDEPS ON)
+
+  # The library: libveltrane1, named after its SONAME, holds libveltrane.so.1
+  # alone, with a shlibs file so that dpkg-shlibdeps finds it for the
+  # packages of programs built with it; libveltrane-dev everything else a
+  # program is built with, for this very version of the library.
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libveltrane1)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+  # ldconfig runs through dpkg's trigger. CPack also writes a postinst and
+  # postrm that call it, for a library in /usr/lib, and lintian warns about
+  # them (maintscript-calls-ldconfig): the call is redundant beside the
+  # trigger and harmless, and the only way round it, empty scripts of our
+  # own, draws a warning of its own (maintainer-script-empty).
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/libveltrane1/triggers)
+  set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
+      "library converting real numerals between bases 2 to 36
+libveltrane converts numerals from one positional base into another, any base
+from 2 to 36 on either side, exactly as veltrane-cli does: sign, fraction,
+exponent in the numeral's own base and @ base suffix, standard or scientific
+notation, round-trip texts, and the --json and --explain reports.
+
+Every value is an x87 80-bit extended real and every step truncates. The C
+interface writes into caller buffers, keeps no state between calls and may be
+called from any thread.
+
+This package holds the shared library.")
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libveltrane-dev)
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
+      "libveltrane1 (= ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})")
+  set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
+      "library converting real numerals between bases 2 to 36 (development files)
+libveltrane converts numerals from one positional base into another, any base
+from 2 to 36 on either side, exactly as veltrane-cli does, on the x87 80-bit
+extended type with truncating arithmetic.
+
+This package holds what programs are built with: the C header veltrane.h, the
+C++ header veltrane.hpp, the static library, the link to the shared library,
+the CMake package Veltrane (find_package(Veltrane), targets Veltrane::veltrane
+and Veltrane::veltrane_static) and the pkg-config files veltrane and
+veltrane-static.")
   if(CMAKE_CROSSCOMPILING)
     # CPack would name the build machine's architecture: Debian's name for
     # the target's, from the compiler's GNU triplet.
@@ -62,10 +107,12 @@ else()
     # toolchain does not install: the dependency on the C library comes from
     # the program's symbol versions, read when CPack runs.
     set(CPACK_DEBIAN_CLI_PACKAGE_SHLIBDEPS OFF)
+    set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS OFF)
     file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/cpack-project-config.cmake CONTENT
 "if(CPACK_GENERATOR STREQUAL \"DEB\")
   include(${PROJECT_SOURCE_DIR}/cmake/libc_depends.cmake)
   veltrane_libc_depends(${CMAKE_OBJDUMP} $<TARGET_FILE:veltrane-cli> CPACK_DEBIAN_CLI_PACKAGE_DEPENDS)
+  veltrane_libc_depends(${CMAKE_OBJDUMP} $<TARGET_FILE:veltrane_shared> CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS)
 endif()
 ")
     set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-project-config.cmake)

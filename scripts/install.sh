@@ -16,7 +16,7 @@ packages=(
   wine64 fonts-wine xvfb xdotool imagemagick
   clang libclang-rt-14-dev
   libmpfr-dev hyperfine python3 python3-mpmath
-  nsis lintian desktop-file-utils man-db bsdextrautils dpkg-dev file
+  nsis lintian desktop-file-utils man-db bsdextrautils dpkg-dev file pkgconf
   clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32
   libclang-rt-14-dev-wasm32 wabt chromium librsvg2-bin
 )

@@ -4,7 +4,13 @@
 #   veltrane-cli_<version>-1_amd64.deb   the command-line converter
 #   veltrane-cli_<version>-1_arm64.deb   the same for aarch64 (Raspberry Pi, ARM servers)
 #   veltrane_<version>-1_amd64.deb       the dialog and its Linux launcher
-#   veltrane-<version>-win64.zip         both Windows programs, README, LICENSE
+#   libveltrane1_<version>-1_amd64.deb   the shared library libveltrane.so.1
+#   libveltrane1_<version>-1_arm64.deb   the same for aarch64
+#   libveltrane-dev_<version>-1_amd64.deb  its headers, static library, libveltrane.so,
+#                                        CMake package and pkg-config files
+#   libveltrane-dev_<version>-1_arm64.deb  the same for aarch64
+#   veltrane-<version>-win64.zip         both Windows programs, README, LICENSE, and
+#                                        sdk/: veltrane.dll, its import library, headers
 #   veltrane-<version>-win64.exe         the same as a Windows installer
 #   veltrane-<version>-web.zip           the browser page, LICENSE
 #   veltrane-<version>.tgz               the npm package veltrane (npm pack)
@@ -14,7 +20,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 if [ $# -gt 0 ]; then
-  sed -n '2,11s/^# \{0,1\}//p' "$0" >&2
+  sed -n '2,18s/^# \{0,1\}//p' "$0" >&2
   exit 2
 fi
 

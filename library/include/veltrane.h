@@ -29,10 +29,14 @@
 #define VELTRANE_VERSION_NUMBER \
   (VELTRANE_VERSION_MAJOR * 10000 + VELTRANE_VERSION_MINOR * 100 + VELTRANE_VERSION_PATCH)
 
+/* On Windows a program that links the static library defines
+ * VELTRANE_STATIC (Veltrane::veltrane_static does); with the DLL it imports.
+ * Elsewhere the same objects make the static and the shared library, which
+ * exports these functions and hides everything else. */
+#if defined(_WIN32)
 #if defined(VELTRANE_STATIC)
 #define VELTRANE_API
-#elif defined(_WIN32)
-#if defined(VELTRANE_BUILDING)
+#elif defined(VELTRANE_BUILDING)
 #define VELTRANE_API __declspec(dllexport)
 #else
 #define VELTRANE_API __declspec(dllimport)

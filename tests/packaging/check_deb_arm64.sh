@@ -4,7 +4,10 @@
 # files as the amd64 package, and its program, unpacked with dpkg-deb -x and
 # run under qemu: it converts, passes the program tests, and writes the same
 # texts as REFERENCE (the x86-64 program on the same software arithmetic) on
-# random numerals from the whole grammar.
+# random numerals from the whole grammar. And the arm64 libveltrane1 and
+# libveltrane-dev: lintian, the amd64 packages' fields and files (in the
+# arm64 library folder), the exported symbols, and the README's examples,
+# cross-built against them and run under qemu.
 #   check_deb_arm64.sh PACKAGES_DIR REFERENCE_CLI [COUNT]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -26,6 +29,13 @@ if [ ${#arm_debs[@]} != 1 ] || [ ${#amd_debs[@]} != 1 ]; then
 fi
 deb=${arm_debs[0]}
 amd_deb=${amd_debs[0]}
+lib_debs=("$packages"/libveltrane1_*_arm64.deb "$packages"/libveltrane-dev_*_arm64.deb)
+amd_lib_debs=("$packages"/libveltrane1_*_amd64.deb "$packages"/libveltrane-dev_*_amd64.deb)
+if [ ${#lib_debs[@]} != 2 ] || [ ${#amd_lib_debs[@]} != 2 ]; then
+  echo "expected libveltrane1 and libveltrane-dev for arm64 and amd64 in $packages"
+  ls -l "$packages" || true
+  exit 1
+fi
 version=$(dpkg-deb -f "$deb" Version)
 version=${version%-*}
 
@@ -35,7 +45,8 @@ trap 'exit 143' TERM INT
 
 # --- lintian and the control fields -------------------------------------
 lintian_errors() {
-  lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1 |
+  # (Expected warnings: see check_debs.sh.)
+  lintian --fail-on error --tag-display-limit 0 "$deb" "${lib_debs[@]}" 2>&1 |
     { grep -v "running with root privileges" || true; } | tee "$t/lintian"
 }
 check "lintian: no error" lintian_errors
@@ -152,4 +163,51 @@ compare() {
 check "the same output as $reference on $count random numerals" compare
 [ "$checks_failed" != 0 ] || sed -n '1s/^/     /p' "$t/compare"
 
-check_summary "arm64 package"
+# --- the library ----------------------------------------------------------------
+lib_root=$t/library
+mkdir -p "$lib_root"
+same_library_fields() {
+  local arm=$1 amd=$2 field
+  for field in Package Version Section Priority Maintainer Description; do
+    [ "$(dpkg-deb -f "$arm" "$field")" = "$(dpkg-deb -f "$amd" "$field")" ] || {
+      echo "$field differs from the amd64 package's"
+      return 1
+    }
+  done
+  [ "$(dpkg-deb -f "$arm" Architecture)" = arm64 ]
+}
+control_file() { dpkg-deb --ctrl-tarfile "$1" | tar -xO "./$2"; }
+for i in 0 1; do
+  arm=${lib_debs[$i]}
+  amd=${amd_lib_debs[$i]}
+  name=$(dpkg-deb -f "$arm" Package)
+  check "$name: arm64, the other fields the amd64 package's" same_library_fields "$arm" "$amd"
+  # The same files, the library folder aside.
+  check "$name: the amd64 package's files, in lib/aarch64-linux-gnu" \
+    diff <(listing "$amd" | sed 's|/x86_64-linux-gnu/|/aarch64-linux-gnu/|') <(listing "$arm")
+  dpkg-deb -x "$arm" "$lib_root"
+done
+lib_deb=${lib_debs[0]}
+check "libveltrane1: shlibs and trigger as in the amd64 package" \
+  cmp <(control_file "$lib_deb" shlibs; control_file "$lib_deb" triggers) \
+  <(control_file "${amd_lib_debs[0]}" shlibs; control_file "${amd_lib_debs[0]}" triggers)
+library=$lib_root/usr/lib/aarch64-linux-gnu/libveltrane.so.1
+check "libveltrane1: Depends: libc6 (>= the newest GLIBC_ version it needs), nothing else" \
+  expect_output "libc6 (>= $(newest_glibc "$library"))" dpkg-deb -f "$lib_deb" Depends
+aarch64_library() {
+  local header
+  header=$(readelf -h -d --wide "$library")
+  grep -q "Machine: *AArch64" <<<"$header" &&
+    grep -q 'Library soname: \[libveltrane.so.1\]' <<<"$header"
+}
+check "libveltrane.so.1 is an aarch64 library named libveltrane.so.1" aarch64_library
+check "libveltrane.so.1 is stripped" stripped "$library"
+check "libveltrane.so.1 exports exactly the functions of veltrane.h" \
+  bash "$here/check_symbols.sh" "$library" "$lib_root/usr/include/veltrane.h" \
+  aarch64-linux-gnu-gcc aarch64-linux-gnu-nm
+check "the examples, cross-built against the unpacked libveltrane-dev, run under qemu" \
+  env CC=aarch64-linux-gnu-gcc CXX=aarch64-linux-gnu-g++ SYSTEM_PROCESSOR=aarch64 \
+  RUNNER="${qemu[*]}" bash "$repo/tests/consumer/check_consumer.sh" --sysroot "$lib_root" \
+  "$lib_root/usr"
+
+check_summary "arm64 packages"

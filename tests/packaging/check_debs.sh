@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Checks the two Debian packages as a user gets them: lintian, their control
+# Checks the four Debian packages as a user gets them: lintian, their control
 # fields, and their files unpacked with dpkg-deb -x into a temporary root: a
 # working veltrane-cli, man pages that man renders without a warning, a valid
-# desktop entry and icon, the copyright file, and the launcher, which opens
-# the dialog under Wine in a prefix it makes itself.
+# desktop entry and icon, the copyright file, the launcher, which opens the
+# dialog under Wine in a prefix it makes itself, and the library: its files,
+# its exported symbols, and the README's examples built against the unpacked
+# libveltrane-dev and libveltrane1 (tests/consumer/check_consumer.sh).
 #   check_debs.sh PACKAGES_DIR DIALOG_PROBE.exe
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -18,13 +20,19 @@ probe_exe=$2
 shopt -s nullglob
 cli_debs=("$packages"/veltrane-cli_*_amd64.deb)
 dialog_debs=("$packages"/veltrane_*_amd64.deb)
-if [ ${#cli_debs[@]} != 1 ] || [ ${#dialog_debs[@]} != 1 ]; then
-  echo "expected one veltrane-cli and one veltrane package in $packages"
+lib_debs=("$packages"/libveltrane1_*_amd64.deb)
+dev_debs=("$packages"/libveltrane-dev_*_amd64.deb)
+if [ ${#cli_debs[@]} != 1 ] || [ ${#dialog_debs[@]} != 1 ] || [ ${#lib_debs[@]} != 1 ] ||
+  [ ${#dev_debs[@]} != 1 ]; then
+  echo "expected one veltrane-cli, veltrane, libveltrane1 and libveltrane-dev package in $packages"
   ls -l "$packages" || true
   exit 1
 fi
 cli_deb=${cli_debs[0]}
 dialog_deb=${dialog_debs[0]}
+lib_deb=${lib_debs[0]}
+dev_deb=${dev_debs[0]}
+all_debs=("$cli_deb" "$dialog_deb" "$lib_deb" "$dev_deb")
 version=$(dpkg-deb -f "$cli_deb" Version)
 version=${version%-*}
 
@@ -45,8 +53,10 @@ trap 'exit 143' TERM INT
 
 # --- lintian and the control fields -------------------------------------
 lintian_errors() {
-  # Errors fail; warnings and notes are shown for the record.
-  lintian --fail-on error --tag-display-limit 0 "$cli_deb" "$dialog_deb" 2>&1 |
+  # Errors fail; warnings and notes are shown for the record. Expected
+  # warnings: initial-upload-closes-no-bugs (no bug tracker to close a bug
+  # in), and libveltrane1's maintscript-calls-ldconfig (cmake/packaging.cmake).
+  lintian --fail-on error --tag-display-limit 0 "${all_debs[@]}" 2>&1 |
     { grep -v "running with root privileges" || true; } | tee "$t/lintian"
 }
 check "lintian: no error" lintian_errors
@@ -78,15 +88,72 @@ for deb in "$cli_deb" "$dialog_deb"; do
     control_fields "$deb"
 done
 
-# Both packages install together: no file belongs to both.
-files_of() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $NF}' | sort; }
-check "no file in both packages" test -z "$(comm -12 <(files_of "$cli_deb") <(files_of "$dialog_deb"))"
+# The library's packages, as Debian names and relates them.
+library_fields() {
+  local deb=$1 section=$2
+  test "$(dpkg-deb -f "$deb" Section)" = "$section" && test -n "$(dpkg-deb -f "$deb" Maintainer)" &&
+    test "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 2 &&
+    test "$(dpkg-deb -f "$deb" Architecture)" = amd64
+}
+check "libveltrane1: section libs, maintainer, description, architecture" \
+  library_fields "$lib_deb" libs
+check "libveltrane-dev: section libdevel, maintainer, description, architecture" \
+  library_fields "$dev_deb" libdevel
+check "libveltrane1: Depends on the C library alone (its C++ runtime is linked in)" \
+  grep -qx "libc6 (>= [0-9.]*)" <<<"$(dpkg-deb -f "$lib_deb" Depends)"
+check "libveltrane-dev: Depends on libveltrane1 of its very version" \
+  expect_output "libveltrane1 (= $(dpkg-deb -f "$lib_deb" Version))" dpkg-deb -f "$dev_deb" Depends
+control_file() { dpkg-deb --ctrl-tarfile "$1" | tar -xO "./$2"; }
+check "libveltrane1: shlibs names the package for libveltrane.so.1" \
+  expect_output "libveltrane 1 libveltrane1 (>= $(dpkg-deb -f "$lib_deb" Version))" \
+  control_file "$lib_deb" shlibs
+check "libveltrane1: ldconfig runs through a trigger" \
+  expect_output "activate-noawait ldconfig" control_file "$lib_deb" triggers
+
+# Each package's files, exactly (directories aside).
+files_of() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | LC_ALL=C sort; }
+multiarch=usr/lib/x86_64-linux-gnu
+# has_files DEB: DEB's files are those on standard input, in any order.
+has_files() { diff <(files_of "$1") <(LC_ALL=C sort); }
+check "libveltrane1 holds the shared library alone" has_files "$lib_deb" <<EOF
+$multiarch/libveltrane.so.1
+$multiarch/libveltrane.so.1.0.0
+usr/share/doc/libveltrane1/changelog.Debian.gz
+usr/share/doc/libveltrane1/copyright
+EOF
+check "libveltrane-dev holds the headers, the link, the static library, CMake and pkg-config files" \
+  has_files "$dev_deb" <<EOF
+$multiarch/cmake/Veltrane/VeltraneConfig.cmake
+$multiarch/cmake/Veltrane/VeltraneConfigVersion.cmake
+$multiarch/cmake/Veltrane/VeltraneTargets-release.cmake
+$multiarch/cmake/Veltrane/VeltraneTargets.cmake
+$multiarch/libveltrane.a
+$multiarch/libveltrane.so
+$multiarch/pkgconfig/veltrane-static.pc
+$multiarch/pkgconfig/veltrane.pc
+usr/include/veltrane.h
+usr/include/veltrane.hpp
+usr/share/doc/libveltrane-dev/changelog.Debian.gz
+usr/share/doc/libveltrane-dev/copyright
+EOF
+
+# The packages install together: no file belongs to two of them.
+no_shared_file() {
+  local shared
+  shared=$(for deb in "${all_debs[@]}"; do files_of "$deb"; done | sort | uniq -d)
+  [ -z "$shared" ] || {
+    echo "$shared"
+    return 1
+  }
+}
+check "no file in two packages" no_shared_file
 
 # --- the unpacked files --------------------------------------------------
 root=$t/root
 mkdir -p "$root"
-dpkg-deb -x "$cli_deb" "$root"
-dpkg-deb -x "$dialog_deb" "$root"
+for deb in "${all_debs[@]}"; do
+  dpkg-deb -x "$deb" "$root"
+done
 
 expected_files() {
   local missing='' path
@@ -197,10 +264,26 @@ assert text in license_, "the licence text differs from LICENSE"
 assert len(text) > 900
 PY
 }
-for name in veltrane-cli veltrane; do
+for name in veltrane-cli veltrane libveltrane1 libveltrane-dev; do
   check "$name: the copyright file is LICENSE in DEP-5 form" \
     copyright_from_license "$root/usr/share/doc/$name/copyright"
 done
+
+# --- the library ---------------------------------------------------------
+library=$root/$multiarch/libveltrane.so.1
+library_links() {
+  [ "$(readlink "$root/$multiarch/libveltrane.so")" = libveltrane.so.1 ] &&
+    [ "$(readlink "$library")" = libveltrane.so.1.0.0 ] &&
+    grep -q 'Library soname: \[libveltrane.so.1\]' <<<"$(readelf -d "$library")"
+}
+check "libveltrane.so -> libveltrane.so.1 (its SONAME) -> libveltrane.so.1.0.0" library_links
+check "libveltrane.so.1 is stripped" stripped "$library"
+check "libveltrane.so.1 exports exactly the functions of veltrane.h" \
+  bash "$here/check_symbols.sh" "$library" "$root/usr/include/veltrane.h"
+check "the packaged headers are the repository's" \
+  cmp "$root/usr/include/veltrane.h" "$repo/library/include/veltrane.h"
+check "the examples against the unpacked libveltrane-dev (find_package, pkg-config, cc)" \
+  bash "$repo/tests/consumer/check_consumer.sh" --sysroot "$root" "$root/usr"
 
 exe=$root/usr/lib/veltrane/veltrane.exe
 check "the launcher's veltrane.exe: one resource, GUI, system DLLs only" \

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Checks the Windows packages: the ZIP's contents, and the NSIS installer run
+# Checks the Windows packages: the ZIP's contents and its library sdk folder
+# (veltrane.dll exports the header's functions and imports only system DLLs;
+# the README's examples built with MinGW against it run under Wine), and the
+# NSIS installer run
 # silently under Wine in a temporary prefix, into Program Files and into a
 # folder given with /D=: both programs installed, the Start-menu shortcut and
 # the uninstaller; veltrane-cli.exe converts; veltrane.exe passes the dialog's
@@ -48,9 +51,15 @@ import os, sys, zipfile
 path, out, repo = sys.argv[1:]
 top = os.path.basename(path)[:-len(".zip")]
 with zipfile.ZipFile(path) as z:
-    names = sorted(z.namelist())
+    names = sorted(n for n in z.namelist() if not n.endswith("/"))
     expected = sorted(f"{top}/{n}" for n in
-                      ("veltrane.exe", "veltrane-cli.exe", "README.txt", "LICENSE.txt"))
+                      ("veltrane.exe", "veltrane-cli.exe", "README.txt", "LICENSE.txt",
+                       "sdk/bin/veltrane.dll", "sdk/lib/libveltrane.dll.a",
+                       "sdk/include/veltrane.h", "sdk/include/veltrane.hpp",
+                       "sdk/lib/cmake/Veltrane/VeltraneConfig.cmake",
+                       "sdk/lib/cmake/Veltrane/VeltraneConfigVersion.cmake",
+                       "sdk/lib/cmake/Veltrane/VeltraneTargets.cmake",
+                       "sdk/lib/cmake/Veltrane/VeltraneTargets-release.cmake"))
     assert names == expected, f"{names} != {expected}"
     z.extractall(out)
 # The texts are the repository's, with Windows line ends.
@@ -61,7 +70,7 @@ for text, source in (("README.txt", "README.md"), ("LICENSE.txt", "LICENSE")):
         text + " differs from " + source
 PY
 }
-check "the ZIP holds both programs, README.txt and LICENSE.txt" zip_contents
+check "the ZIP holds both programs, README.txt, LICENSE.txt and the sdk folder" zip_contents
 zip_dir=$(find "$t/zip" -mindepth 1 -maxdepth 1 -type d)
 # (grep reads a variable, not a pipe: grep -q ending early would fail the
 # pipe's writer.)
@@ -85,8 +94,53 @@ check "ZIP: veltrane.exe is the one in the Debian package" same_dialog_in_deb
 console_program() { grep -q '^Subsystem[[:space:]]*00000003' <<<"$("$objdump" -p "$1")"; }
 check "ZIP: veltrane-cli.exe is a console program" console_program "$zip_dir/veltrane-cli.exe"
 
-# --- the installer -------------------------------------------------------
 bash "$repo/scripts/wine-prefix.sh" ensure "$WINEPREFIX"
+
+# --- the library: the ZIP's sdk folder --------------------------------------
+sdk=$zip_dir/sdk
+dll=$sdk/bin/veltrane.dll
+check "sdk: the headers are the repository's" \
+  cmp "$sdk/include/veltrane.h" "$repo/library/include/veltrane.h"
+check "sdk: veltrane.dll exports exactly the functions of veltrane.h" \
+  bash "$here/check_symbols.sh" "$dll" "$sdk/include/veltrane.h" x86_64-w64-mingw32-gcc-posix "$objdump"
+dll_imports() {
+  local imports
+  imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$("$objdump" -p "$dll")" |
+    tr '[:lower:]' '[:upper:]' | sort -u | tr '\n' ' ')
+  [ "$imports" = "KERNEL32.DLL MSVCRT.DLL " ] || {
+    echo "imports: $imports"
+    return 1
+  }
+}
+check "sdk: veltrane.dll imports only system DLLs (its C++ runtime is linked in)" dll_imports
+check "sdk: veltrane.dll is stripped" pe_stripped "$dll"
+# The README's examples, built as its Windows instructions say, next to a
+# copy of veltrane.dll, print what they print on Linux.
+mkdir -p "$t/examples"
+cp "$dll" "$t/examples/"
+# sdk_example LANGUAGE COMPILER OPTION... -- LINK...
+sdk_example() {
+  local language=$1 compiler=$2 options=()
+  shift 2
+  while [ "$1" != -- ]; do
+    options+=("$1")
+    shift
+  done
+  shift
+  "$compiler" "${options[@]}" -Wall -Wextra -Werror -I"$sdk/include" \
+    -o "$t/examples/convert_$language.exe" "$repo/examples/convert.$language" "$@" &&
+    grep -qi 'DLL Name: veltrane.dll' <<<"$("$objdump" -p "$t/examples/convert_$language.exe")" &&
+    "$wine" "$t/examples/convert_$language.exe" | tr -d '\r' >"$t/examples/convert_$language.out" &&
+    diff -u "$repo/tests/consumer/convert_$language.expected" "$t/examples/convert_$language.out"
+}
+check "sdk: convert.c, built with MinGW against it, runs under Wine" \
+  sdk_example c x86_64-w64-mingw32-gcc-posix -std=c99 -- -L"$sdk/lib" -lveltrane
+# -static links the C++ runtime in; -l would then look for a static
+# library only, so the import library is named by its path.
+check "sdk: convert.cpp, built with MinGW against it, runs under Wine" \
+  sdk_example cpp x86_64-w64-mingw32-g++-posix -std=c++17 -static -- "$sdk/lib/libveltrane.dll.a"
+
+# --- the installer -------------------------------------------------------
 drive_c=$WINEPREFIX/drive_c
 menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Veltrane"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltrane'
@@ -95,7 +149,8 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltrane
 # menu, the uninstaller registered.
 installed() {
   local dir=$1 missing='' file
-  for file in veltrane.exe veltrane-cli.exe README.txt LICENSE.txt Uninstall.exe; do
+  for file in veltrane.exe veltrane-cli.exe README.txt LICENSE.txt Uninstall.exe \
+    sdk/bin/veltrane.dll sdk/lib/libveltrane.dll.a sdk/include/veltrane.h; do
     [ -f "$dir/$file" ] || missing+=" $file"
   done
   for file in Veltrane.lnk Uninstall.lnk; do
