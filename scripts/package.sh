@@ -7,17 +7,23 @@
 #   veltrane-<version>-win64.zip         both Windows programs, README, LICENSE
 #   veltrane-<version>-win64.exe         the same as a Windows installer
 #   veltrane-<version>-web.zip           the browser page, LICENSE
+#   python3-veltrane_<version>-1_amd64.deb  the Python package, for Debian's Python 3
+#   python3-veltrane_<version>-1_arm64.deb  the same for aarch64
+#   veltrane-<version>-cp311-cp311-linux_x86_64.whl  the Python package as a wheel
 # Installs what is missing first (scripts/install.sh).
 #   bash scripts/package.sh
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 if [ $# -gt 0 ]; then
-  sed -n '2,10s/^# \{0,1\}//p' "$0" >&2
+  sed -n '2,13s/^# \{0,1\}//p' "$0" >&2
   exit 2
 fi
 
 scripts/install.sh
+# The arm64 Python module is built against Debian's arm64 Python headers,
+# unpacked into a scratch folder (never installed).
+scripts/python-arm64-sysroot.sh build/python-arm64-sysroot
 
 # The Windows build first: the Linux dialog package takes its veltrane.exe.
 # The web preset builds nothing but the module and the page (its tests run
@@ -37,6 +43,9 @@ for preset in release-windows release-native release-aarch64 web; do
 done
 # CPack's own work folder.
 rm -rf "$out/_CPack_Packages"
+# The wheel of the release build's Python package.
+cmake --build --preset release-native --target python_wheel >/dev/null
+cp build/release-native/python/dist/veltrane-*.whl "$out/"
 
 echo "Packages in $out:"
 for package in "$out"/*; do
