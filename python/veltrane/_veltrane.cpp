@@ -442,7 +442,8 @@ py::array convertArray(const py::array& numerals, int from_base, int to_base, un
     raiseNumeralError(numeral, bytes, c, py::int_(failure));
   }
   if (kind == 'O') {
-    py::array out(py::dtype("O"), {static_cast<py::ssize_t>(n)});
+    // NumPy fills a new object array with NULL pointers.
+    py::array out(py::dtype("O"), std::vector<py::ssize_t>{static_cast<py::ssize_t>(n)});
     PyObject** slots = static_cast<PyObject**>(out.mutable_data());
     putTexts(results, n, [&](std::size_t i, PyObject* text) {
       if (text == Py_None) {
@@ -458,7 +459,8 @@ py::array convertArray(const py::array& numerals, int from_base, int to_base, un
   std::size_t width = 1;
   for (std::size_t i = 0; i < n; ++i)
     if (givesText(results.outcomes[i])) width = std::max(width, textOf(results, i).size());
-  py::array out(py::dtype("<U" + std::to_string(width)), {static_cast<py::ssize_t>(n)});
+  py::array out(py::dtype("<U" + std::to_string(width)),
+                std::vector<py::ssize_t>{static_cast<py::ssize_t>(n)});
   std::uint32_t* points = static_cast<std::uint32_t*>(out.mutable_data());
   {
     // The texts are ASCII: each byte is its code point. Same chunks as the
