@@ -9,7 +9,7 @@ those of that arithmetic, bit for bit. The work is done by libveltrane.
 >>> veltrane.convert("255")
 'FF'
 >>> veltrane.convert(["ff", "-0.8", "1_10"], from_base=16, to_base=10)
-['255', '-0.5', '1.8446744073709551616e+19']
+['255', '-0.5', '18446744073709551600']
 
 Batches (lists, tuples, any iterable of ``str``, NumPy arrays) are
 converted without the GIL, split over all cores when they are large.
@@ -132,7 +132,7 @@ def convert(numerals, from_base=10, to_base=16, *, scientific=False, round_trip=
     '-1.0_-1'
     >>> convert("0.1", round_trip=True)
     '0.1999999999999999A'
-    >>> convert(["ff", "12@8", "1e4930"], from_base=16, to_base=10)
+    >>> convert(["ff", "12@8", "1_2000"], from_base=16, to_base=10)
     ['255', '10', '+INF']
     >>> convert(["7", "8", "x"], from_base=8, to_base=10, errors="coerce")
     ['7', None, None]
