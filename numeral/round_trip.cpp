@@ -1525,16 +1525,11 @@ int plainNotation(FastReal value, int base, int scientific) {
 }
 
 bool readBack(const char* text, int base, ExtReal* stored) {
-  const int savedPlus = plusInfinity;
-  const int savedMinus = minusInfinity;
   X87TruncatingMode mode;
   FastReal value;
   int readBase = base;
-  const bool accepted = parseNumeral(&value, text, &readBase) && plusInfinity == 0 &&
-                        minusInfinity == 0 && readBase == base;
+  const bool accepted = parseNumeral(&value, text, &readBase) == kParseValue && readBase == base;
   if (accepted) *stored = value.toExtReal();
-  plusInfinity = savedPlus;
-  minusInfinity = savedMinus;
   return accepted;
 }
 

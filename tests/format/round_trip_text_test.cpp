@@ -580,7 +580,6 @@ TEST(RoundTripText, PlainNotationIsTheFormattersNotation) {
       value = bits(value.significand() + (random() % 3) - 1, value.signAndExponent());
     }
     for (int scientific = 0; scientific <= 1; ++scientific) {
-      plusInfinity = minusInfinity = 0;
       char out[kFormatBufferSize];
       int notation = scientific;
       formatNumeral(out, FastReal(value), base, &notation);
