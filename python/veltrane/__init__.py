@@ -73,17 +73,13 @@ class NumeralError(ValueError):
 _veltrane.set_error_class(NumeralError)
 
 
+_SCIENTIFIC = _veltrane.SCIENTIFIC
+_ROUND_TRIP = _veltrane.ROUND_TRIP
+_convert_one = _veltrane.convert_one
+
+
 def _flags(scientific: bool, round_trip: bool) -> int:
-    return ((_veltrane.SCIENTIFIC if scientific else 0)
-            | (_veltrane.ROUND_TRIP if round_trip else 0))
-
-
-def _coerce(errors: str) -> bool:
-    if errors == "raise":
-        return False
-    if errors == "coerce":
-        return True
-    raise ValueError(f'errors must be "raise" or "coerce", not {errors!r}')
+    return (_SCIENTIFIC if scientific else 0) | (_ROUND_TRIP if round_trip else 0)
 
 
 def _threads(threads: "int | None") -> int:
@@ -152,10 +148,16 @@ def convert(numerals, from_base=10, to_base=16, *, scientific=False, round_trip=
     1   0.8   0.5
     2  -1_2  -256
     """
-    flags = _flags(scientific, round_trip)
-    coerce = _coerce(errors)
+    # One numeral first, with the least work before the call.
+    flags = (_SCIENTIFIC if scientific else 0) | (_ROUND_TRIP if round_trip else 0)
+    if errors == "raise":
+        coerce = False
+    elif errors == "coerce":
+        coerce = True
+    else:
+        raise ValueError(f'errors must be "raise" or "coerce", not {errors!r}')
     if isinstance(numerals, str):
-        return _veltrane.convert_one(numerals, from_base, to_base, flags, coerce)
+        return _convert_one(numerals, from_base, to_base, flags, coerce)
     count = _threads(threads)
     numpy = _sys.modules.get("numpy")
     if numpy is not None and isinstance(numerals, numpy.ndarray):

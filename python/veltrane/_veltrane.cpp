@@ -21,7 +21,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <new>
 #include <exception>
 #include <string>
 #include <thread>
@@ -175,6 +179,46 @@ py::object convertOne(const py::handle& numeral, int from_base, int to_base, uns
   raiseNumeralError(py::reinterpret_borrow<py::object>(numeral), bytes, c, py::none());
 }
 
+// convert_one(numeral, from_base, to_base, flags, coerce) as a plain
+// METH_FASTCALL function: one short numeral's call is mostly call overhead,
+// and pybind11's dispatcher costs about as much as the conversion.
+PyObject* convertOneFast(PyObject*, PyObject* const* args, Py_ssize_t count) {
+  if (count != 5) {
+    PyErr_SetString(PyExc_TypeError, "convert_one takes 5 arguments");
+    return nullptr;
+  }
+  int bases[2];
+  for (int k = 0; k < 2; ++k) {
+    int overflow = 0;
+    const long base = PyLong_AsLongAndOverflow(args[1 + k], &overflow);
+    if (base == -1 && PyErr_Occurred()) return nullptr;
+    // Out of int's range: any value outside 2..36 is reported alike.
+    bases[k] = overflow != 0 || base < INT32_MIN || base > INT32_MAX ? 0 : static_cast<int>(base);
+  }
+  const unsigned long flags = PyLong_AsUnsignedLong(args[3]);
+  if (flags == static_cast<unsigned long>(-1) && PyErr_Occurred()) return nullptr;
+  const int coerce = PyObject_IsTrue(args[4]);
+  if (coerce < 0) return nullptr;
+  try {
+    return convertOne(args[0], bases[0], bases[1], static_cast<unsigned>(flags), coerce != 0)
+        .release()
+        .ptr();
+  } catch (py::error_already_set& error) {
+    error.restore();
+  } catch (py::builtin_exception& error) {
+    error.set_error();
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  } catch (const std::exception& error) {
+    PyErr_SetString(PyExc_RuntimeError, error.what());
+  }
+  return nullptr;
+}
+
+PyMethodDef convert_one_method = {"convert_one", reinterpret_cast<PyCFunction>(
+                                      reinterpret_cast<void (*)()>(convertOneFast)),
+                                  METH_FASTCALL, "convert_one(numeral, from_base, to_base, flags, coerce)"};
+
 py::dict explainOne(const py::handle& numeral, int from_base, int to_base, unsigned flags) {
   py::object keep;
   const std::string_view bytes = numeralOf(numeral, &keep);
@@ -285,39 +329,55 @@ void runChunks(std::size_t n, std::size_t count, std::vector<std::size_t>* begin
 std::size_t threadCount(std::size_t n, std::size_t threads) {
   if (n == 0) return 1;
   if (threads == 0) {
-    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    // Read once: hardware_concurrency() reads /sys each time (tens of
+    // microseconds), as much as a small batch takes.
+    static const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     threads = std::min(cores, std::max<std::size_t>(1, n / kMinItemsPerThread));
   }
   return std::min(threads, n);
 }
 
-// Step 2: converts every numeral of source, without the GIL.
-Results convertAll(const Source& source, std::size_t n, const Conversion& c, std::size_t threads) {
+// Converts numerals [begin, end) of source into results, their texts into
+// the buffer of the given chunk. Touches nothing of Python.
+void convertChunk(const Source& source, const Conversion& c, std::size_t chunk, std::size_t begin,
+                  std::size_t end, Results* results) {
+  std::string& texts = results->texts[chunk];
+  const std::size_t text_size = c.textSize();
+  // Room for about 24 bytes a text; grown as needed, never cut.
+  texts.resize(std::max<std::size_t>(text_size, (end - begin) * 24));
+  std::size_t used = 0;
+  std::string scratch;
+  for (std::size_t i = begin; i < end; ++i) {
+    if (texts.size() - used < text_size) texts.resize(std::max(texts.size() * 2, used + text_size));
+    const std::string_view numeral = source.numeral(i, &scratch);
+    char* text = &texts[used];
+    const int outcome = veltrane_convert(numeral.data(), numeral.size(), c.from_base, c.to_base,
+                                         c.flags, text, text_size);
+    results->outcomes[i] = static_cast<signed char>(outcome);
+    if (givesText(outcome)) used += std::strlen(text);
+    results->ends[i] = used;
+  }
+  texts.resize(used);
+}
+
+Results emptyResults(std::size_t n, std::size_t chunks) {
   Results results;
   results.outcomes.resize(n);
   results.ends.resize(n);
+  results.texts.resize(chunks);
+  return results;
+}
+
+// Step 2 for a 'U' array: converts every numeral of source without the GIL,
+// in one chunk per thread.
+Results convertAll(const Source& source, std::size_t n, const Conversion& c, std::size_t threads) {
   const std::size_t count = threadCount(n, threads);
-  results.texts.resize(count);
+  Results results = emptyResults(n, count);
   py::gil_scoped_release release;
-  runChunks(n, count, &results.chunk_begin, [&](std::size_t chunk, std::size_t begin, std::size_t end) {
-    std::string& texts = results.texts[chunk];
-    const std::size_t text_size = c.textSize();
-    // Room for about 24 bytes a text; grown as needed, never cut.
-    texts.resize(std::max<std::size_t>(text_size, (end - begin) * 24));
-    std::size_t used = 0;
-    std::string scratch;
-    for (std::size_t i = begin; i < end; ++i) {
-      if (texts.size() - used < text_size) texts.resize(std::max(texts.size() * 2, used + text_size));
-      const std::string_view numeral = source.numeral(i, &scratch);
-      char* text = &texts[used];
-      const int outcome = veltrane_convert(numeral.data(), numeral.size(), c.from_base, c.to_base,
-                                           c.flags, text, text_size);
-      results.outcomes[i] = static_cast<signed char>(outcome);
-      if (givesText(outcome)) used += std::strlen(text);
-      results.ends[i] = used;
-    }
-    texts.resize(used);
-  });
+  runChunks(n, count, &results.chunk_begin,
+            [&](std::size_t chunk, std::size_t begin, std::size_t end) {
+              convertChunk(source, c, chunk, begin, end, &results);
+            });
   return results;
 }
 
@@ -358,18 +418,109 @@ void gather(PyObject* const* items, std::size_t n, Source* source) {
   }
 }
 
-// Step 3 for str results: each item's str, None where it gave no value.
+// Steps 2 and 3 for str results, overlapped: the numerals (read into
+// source) are cut into blocks, which worker threads and the calling thread
+// claim in turn and convert without the GIL; meanwhile the calling thread,
+// holding the GIL, makes the str objects of each block converted, in input
+// order, and hands each with its index to put (None where a numeral gave no
+// value). Making objects needs the GIL, so done after the conversions it
+// would keep the other cores idle for a tenth of the time or more.
+// Returns n, or with raise_first the index of the first numeral that gave
+// no value, in which case no object of its block or later ones was made.
 template <class Put>
-void putTexts(const Results& results, std::size_t n, Put put) {
-  for (std::size_t i = 0; i < n; ++i) {
-    if (givesText(results.outcomes[i])) {
-      const std::string_view text = textOf(results, i);
-      put(i, asciiString(text.data(), text.size()));
-    } else {
-      Py_INCREF(Py_None);
-      put(i, Py_None);
+std::size_t convertAndPut(const Source& source, std::size_t n, const Conversion& c,
+                          std::size_t threads, bool raise_first, Put put) {
+  if (n == 0) return 0;
+  const std::size_t count = threadCount(n, threads);
+  // One block on one thread; else enough blocks that no thread waits long
+  // for the last one, few enough that the GIL changes hands rarely.
+  const std::size_t blocks = count == 1 ? 1 : std::min(count * 16, (n + 1023) / 1024);
+  Results results = emptyResults(n, blocks);
+  results.chunk_begin.resize(blocks + 1);
+  for (std::size_t k = 0; k <= blocks; ++k) results.chunk_begin[k] = n * k / blocks;
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<char> done(blocks, 0);  // under mutex
+  bool stop = false;                  // under mutex: no block is to be claimed any more
+  std::exception_ptr failure;         // under mutex: a worker's exception
+  std::size_t next = 0;               // under mutex: the next block to claim
+  auto claim = [&]() -> std::size_t {
+    std::lock_guard<std::mutex> lock(mutex);
+    return stop ? blocks : next < blocks ? next++ : blocks;
+  };
+  auto convertBlock = [&](std::size_t block) {
+    convertChunk(source, c, block, results.chunk_begin[block], results.chunk_begin[block + 1],
+                 &results);
+    std::lock_guard<std::mutex> lock(mutex);
+    done[block] = 1;
+    changed.notify_all();
+  };
+  std::vector<std::thread> workers;
+  // Stops and joins the workers on every way out, exceptions included. They
+  // never touch Python, so joining them needs no GIL.
+  struct Joiner {
+    std::vector<std::thread>* workers;
+    std::function<void()> stop_all;
+    ~Joiner() {
+      stop_all();
+      for (std::thread& worker : *workers) worker.join();
     }
+  } joiner{&workers, [&] {
+             std::lock_guard<std::mutex> lock(mutex);
+             stop = true;
+           }};
+  for (std::size_t k = 1; k < count; ++k)
+    workers.emplace_back([&] {
+      for (std::size_t block = claim(); block < blocks; block = claim()) {
+        try {
+          convertBlock(block);
+        } catch (...) {
+          std::lock_guard<std::mutex> lock(mutex);
+          if (!failure) failure = std::current_exception();
+          stop = true;
+          changed.notify_all();
+          return;
+        }
+      }
+    });
+
+  for (std::size_t built = 0; built < blocks;) {
+    bool ready;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (failure) std::rethrow_exception(failure);
+      ready = done[built] != 0;
+    }
+    if (!ready) {
+      const std::size_t block = claim();
+      py::gil_scoped_release release;
+      if (block < blocks) {
+        convertBlock(block);
+      } else {
+        // Every block is claimed: wait for the one to build next.
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return done[built] != 0 || failure; });
+      }
+      continue;
+    }
+    const std::size_t begin = results.chunk_begin[built], end = results.chunk_begin[built + 1];
+    if (raise_first) {
+      for (std::size_t i = begin; i < end; ++i)
+        if (!givesText(results.outcomes[i])) return i;
+    }
+    for (std::size_t i = begin; i < end; ++i) {
+      if (givesText(results.outcomes[i])) {
+        const std::string_view text = textOf(results, i);
+        put(i, asciiString(text.data(), text.size()));
+      } else {
+        Py_INCREF(Py_None);
+        put(i, Py_None);
+      }
+    }
+    ++built;
   }
+  return n;
 }
 
 // convert() of a list or tuple of str: a list.
@@ -384,9 +535,13 @@ py::list convertSequence(const py::sequence& numerals, int from_base, int to_bas
   Source source;
   gather(items, n, &source);
   const Conversion c{from_base, to_base, flags};
-  const Results results = convertAll(source, n, c, static_cast<std::size_t>(threads));
-  const std::size_t failure = firstFailure(results);
-  if (failure < n && !coerce) {
+  py::list out(n);
+  const std::size_t failure =
+      convertAndPut(source, n, c, static_cast<std::size_t>(threads), !coerce,
+                    [&](std::size_t i, PyObject* text) {
+                      PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), text);
+                    });
+  if (failure < n) {
     // The list may have changed while the GIL was released: report the
     // numeral that was converted, from the bytes read.
     std::string scratch;
@@ -396,8 +551,6 @@ py::list convertSequence(const py::sequence& numerals, int from_base, int to_bas
     if (!numeral) throw py::error_already_set();
     raiseNumeralError(numeral, bytes, c, py::int_(failure));
   }
-  py::list out(n);
-  putTexts(results, n, [&](std::size_t i, PyObject* text) { PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), text); });
   return out;
 }
 
@@ -421,40 +574,46 @@ py::array convertArray(const py::array& numerals, int from_base, int to_base, un
     throw py::type_error("numerals must be str: an array of str ('U') or of objects, not of dtype " +
                          py::str(numerals.dtype()).cast<std::string>());
   }
-  // Keeps a 'U' array's buffer alive and unchanged in size while it is read
-  // without the GIL (another thread may still write into it: that is a race
-  // of that program's own, as with any NumPy call that releases the GIL).
+  if (kind == 'O') {
+    // NumPy fills a new object array with NULL pointers.
+    py::array out(py::dtype("O"), std::vector<py::ssize_t>{static_cast<py::ssize_t>(n)});
+    PyObject** slots = static_cast<PyObject**>(out.mutable_data());
+    const std::size_t failure =
+        convertAndPut(source, n, c, static_cast<std::size_t>(threads), !coerce,
+                      [&](std::size_t i, PyObject* text) {
+                        if (text == Py_None) {
+                          Py_DECREF(text);
+                          text = PyUnicode_New(0, 127);
+                          if (text == nullptr) throw py::error_already_set();
+                        }
+                        Py_XDECREF(slots[i]);
+                        slots[i] = text;
+                      });
+    if (failure < n) {
+      // The item as read (the array may have changed while the GIL was released).
+      std::string scratch;
+      const std::string_view bytes = source.numeral(failure, &scratch);
+      py::object numeral = py::reinterpret_steal<py::object>(PyUnicode_DecodeUTF8(
+          bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "surrogatepass"));
+      if (!numeral) throw py::error_already_set();
+      raiseNumeralError(numeral, bytes, c, py::int_(failure));
+    }
+    return out;
+  }
+  // Keeps the 'U' array's buffer alive and unchanged in size while it is
+  // read without the GIL (another thread may still write into it: that is a
+  // race of that program's own, as with any NumPy call that releases the GIL).
   py::array hold = numerals;
   const Results results = convertAll(source, n, c, static_cast<std::size_t>(threads));
   const std::size_t failure = firstFailure(results);
   if (failure < n && !coerce) {
     std::string scratch;
     const std::string_view bytes = source.numeral(failure, &scratch);
-    py::object numeral;
-    if (kind == 'U') {
-      const std::uint32_t* item = source.points + failure * source.width;
-      numeral = py::reinterpret_steal<py::object>(PyUnicode_FromKindAndData(
-          PyUnicode_4BYTE_KIND, item, static_cast<Py_ssize_t>(ucs4Length(item, source.width))));
-    } else {
-      numeral = py::reinterpret_borrow<py::object>(static_cast<PyObject* const*>(numerals.data())[failure]);
-    }
+    const std::uint32_t* item = source.points + failure * source.width;
+    py::object numeral = py::reinterpret_steal<py::object>(PyUnicode_FromKindAndData(
+        PyUnicode_4BYTE_KIND, item, static_cast<Py_ssize_t>(ucs4Length(item, source.width))));
     if (!numeral) throw py::error_already_set();
     raiseNumeralError(numeral, bytes, c, py::int_(failure));
-  }
-  if (kind == 'O') {
-    // NumPy fills a new object array with NULL pointers.
-    py::array out(py::dtype("O"), std::vector<py::ssize_t>{static_cast<py::ssize_t>(n)});
-    PyObject** slots = static_cast<PyObject**>(out.mutable_data());
-    putTexts(results, n, [&](std::size_t i, PyObject* text) {
-      if (text == Py_None) {
-        Py_DECREF(text);
-        text = PyUnicode_New(0, 127);
-        if (text == nullptr) throw py::error_already_set();
-      }
-      Py_XDECREF(slots[i]);
-      slots[i] = text;
-    });
-    return out;
   }
   std::size_t width = 1;
   for (std::size_t i = 0; i < n; ++i)
@@ -494,11 +653,11 @@ PYBIND11_MODULE(_veltrane, m) {
     Py_XDECREF(numeral_error_class);
     numeral_error_class = cls.release().ptr();
   });
-  m.def("convert_one", &convertOne);
+  m.add_object("convert_one", py::reinterpret_steal<py::object>(
+                                  PyCFunction_NewEx(&convert_one_method, nullptr, m.ptr())));
   m.def("convert_sequence", &convertSequence);
   m.def("convert_array", &convertArray);
   m.def("explain", &explainOne);
   m.def("parse", &parseOne);
   m.def("format", &formatOne);
-  m.def("hardware_threads", [] { return std::max(1u, std::thread::hardware_concurrency()); });
 }

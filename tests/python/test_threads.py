@@ -48,3 +48,19 @@ def test_other_threads_run_during_a_batch():
         last = now
     worker.join()
     assert longest < took[0] / 2, (longest, took[0])
+
+
+def test_the_first_failure_of_a_large_batch_whatever_the_threads():
+    batch = ["ff"] * 50000
+    batch[31234] = "1.2.3"
+    batch[41000] = "g"
+    for numerals in (batch, np.array(batch), np.array(batch, dtype=object)):
+        for threads in (1, 2, 5):
+            try:
+                veltrane.convert(numerals, 16, 10, threads=threads)
+            except veltrane.NumeralError as error:
+                assert (error.index, error.numeral, error.rule) == (31234, "1.2.3", "second_point")
+            else:
+                raise AssertionError("no NumeralError")
+        out = veltrane.convert(numerals, 16, 10, threads=3, errors="coerce")
+        assert [i for i, s in enumerate(out) if not s] == [31234, 41000]
