@@ -743,6 +743,40 @@ class ExitStatus(unittest.TestCase):
     def test_overflow_counts_as_converted(self):
         self.assertEqual(run("1e4930", "-t", "10")[0], 0)
 
+    def test_texts_of_outcomes_that_are_numerals(self):
+        # From base 24 up -INF and INF are numerals, and from base 28 up
+        # ERROR: they convert (status 0, nothing on stderr, a distance), and
+        # only a real overflow is an overflow, in the same bases.
+        for base in range(23, 37):
+            spelled = ["-INF", "INF", "ERROR"]
+            overflowing = "-1_" + to_base(5000, base)
+            stdin = ("\n".join(spelled + [overflowing]) + "\n").encode()
+            status, out, err = run("--from", str(base), "--to", str(base), "--json", stdin=stdin)
+            records = [json.loads(line) for line in lines(out)]
+            numerals = [n for n in spelled if (n == "ERROR" and base >= 28) or
+                        (n != "ERROR" and base >= 24)]
+            self.assertEqual(status, 0 if len(numerals) == 3 else 1, base)
+            self.assertEqual(len(lines(err)), 3 - len(numerals), (base, err))
+            for numeral, record in zip(spelled, records):
+                if numeral in numerals:
+                    self.assertEqual((record["outcome"], record["text"], record["ulps"]),
+                                     ("converted", numeral, 0), (base, record))
+                    self.assertTrue(record["reads_back"], (base, record))
+                else:
+                    self.assertEqual((record["outcome"], record["text"], record["ulps"]),
+                                     ("rejected", "ERROR", None), (base, record))
+            self.assertEqual((records[3]["outcome"], records[3]["text"], records[3]["ulps"]),
+                             ("overflow", "-INF", None), (base, records[3]))
+            # --explain shows the distance of a value, and the plain run's
+            # exit status is the same.
+            status, out, _ = run("--from", str(base), "--to", str(base), "--explain", "--",
+                                 *numerals)
+            self.assertEqual(status, 0)
+            self.assertEqual(out.decode().count("\ndistance:  0 ulp"), len(numerals), base)
+            if numerals:
+                self.assertEqual(run("--from", str(base), "--to", str(base), "--", *numerals),
+                                 (0, ("\n".join(numerals) + "\n").encode(), b""))
+
     def test_unreadable_input(self):
         if ARGS.windows:
             self.skipTest("needs a program for this system")
