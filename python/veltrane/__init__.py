@@ -15,6 +15,7 @@ Batches (lists, tuples, any iterable of ``str``, NumPy arrays) are
 converted without the GIL, split over all cores when they are large.
 """
 
+import operator as _operator
 import sys as _sys
 from typing import Any as _Any
 
@@ -85,8 +86,12 @@ def _flags(scientific: bool, round_trip: bool) -> int:
 def _threads(threads: "int | None") -> int:
     if threads is None:
         return 0
-    if isinstance(threads, bool) or not isinstance(threads, int):
-        raise TypeError(f"threads must be None or an int, not {type(threads).__name__}")
+    if isinstance(threads, bool):
+        raise TypeError("threads must be None or an int, not bool")
+    try:
+        threads = _operator.index(threads)
+    except TypeError:
+        raise TypeError(f"threads must be None or an int, not {type(threads).__name__}") from None
     if threads < 1:
         raise ValueError(f"threads must be None or at least 1, not {threads}")
     return threads

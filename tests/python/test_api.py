@@ -123,6 +123,13 @@ def test_bad_options_raise_value_error(options):
         veltrane.convert(["1"], **options)
 
 
+@pytest.mark.parametrize("threads", [1.5, "2", True])
+def test_threads_must_be_a_count(threads):
+    with pytest.raises(TypeError):
+        veltrane.convert(["1"], threads=threads)
+    assert veltrane.convert(["1"], threads=np.int64(2)) == ["1"]
+
+
 NOT_STR = [b"12", bytearray(b"12"), None, 12, 1.5, [b"12"], ["1", None], ("1", 2), [["1"]],
            np.array([1, 2]), np.array([b"1"]), np.array(["1", 3], dtype=object),
            lambda: iter([1]), lambda: (n for n in ["1", b"2"]), {"1": 2}.values(), object()]
