@@ -434,7 +434,7 @@ std::size_t convertAndPut(const Source& source, std::size_t n, const Conversion&
   const std::size_t count = threadCount(n, threads);
   // One block on one thread; else enough blocks that no thread waits long
   // for the last one, few enough that the GIL changes hands rarely.
-  const std::size_t blocks = count == 1 ? 1 : std::min(count * 16, (n + 1023) / 1024);
+  const std::size_t blocks = count == 1 ? 1 : std::min(count * 64, (n + 1023) / 1024);
   Results results = emptyResults(n, blocks);
   results.chunk_begin.resize(blocks + 1);
   for (std::size_t k = 0; k <= blocks; ++k) results.chunk_begin[k] = n * k / blocks;
@@ -509,10 +509,12 @@ std::size_t convertAndPut(const Source& source, std::size_t n, const Conversion&
       for (std::size_t i = begin; i < end; ++i)
         if (!givesText(results.outcomes[i])) return i;
     }
+    const char* texts = results.texts[built].data();
+    std::size_t start = 0;  // of numeral i's text in the block's buffer
     for (std::size_t i = begin; i < end; ++i) {
       if (givesText(results.outcomes[i])) {
-        const std::string_view text = textOf(results, i);
-        put(i, asciiString(text.data(), text.size()));
+        put(i, asciiString(texts + start, results.ends[i] - start));
+        start = results.ends[i];
       } else {
         Py_INCREF(Py_None);
         put(i, Py_None);
