@@ -55,7 +55,7 @@ ERRORS = [
     ("   ", 10, "empty", 0),
     ("", 10, "empty", 0),
     ("1\x002", 10, "nul_byte", 2),
-    ("1" * 4097, 10, "too_long", 0),
+    ("1" * (veltrane.MAX_NUMERAL_LENGTH + 1), 10, "too_long", 0),
 ]
 
 
