@@ -83,6 +83,17 @@ def _flags(scientific: bool, round_trip: bool) -> int:
     return (_SCIENTIFIC if scientific else 0) | (_ROUND_TRIP if round_trip else 0)
 
 
+def _base(base: int, name: str) -> int:
+    """base as an int from 2 to 36: ValueError for another number, TypeError
+    for what is no integer."""
+    if isinstance(base, bool):
+        raise TypeError(f"{name} must be an int, not bool")
+    base = _operator.index(base)
+    if not 2 <= base <= 36:
+        raise ValueError(f"{name} must be a base from 2 to 36, not {base}")
+    return base
+
+
 def _threads(threads: "int | None") -> int:
     if threads is None:
         return 0
@@ -163,6 +174,8 @@ def convert(numerals, from_base=10, to_base=16, *, scientific=False, round_trip=
         raise ValueError(f'errors must be "raise" or "coerce", not {errors!r}')
     if isinstance(numerals, str):
         return _convert_one(numerals, from_base, to_base, flags, coerce)
+    from_base = _base(from_base, "from_base")
+    to_base = _base(to_base, "to_base")
     count = _threads(threads)
     numpy = _sys.modules.get("numpy")
     if numpy is not None and isinstance(numerals, numpy.ndarray):
@@ -202,7 +215,8 @@ def explain(numeral, from_base=10, to_base=16, *, scientific=False):
     >>> explain("12G")["outcome"]
     'rejected'
     """
-    return _veltrane.explain(numeral, from_base, to_base, _flags(scientific, False))
+    return _veltrane.explain(numeral, _base(from_base, "from_base"), _base(to_base, "to_base"),
+                             _flags(scientific, False))
 
 
 def parse(numeral, base):
@@ -217,7 +231,9 @@ def parse(numeral, base):
     >>> parse("-1", 10).hex()
     '0000000000000080ffbf'
     """
-    return _veltrane.parse(numeral, base)
+    if not isinstance(numeral, str):
+        raise TypeError(f"a numeral must be a str, not {type(numeral).__name__}")
+    return _veltrane.parse(numeral, _base(base, "base"))
 
 
 def format(stored, base, *, scientific=False, round_trip=False):
@@ -231,4 +247,4 @@ def format(stored, base, *, scientific=False, round_trip=False):
     >>> format(parse("0.1", 10), 16, round_trip=True)
     '0.1999999999999999A'
     """
-    return _veltrane.format(stored, base, _flags(scientific, round_trip))
+    return _veltrane.format(stored, _base(base, "base"), _flags(scientific, round_trip))

@@ -189,11 +189,19 @@ PyObject* convertOneFast(PyObject*, PyObject* const* args, Py_ssize_t count) {
   }
   int bases[2];
   for (int k = 0; k < 2; ++k) {
+    if (PyBool_Check(args[1 + k])) {
+      PyErr_SetString(PyExc_TypeError, "a base must be an int, not bool");
+      return nullptr;
+    }
     int overflow = 0;
     const long base = PyLong_AsLongAndOverflow(args[1 + k], &overflow);
     if (base == -1 && PyErr_Occurred()) return nullptr;
-    // Out of int's range: any value outside 2..36 is reported alike.
-    bases[k] = overflow != 0 || base < INT32_MIN || base > INT32_MAX ? 0 : static_cast<int>(base);
+    if (overflow != 0 || base < 2 || base > 36) {
+      PyErr_Format(PyExc_ValueError, "%s must be a base from 2 to 36, not %S",
+                   k == 0 ? "from_base" : "to_base", args[1 + k]);
+      return nullptr;
+    }
+    bases[k] = static_cast<int>(base);
   }
   const unsigned long flags = PyLong_AsUnsignedLong(args[3]);
   if (flags == static_cast<unsigned long>(-1) && PyErr_Occurred()) return nullptr;

@@ -103,7 +103,8 @@ def test_coerce():
     assert out.dtype == object and out.tolist() == ["10", ""]
 
 
-@pytest.mark.parametrize("bad", [(1, 16), (37, 16), (10, 0), (10, 37), (-10, 10)])
+@pytest.mark.parametrize("bad", [(1, 16), (37, 16), (10, 0), (10, 37), (-10, 10), (2**70, 10),
+                                 (10, -2**70)])
 def test_bad_bases_raise_value_error(bad):
     for call in (lambda: veltrane.convert("1", *bad),
                  lambda: veltrane.convert(["1"], *bad),
@@ -121,6 +122,15 @@ def test_bad_bases_raise_value_error(bad):
 def test_bad_options_raise_value_error(options):
     with pytest.raises(ValueError):
         veltrane.convert(["1"], **options)
+
+
+@pytest.mark.parametrize("base", [10.0, "10", None, True])
+def test_bases_must_be_integers(base):
+    for call in (lambda: veltrane.convert("1", base), lambda: veltrane.convert(["1"], 10, base),
+                 lambda: veltrane.explain("1", base), lambda: veltrane.parse("1", base),
+                 lambda: veltrane.format(bytes(10), base)):
+        with pytest.raises(TypeError):
+            call()
 
 
 @pytest.mark.parametrize("threads", [1.5, "2", True])
