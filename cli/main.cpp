@@ -22,6 +22,10 @@ constexpr int kExitRejected = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInputOutput = 3;
 
+// The numeral limit, a number, as a string literal.
+#define LIMIT_TEXT_OF(x) #x
+#define LIMIT_TEXT(x) LIMIT_TEXT_OF(x)
+
 const char kHelp[] =
     "Usage: veltrane-cli [OPTION]... [--] [NUMERAL]...\n"
     "Converts real numerals from one base to another (bases 2 to 36), computing\n"
@@ -59,8 +63,9 @@ const char kHelp[] =
     "\n"
     "Short options may be grouped (-st 2) and long ones shortened (--sci, --fr 16).\n"
     "Prints one line per numeral: the result, +INF or -INF when it overflows,\n"
-    "or ERROR, with the rule it broke and its column on standard error. A UTF-8\n"
-    "byte order mark at the start of standard input is ignored. Exit status: 0\n"
+    "or ERROR, with the rule it broke and its column on standard error. A line\n"
+    "over " LIMIT_TEXT(VELTRANE_MAX_NUMERAL_LENGTH) " bytes is rejected (every round-trip text fits). A UTF-8 byte\n"
+    "order mark at the start of standard input is ignored. Exit status: 0\n"
     "when every numeral was converted, 1 when one was rejected, 2 for a usage\n"
     "error, 3 when input could not be read or output written.\n"
     "\n"

@@ -4,8 +4,8 @@
 //   byte 0: input base (2 + mod 35); byte 1: output base (2 + mod 35);
 //   byte 2: bit 0 scientific notation, bits 1-3 the size of every read (see
 //           kReadSizes), bit 4 the input ends in a read error instead of EOF;
-//   byte 3: 0, or the first line gets 3968 + byte 3 blanks in front, which
-//           puts it around the 4096-byte limit;
+//   byte 3: 0, or the first line gets kMaxNumeralLength - 128 + byte 3
+//           blanks in front, which puts it around the line limit;
 //   the rest: the input.
 // Checks: the reader splits the input exactly as an independent model does,
 // one output line per input line whatever the bytes; each output line is

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr std::size_t kMaxText = 4096;  // the command-line converter's line limit
+constexpr std::size_t kMaxText = 12288;  // the command-line converter's line limit
 constexpr int kGuard = 64;
 constexpr unsigned char kPoison = 0xA5;
 

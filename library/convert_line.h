@@ -27,7 +27,7 @@ struct LineOptions {
 // The longest numeral accepted, in bytes, blanks included: the public
 // VELTRANE_MAX_NUMERAL_LENGTH (this header stays apart from the public one,
 // whose names a face may define otherwise).
-#define VELTRANE_LINE_LIMIT 4096
+#define VELTRANE_LINE_LIMIT 12288
 constexpr std::size_t kMaxNumeralLength = VELTRANE_LINE_LIMIT;
 
 // The size of the buffer convertLine writes its text into.

@@ -17,7 +17,7 @@
 
 // The longest round-trip text searched for, in bytes: veltrane-cli reads no
 // longer numeral.
-constexpr std::size_t kRoundTripMaxLength = 4096;
+constexpr std::size_t kRoundTripMaxLength = 12288;
 
 enum RoundTripOutcome {
   kRoundTripFound = 0,  // the text was written

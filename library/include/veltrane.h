@@ -59,7 +59,7 @@
 
 /* The longest numeral read, in bytes, blanks included: long enough for every
  * round-trip text. */
-#define VELTRANE_MAX_NUMERAL_LENGTH 4096
+#define VELTRANE_MAX_NUMERAL_LENGTH 12288
 /* Buffer sizes that always suffice: a plain text (NUL included), a text
  * with VELTRANE_ROUND_TRIP, and one --json line or --explain block. */
 #define VELTRANE_TEXT_SIZE 256
@@ -191,7 +191,9 @@ VELTRANE_API int veltrane_exact(const unsigned char stored[VELTRANE_STORED_SIZE]
  * stored value, in units of the value's last place, as in --json's "ulps":
  * at most six significant digits cut toward zero ("0", "-0.2", "51",
  * "1.33333e-7"). Returns VELTRANE_CONVERTED; VELTRANE_REJECTED when text is
- * no such numeral ("+INF", "ERROR"); VELTRANE_NO_VALUE for an infinite or
+ * no such numeral ("+INF"; "ERROR" below base 28), or one whose digits or
+ * exponent reach far beyond any text of a stored value (thousands of digits,
+ * or a scale of tens of thousands); VELTRANE_NO_VALUE for an infinite or
  * NaN stored value; VELTRANE_BAD_BASE; VELTRANE_BUFFER_TOO_SMALL. 48 bytes
  * always suffice. */
 VELTRANE_API int veltrane_ulps(const char *text, size_t text_length, int base,

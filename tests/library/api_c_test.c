@@ -153,7 +153,7 @@ static void checkLengthsAndBytes(void) {
   char text[VELTRANE_TEXT_SIZE];
   veltrane_details details;
   /* Exactly the limit converts; one byte more does not, blanks included. */
-  memset(numeral, '0', VELTRANE_MAX_NUMERAL_LENGTH);
+  memset(numeral, ' ', VELTRANE_MAX_NUMERAL_LENGTH);
   numeral[VELTRANE_MAX_NUMERAL_LENGTH - 1] = '7';
   int code = veltrane_convert(numeral, VELTRANE_MAX_NUMERAL_LENGTH, 10, 16, 0, text, sizeof text);
   CHECK(code == VELTRANE_CONVERTED && strcmp(text, "7") == 0, "%d %s", code, text);
