@@ -276,17 +276,19 @@ py::str formatOne(const py::handle& stored, int base, unsigned flags) {
 
 // Where a batch's numerals come from.
 struct Source {
-  // str objects: their UTF-8 bytes back to back; numeral i is
-  // flat[offsets[i] .. offsets[i+1]).
-  std::string flat;
-  std::vector<std::size_t> offsets;
+  // str objects: each numeral's UTF-8 bytes where the str keeps them. The
+  // strs are held (refs) for as long as the batch runs, and a str never
+  // changes, so the bytes can be read without the GIL even if the list that
+  // held them changes meanwhile.
+  std::vector<std::string_view> views;
+  std::vector<py::object> refs;
   // Or a 'U' array: width code points per item.
   const std::uint32_t* points = nullptr;
   std::size_t width = 0;
 
   // Numeral i's bytes, with scratch for encoding a 'U' item.
   std::string_view numeral(std::size_t i, std::string* scratch) const {
-    if (points == nullptr) return {flat.data() + offsets[i], offsets[i + 1] - offsets[i]};
+    if (points == nullptr) return views[i];
     scratch->clear();
     const std::uint32_t* item = points + i * width;
     appendUtf8(item, ucs4Length(item, width), scratch);
@@ -409,25 +411,24 @@ void checkBatch(int from_base, int to_base, long threads) {
   if (threads < 0) throw py::value_error("threads must be None or a positive number");
 }
 
-// Step 1 for str objects: items[0..n) (borrowed) into source.
+// Step 1 for str objects: items[0..n) (borrowed) into source, holding each.
 void gather(PyObject* const* items, std::size_t n, Source* source) {
-  source->offsets.resize(n + 1);
-  source->offsets[0] = 0;
-  source->flat.reserve(n * 24);
+  source->views.resize(n);
+  source->refs.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
     PyObject* item = items[i];
     if (!PyUnicode_Check(item))
       throw py::type_error("numerals must be str, but item " + std::to_string(i) + " is " +
                            typeName(item));
     py::object keep;
-    const std::string_view bytes = utf8Of(item, &keep);
-    source->flat.append(bytes.data(), bytes.size());
-    source->offsets[i + 1] = source->flat.size();
+    source->views[i] = utf8Of(item, &keep);
+    // The bytes object of a str with lone surrogates, or the str itself.
+    source->refs.push_back(keep ? std::move(keep) : py::reinterpret_borrow<py::object>(item));
   }
 }
 
-// Steps 2 and 3 for str results, overlapped: the numerals (read into
-// source) are cut into blocks, which worker threads and the calling thread
+// Steps 2 and 3 for str results, overlapped: the numerals (in source) are
+// cut into blocks, which worker threads and the calling thread
 // claim in turn and convert without the GIL; meanwhile the calling thread,
 // holding the GIL, makes the str objects of each block converted, in input
 // order, and hands each with its index to put (None where a numeral gave no
