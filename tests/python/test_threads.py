@@ -64,3 +64,18 @@ def test_the_first_failure_of_a_large_batch_whatever_the_threads():
                 raise AssertionError("no NumeralError")
         out = veltrane.convert(numerals, 16, 10, threads=3, errors="coerce")
         assert [i for i, s in enumerate(out) if not s] == [31234, 41000]
+
+
+def test_a_list_emptied_during_its_batch():
+    # The batch holds the strs it reads without the GIL: emptying the list
+    # meanwhile frees none of them.
+    expected = veltrane.convert([f"{i:x}.8" for i in range(200000)], 16, 10, threads=1)
+    numerals = [f"{i:x}.8" for i in range(200000)]
+    out = []
+    worker = threading.Thread(target=lambda: out.append(veltrane.convert(numerals, 16, 10,
+                                                                         threads=2)))
+    worker.start()
+    time.sleep(0.01)
+    numerals.clear()
+    worker.join()
+    assert out == [expected]
