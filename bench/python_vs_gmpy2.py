@@ -36,6 +36,7 @@ import numpy as np
 import veltrane
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
 from cli_vs_mpfr import GENERATORS, PAIRS, SEEDS  # noqa: E402
 
 
