@@ -202,13 +202,19 @@ def scaling(args):
           f"fastest of {args.repeat} runs ({os.cpu_count()} cores)")
     for name, batch in (("list", numerals), ("array", array)):
         times = {1: [], 2: []}
+        # The calling thread's CPU seconds: with the other threads on free
+        # cores, the batch would take about that long.
+        own = {1: [], 2: []}
         for _ in range(args.repeat):
             for threads in (1, 2):
+                cpu = time.thread_time()
                 times[threads].append(timed(lambda: veltrane.convert(
                     batch, 10, 16, errors="coerce", threads=threads)))
+                own[threads].append(time.thread_time() - cpu)
         one, two = (len(numerals) / min(times[k]) for k in (1, 2))
         print(f"  {name:>5}: threads=1 {one:>12,.0f}/s  threads=2 {two:>12,.0f}/s  "
-              f"scaling {two / one:.2f}")
+              f"scaling {two / one:.2f}; calling thread's CPU {min(own[1]):.3f} s and "
+              f"{min(own[2]):.3f} s: {min(own[1]) / min(own[2]):.2f}")
 
 
 def single_call():
