@@ -108,13 +108,21 @@ veltrane-static.")
     # the program's symbol versions, read when CPack runs.
     set(CPACK_DEBIAN_CLI_PACKAGE_SHLIBDEPS OFF)
     set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS OFF)
-    file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/cpack-project-config.cmake CONTENT
+    set(_depends_script
 "if(CPACK_GENERATOR STREQUAL \"DEB\")
   include(${PROJECT_SOURCE_DIR}/cmake/libc_depends.cmake)
   veltrane_libc_depends(${CMAKE_OBJDUMP} $<TARGET_FILE:veltrane-cli> CPACK_DEBIAN_CLI_PACKAGE_DEPENDS)
   veltrane_libc_depends(${CMAKE_OBJDUMP} $<TARGET_FILE:veltrane_shared> CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS)
-endif()
 ")
+    if(VELTRANE_PYTHON_MODULE)
+      # The module links the C++ runtime in statically for this reason.
+      string(APPEND _depends_script
+"  veltrane_libc_depends(${CMAKE_OBJDUMP} $<TARGET_FILE:_veltrane> _python_libc)
+  string(APPEND CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS \", \${_python_libc}\")
+")
+    endif()
+    file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/cpack-project-config.cmake
+         CONTENT "${_depends_script}endif()\n")
     set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-project-config.cmake)
   endif()
   set(CPACK_DEBIAN_CLI_DESCRIPTION
@@ -127,6 +135,29 @@ standard or scientific notation.
 Every value is an x87 80-bit extended real and every step truncates, so the
 digits are exactly those of that arithmetic. Numerals come as arguments or
 one a line on standard input, for scripts and pipes.")
+
+  # The Python package, for Debian's Python 3.11 (its extension module is
+  # built for that version alone); NumPy only for arrays.
+  if(VELTRANE_PYTHON_MODULE)
+    list(APPEND CPACK_COMPONENTS_ALL python)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-veltrane)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= 3.11), python3 (<< 3.12)")
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS python3-numpy)
+    if(NOT CMAKE_CROSSCOMPILING)
+      set(CPACK_DEBIAN_PYTHON_PACKAGE_SHLIBDEPS ON)
+    endif()
+    set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+        "Python 3 module converting real numbers between bases 2 to 36
+The module veltrane converts numerals from one positional base into another,
+any base from 2 to 36 on either side, exactly as veltrane-cli does: with
+sign, fraction, exponent and @ base suffix, in standard or scientific
+notation, every value an x87 80-bit extended real and every step truncating.
+
+One call converts one numeral, a list or a NumPy array of them; large
+batches run without the GIL on all cores. Rejected numerals raise
+NumeralError with the rule broken and its column.")
+  endif()
 
   # The dialog is a Windows x86-64 program: amd64 only, run by Wine.
   set(CPACK_DEBIAN_DIALOG_PACKAGE_NAME veltrane)

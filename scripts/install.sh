@@ -19,6 +19,9 @@ packages=(
   nsis lintian desktop-file-utils man-db bsdextrautils dpkg-dev file pkgconf
   clang-14 lld-14 wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32
   libclang-rt-14-dev-wasm32 wabt chromium librsvg2-bin
+  pybind11-dev python3-pybind11 python3-dev python3-numpy python3-pandas python3-pytest
+  python3-hypothesis python3-dask python3-distributed python3-gmpy2 python3-venv
+  python3-wheel python3-build python3-setuptools
 )
 if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
   packages+=(nodejs npm)

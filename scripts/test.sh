@@ -73,6 +73,7 @@ if [[ " $presets " == *" packages "* ]]; then
     fi
     bash tests/packaging/check_deb_arm64.sh build/packages "$reference" || failed+=(arm64-package)
     bash tests/packaging/check_web.sh build/packages || failed+=(web-package)
+    bash tests/packaging/check_python.sh build/packages || failed+=(python-packages)
   else
     failed+=(packages)
   fi
