@@ -12,6 +12,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "fuzz/json_check.h"
+#include "numeral/digit_alphabet.h"
 #include "numeral/digits.h"
 #include "numeral/exact.h"
 #include "numeral/format.h"
@@ -24,7 +25,7 @@ constexpr int kDigitBuffer = 64;  // enough for base 2, the longest
 constexpr int kGuard = 32;
 constexpr unsigned char kPoison = 0x5A;
 
-int clampBase(int base) { return base < 2 ? 2 : (base > 36 ? 36 : base); }
+int clampBase(int base) { return base < kMinBase ? kMinBase : (base > kMaxBase ? kMaxBase : base); }
 
 void checkDigits(const ExtReal& value, int base) {
   unsigned char buffer[kGuard + kDigitBuffer + kGuard];
@@ -124,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ExtReal value = ExtReal::fromBits(significand, signAndExponent);
   const int base = data[10] % 41;
   checkDigits(value, base);
-  if (base < 2 || base > 36) return 0;
+  if (base < kMinBase || base > kMaxBase) return 0;
 
   char text[kFormatBufferSize + kGuard];
   std::memset(text, static_cast<char>(kPoison), sizeof text);

@@ -41,9 +41,13 @@ inline ImageClass classifyImage(const ExtReal& value) {
                                                    : ImageClass::kSignalingNaN;
 }
 
-// A normal number of either sign.
+// A normal number of either sign: classifyImage(value) == kNormal, read
+// off the two fields directly, as the software arithmetic asks it of every
+// operand of its fast paths.
 inline bool isNormalImage(const ExtReal& value) {
-  return classifyImage(value) == ImageClass::kNormal;
+  const int biased = value.biasedExponent();
+  return biased != 0 && biased != ExtFormat::kMaxBiasedExponent &&
+         (value.significand() & kSignificandIntegerBit) != 0;
 }
 
 // An encoding the x87 unit rejects as an operand (an unnormal, a

@@ -67,11 +67,14 @@ inline ExtReal negationOf(const ExtReal& x) {
 inline bool normalProduct(const ExtReal& a, const ExtReal& b, ExtReal* product) {
   const unsigned __int128 exact = static_cast<unsigned __int128>(a.significand()) * b.significand();
   const int carry = static_cast<int>(exact >> 127);
+  const std::uint64_t significand = static_cast<std::uint64_t>(exact >> (63 + carry));
   const int biased =
       a.biasedExponent() + b.biasedExponent() - ExtFormat::kExponentBias + carry;
   if (biased < 1 || biased >= ExtFormat::kMaxBiasedExponent) return false;
-  *product = packImage(a.signBit() != b.signBit(), exact,
-                       a.biasedExponent() + b.biasedExponent() - 2 * ExtFormat::kExponentBias - 126);
+  // packImage's normal case, with the range already known: the fields
+  // directly, as this is the multiplication's common path.
+  const std::uint16_t sign = (a.signAndExponent() ^ b.signAndExponent()) & kSignAndExponentSignBit;
+  *product = ExtReal::fromBits(significand, static_cast<std::uint16_t>(sign | biased));
   return true;
 }
 
