@@ -1,12 +1,9 @@
 #include "app/conversion.h"
 
-#include <climits>
+#include <cstring>
 
-#include "numeral/digit_alphabet.h"
-#include "numeral/format.h"
-#include "numeral/parse.h"
-#include "numeric/ext_real.h"
 #include "numeric/startup.h"
+#include "veltrane.h"
 
 namespace {
 
@@ -15,6 +12,8 @@ namespace {
 constexpr int kNumeralReadSize = kNumeralFieldLength + 1;
 constexpr int kBaseReadSize = 9;
 constexpr int kBaseTextSize = 20;
+// Room for any plain text of the library.
+constexpr int kOutputSize = VELTRANE_TEXT_SIZE;
 
 constexpr int kUnchecked = 0;
 constexpr int kChecked = 1;
@@ -28,7 +27,7 @@ int startupTicket = 0;
 void readTrimmed(ConverterWindow& window, int controlId, char* buffer, int size) {
   window.readText(controlId, buffer, size);
   buffer[size - 1] = '\0';
-  trimSpaces(buffer);
+  veltrane_trim(buffer);
 }
 
 void copyText(char* out, const char* text) {
@@ -53,41 +52,10 @@ VELTRANE_INIT_CONVERTER_STATE ConverterState converterState;
 
 int converterStateStartupTicket() { return startupTicket; }
 
-void trimSpaces(char* text) {
-  int start = 0;
-  while (text[start] == ' ') ++start;
-  int length = 0;
-  while (text[start + length] != '\0') {
-    text[length] = text[start + length];
-    ++length;
-  }
-  while (length > 0 && text[length - 1] == ' ') --length;
-  text[length] = '\0';
-}
-
-int parseBaseField(int* base, const char* text) {
-  *base = 0;
-  for (const char* c = text; *c != '\0'; ++c) {
-    if (*c < '0' || *c > '9') return 0;
-    const int digit = *c - '0';
-    *base = *base > (INT_MAX - digit) / 10 ? INT_MAX : *base * 10 + digit;
-  }
-  if (*base < kMinBase) {
-    *base = kMinBase;
-    return 0;
-  }
-  if (*base > kMaxBase) {
-    *base = kMaxBase;
-    return 0;
-  }
-  return 1;
-}
-
 void runConversion(ConverterWindow& window) {
   char inputBaseText[kBaseTextSize] = "";
   char outputBaseText[kBaseTextSize] = "";
-  ExtReal value;
-  char output[kFormatBufferSize];
+  char output[kOutputSize];
 
   // Step 1: read everything before validating anything.
   readTrimmed(window, IDC_INPUT_TEXT, converterState.inputText, kNumeralReadSize);
@@ -102,8 +70,9 @@ void runConversion(ConverterWindow& window) {
 
   // Step 3: both bases; the output base is not parsed when the input base
   // already failed.
-  if (!parseBaseField(&converterState.inputBase, inputBaseText) ||
-      !parseBaseField(&converterState.outputBase, outputBaseText)) {
+  if (!veltrane_read_base(inputBaseText, std::strlen(inputBaseText), &converterState.inputBase) ||
+      !veltrane_read_base(outputBaseText, std::strlen(outputBaseText),
+                          &converterState.outputBase)) {
     window.setText(IDC_OUTPUT_TEXT, kErrorText);
     return;
   }
@@ -111,9 +80,19 @@ void runConversion(ConverterWindow& window) {
   // Step 4: convert. The message box may run further commands before it
   // returns, so after it only this run's locals are used: converterState may
   // hold a later command's values by then.
-  if (parseNumeral(&value, converterState.inputText, &converterState.inputBase)) {
-    formatNumeral(output, value, converterState.outputBase, &notation);
-  } else {
+  // The numeral's '@' suffix writes its base into the record, as far as the
+  // parser read it, whether or not the numeral is accepted.
+  veltrane_details details;
+  veltrane_convert_details(converterState.inputText, std::strlen(converterState.inputText),
+                           converterState.inputBase, converterState.outputBase,
+                           notation != 0 ? VELTRANE_SCIENTIFIC : 0u, output, sizeof output,
+                           &details);
+  converterState.inputBase = details.parsed_base;
+  // +INF, -INF and ERROR keep the notation as read.
+  if (details.notation >= 0) notation = details.notation;
+  // A numeral the parser rejects (an empty one too) gets the digit rules; one
+  // it accepts without a value ('@0') shows ERROR alone.
+  if (details.outcome == VELTRANE_REJECTED || details.outcome == VELTRANE_EMPTY) {
     copyText(output, kErrorText);
     window.showMessage(kDigitRuleMessage, kErrorText);
   }

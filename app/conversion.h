@@ -51,17 +51,6 @@ int converterStateStartupTicket();
 extern const char kErrorText[];         // "ERROR": output and caption
 extern const char kDigitRuleMessage[];  // the 87-character message box text
 
-// Removes leading and trailing blanks (0x20 only; a tab is not a blank) in
-// place. Never touches a byte before text or after its terminator.
-void trimSpaces(char* text);
-
-// Reads a whole decimal number from 2 to 36 into *base: 1 when valid, else 0.
-// Writes *base in every case: the digits read before the first non-digit
-// (signs, blanks and letters are non-digits), or 2 / 36 when the number is
-// below 2 / above 36 (the empty text gives 2). A number beyond the int range
-// saturates instead of overflowing; the command never passes one.
-int parseBaseField(int* base, const char* text);
-
 // The Convert command, run against the dialog's window. Reads the numeral
 // (28 characters at most) into converterState.inputText and both bases (8 at
 // most), trims them, records the notation buttons in converterState.scientific

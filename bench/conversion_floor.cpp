@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/convert_line.h"
+#include "library/convert_line.h"
 #include "numeral/parse.h"
 #include "numeral/arithmetic.h"
 #include "numeric/fast_real.h"
@@ -51,7 +51,7 @@ struct FloorInput {
 // value's power of the base.
 bool floorInput(const std::string& line, int inputBase, FloorInput* input, FastReal* value) {
   int base = inputBase;
-  if (!parseNumeral(value, line.c_str(), &base) || plusInfinity || minusInfinity) return false;
+  if (parseNumeral(value, line.c_str(), &base) != kParseValue) return false;
   std::string digits;
   long long scale = 0;
   bool fraction = false;
@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
       continue;
     }
 
-    const CliOptions options{from, to, 1};
+    const LineOptions options{from, to, 1};
     char out[kLineOutputSize];
     start = std::chrono::steady_clock::now();
     for (const std::string& line : lines) {

@@ -13,7 +13,7 @@ with veltrane-cli --json, and counts, among those with a stored value:
   round-trip text against the plain text, in bytes;
 - those without one: how many are subnormal, and the least and largest
   exponent (in base B) among them, and how many of those are "too long"
-  (veltrane-cli's note names 4096 bytes);
+  (veltrane-cli's note names its byte limit);
 - A->B->A: the round-trip text read back in B, and the round-trip text of
   that in A, give the value again.
 Without --cli it uses build/native/cli/veltrane-cli.
@@ -22,7 +22,10 @@ With --bases it counts instead, for every output base 2 to 36, the stored
 values without a round-trip text among N values spread evenly over the
 binary exponents of the whole range (numerals of base 16 with 16 digits,
 which store exactly, and one in eight a subnormal written in base 2), by
-kind.
+kind, and the largest of them as a power of two. With --longest, for every
+output base, the longest round-trip text of values in the top eighth of
+the range and of the largest values the parser stores, both signs, and how
+many of those have none.
 """
 
 import argparse
@@ -87,25 +90,54 @@ def stored_value_numeral(rng):
             in_base(abs(exponent), 16))
 
 
+def log2_of_stored(hex20):
+    """log2 of the magnitude of a stored image (20 hex digits)."""
+    biased = int(hex20[:4], 16) & 0x7FFF
+    significand = int(hex20[4:], 16)
+    return math.log2(significand) + max(biased, 1) - 16383 - 63
+
+
+def longest_table(cli, count, seed):
+    rng = random.Random(seed)
+    numerals = []
+    for _ in range(count):
+        mantissa = in_base(rng.getrandbits(64) | (1 << 63), 16)
+        exponent = rng.randint(3584, 4095)  # of the first digit: 2^14336 and up
+        sign = "-" if rng.random() < 0.5 else ""
+        numerals.append(f"{sign}{mantissa[0]}.{mantissa[1:]}_{in_base(exponent, 16)}")
+    # The largest value the parser stores (the largest finite one it reports
+    # as overflow), 2^16383, and their negatives.
+    for top in ["F.FFFFFFFFFFFFFFE_FFF", "8.0_FFF"]:
+        numerals += [top, "-" + top]
+    print(f"{len(numerals)} values from 2^14336 up (seed {seed}), per output base")
+    print(f"{'base':>4} {'longest round-trip text':>24} {'without one':>12}")
+    for base in range(2, 37):
+        out, notes = run(cli, ["-r", "-f", "16", "-t", str(base)], numerals)
+        print(f"{base:>4} {max(len(line) for line in out):>24} {len(notes):>12}", flush=True)
+
+
 def bases_table(cli, count, seed):
     rng = random.Random(seed)
     numerals = [stored_value_numeral(rng) for _ in range(count)]
     print(f"{count} stored values spread over the whole range (seed {seed}), per output base")
     print(f"{'base':>4} {'values':>6} {'no text':>8} {'subnormal':>9} {'of them':>8} "
-          f"{'normal, too long':>17} {'other':>6} {'exponents in base':>18}")
+          f"{'normal, too long':>17} {'other':>6} {'exponents in base':>18} "
+          f"{'largest, log2':>14}")
     for base in range(2, 37):
         records = json_lines(cli, 16, base, numerals)
         _, notes = run(cli, ["-r", "-f", "16", "-t", str(base)], numerals)
-        long_ = sum("of at most 4096 bytes" in n for n in notes)
+        long_ = sum(" of at most " in n for n in notes)
         values = [r for r in records if r["stored"] is not None]
         none = [r for r in values if r["round_trip"] is None]
         subnormals = sum(r["class"] == "subnormal" for r in values)
         subnormal = sum(r["class"] == "subnormal" for r in none)
         others = [exponent_of(r["exact"], base) for r in none if r["class"] == "normal"]
         span = f"{min(others)}..{max(others)}" if others else "-"
+        largest = max((log2_of_stored(r["stored"]) for r in none), default=None)
+        largest = f"{largest:.1f}" if largest is not None else "-"
         print(f"{base:>4} {len(values):>6} {100.0 * len(none) / len(values):>7.2f}% "
               f"{subnormals:>9} {100.0 * subnormal / max(subnormals, 1):>7.1f}% "
-              f"{long_:>17} {len(others) - long_:>6} {span:>18}", flush=True)
+              f"{long_:>17} {len(others) - long_:>6} {span:>18} {largest:>14}", flush=True)
 
 
 def main():
@@ -115,10 +147,14 @@ def main():
     parser.add_argument("--count", type=int, default=3000)
     parser.add_argument("--seed", type=int, default=2107)
     parser.add_argument("--bases", action="store_true")
+    parser.add_argument("--longest", action="store_true")
     parser.add_argument("pairs", nargs="*", default=PAIRS)
     args = parser.parse_args()
     if args.bases:
         bases_table(args.cli, args.count, args.seed)
+        return 0
+    if args.longest:
+        longest_table(args.cli, args.count, args.seed)
         return 0
     print(f"{args.count} numerals per pair over the whole range, seed {args.seed}")
     print(f"{'pair':>6} {'values':>6} {'plain reads back':>17} {'round trip':>11} "
@@ -131,7 +167,7 @@ def main():
         records = json_lines(args.cli, base_from, base_to, numerals)
         rt_texts, notes = run(args.cli, ["-r", "-f", str(base_from), "-t", str(base_to)],
                               numerals)
-        noted_long = sum("of at most 4096 bytes" in n for n in notes)
+        noted_long = sum(" of at most " in n for n in notes)
         values = [(r, t) for r, t in zip(records, rt_texts) if r["stored"] is not None]
         reads_back = sum(r["reads_back"] for r, _ in values)
         found = [(r, t) for r, t in values if r["round_trip"] is not None]

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "cli/convert_line.h"
+#include "veltrane.h"
 
 // A line ends at LF or at the end of input; a CR right before either is part
 // of the line end, not of the line. Input that ends with LF has no further,
@@ -29,7 +29,7 @@ class LineReader {
   LineReader(ReadFunction read, BeforeRead beforeRead, void* context);
 
   // kLine: *length is the line's full length in bytes, and *data holds its
-  // first min(*length, kMaxNumeralLength + 1) bytes, valid until the next
+  // first min(*length, VELTRANE_MAX_NUMERAL_LENGTH + 1) bytes, valid until the next
   // call. The bytes of a longer line are consumed and counted but not kept.
   // kEnd: no more lines. kReadError: the read callback failed; the partial
   // line is lost.
@@ -39,7 +39,7 @@ class LineReader {
   static constexpr std::size_t kBlockSize = 1 << 16;
   // One byte more than the longest numeral, for a CR whose LF has not been
   // seen yet.
-  static constexpr std::size_t kLineCapacity = kMaxNumeralLength + 1;
+  static constexpr std::size_t kLineCapacity = VELTRANE_MAX_NUMERAL_LENGTH + 1;
   // The first line also keeps a byte order mark in front.
   static constexpr std::size_t kMarkLength = 3;
 

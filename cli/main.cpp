@@ -11,11 +11,9 @@
 #include <unistd.h>
 #endif
 
-#include "cli/convert_line.h"
 #include "cli/line_reader.h"
 #include "cli/options.h"
-#include "cli/report.h"
-#include "cli/round_trip_line.h"
+#include "veltrane.h"
 
 namespace {
 
@@ -23,6 +21,10 @@ constexpr int kExitConverted = 0;
 constexpr int kExitRejected = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInputOutput = 3;
+
+// The numeral limit, a number, as a string literal.
+#define LIMIT_TEXT_OF(x) #x
+#define LIMIT_TEXT(x) LIMIT_TEXT_OF(x)
 
 const char kHelp[] =
     "Usage: veltrane-cli [OPTION]... [--] [NUMERAL]...\n"
@@ -61,8 +63,9 @@ const char kHelp[] =
     "\n"
     "Short options may be grouped (-st 2) and long ones shortened (--sci, --fr 16).\n"
     "Prints one line per numeral: the result, +INF or -INF when it overflows,\n"
-    "or ERROR, with the rule it broke and its column on standard error. A UTF-8\n"
-    "byte order mark at the start of standard input is ignored. Exit status: 0\n"
+    "or ERROR, with the rule it broke and its column on standard error. A line\n"
+    "over " LIMIT_TEXT(VELTRANE_MAX_NUMERAL_LENGTH) " bytes is rejected (every round-trip text fits). A UTF-8 byte\n"
+    "order mark at the start of standard input is ignored. Exit status: 0\n"
     "when every numeral was converted, 1 when one was rejected, 2 for a usage\n"
     "error, 3 when input could not be read or output written.\n"
     "\n"
@@ -101,12 +104,24 @@ void drainText() {
   textLength = 0;
 }
 
-char reportBuffer[kReportSize];
+// One byte more than any report, for the line end of a --json line.
+char reportBuffer[VELTRANE_REPORT_SIZE + 1];
 
-void reportRejection(const char* where, unsigned long position, LineOutcome outcome,
-                     const LineDetails& details) {
-  describeRejection(reportBuffer, sizeof reportBuffer, outcome, details);
-  std::fprintf(stderr, "veltrane-cli: %s %lu: %s\n", where, position, reportBuffer);
+unsigned flagsOf(const CliOptions& options) {
+  return (options.scientific != 0 ? VELTRANE_SCIENTIFIC : 0u) |
+         (options.roundTrip ? VELTRANE_ROUND_TRIP : 0u);
+}
+
+// True for the outcomes that give a text other than ERROR.
+bool givesText(int outcome) { return outcome == VELTRANE_CONVERTED || outcome == VELTRANE_OVERFLOW; }
+
+// The library's message about the numeral, if it has one, on stderr.
+void reportMessage(const char* where, unsigned long position, const char* line,
+                   std::size_t length, const CliOptions& options, unsigned flags) {
+  veltrane_message(line, length, options.inputBase, options.outputBase, flags, reportBuffer,
+                   sizeof reportBuffer);
+  if (reportBuffer[0] != '\0')
+    std::fprintf(stderr, "veltrane-cli: %s %lu: %s\n", where, position, reportBuffer);
 }
 
 // Converts one numeral with --round-trip (and no report) and writes its
@@ -114,53 +129,52 @@ void reportRejection(const char* where, unsigned long position, LineOutcome outc
 // round-trip text, or why it was rejected. False when it was rejected.
 bool convertAndPrintRoundTrip(const char* where, unsigned long position, const char* line,
                               std::size_t length, const CliOptions& options) {
-  if (sizeof textBlock - textLength < kRoundTripOutputSize + 1) drainText();
+  if (sizeof textBlock - textLength < VELTRANE_ROUND_TRIP_TEXT_SIZE + 1) drainText();
   char* out = textBlock + textLength;
-  LineDetails details;
-  RoundTripLine roundTrip;
-  const LineOutcome outcome =
-      convertLineRoundTrip(line, length, options, out, &details, &roundTrip);
+  const unsigned flags = flagsOf(options);
+  veltrane_details details;
+  const int outcome =
+      veltrane_convert_details(line, length, options.inputBase, options.outputBase, flags, out,
+                               VELTRANE_ROUND_TRIP_TEXT_SIZE, &details);
   const std::size_t textEnd = std::strlen(out);
   out[textEnd] = '\n';
   textLength += textEnd + 1;
-  if (roundTrip == kRoundTripPlainNone || roundTrip == kRoundTripPlainLong) {
-    describeRoundTrip(reportBuffer, sizeof reportBuffer, roundTrip, details, options);
-    std::fprintf(stderr, "veltrane-cli: %s %lu: %s\n", where, position, reportBuffer);
-  }
-  if (outcome == kConverted) return true;
-  reportRejection(where, position, outcome, details);
-  return false;
+  // A value shown in its plain text, or a rejected numeral, has a message.
+  const bool converted = givesText(outcome);
+  if (!converted || (details.has_value && !details.round_trip))
+    reportMessage(where, position, line, length, options, flags);
+  return converted;
 }
 
 // Converts one numeral and writes its output: the text line, or its report;
 // false when it was rejected.
 bool convertAndPrint(const char* where, unsigned long position, const char* line,
                      std::size_t length, const CliOptions& options) {
-  LineDetails details;
-  LineOutcome outcome;
+  const unsigned flags = flagsOf(options);
+  int outcome;
   if (options.report == kReportText) {
     // Room for the longest text and its line end.
-    if (sizeof textBlock - textLength < kLineOutputSize + 1) drainText();
+    if (sizeof textBlock - textLength < VELTRANE_TEXT_SIZE + 1) drainText();
     char* out = textBlock + textLength;
-    // The text alone needs no details; a rejected numeral is converted again
-    // with them for its message, which gives the same outcome and text, as
-    // convertLine keeps nothing from one call to the next.
-    outcome = convertLine(line, length, options, out);
-    if (outcome != kConverted) outcome = convertLine(line, length, options, out, &details);
+    outcome = veltrane_convert(line, length, options.inputBase, options.outputBase, flags, out,
+                               VELTRANE_TEXT_SIZE);
     const std::size_t textEnd = std::strlen(out);
     out[textEnd] = '\n';
     textLength += textEnd + 1;
   } else {
-    char out[kLineOutputSize];
-    outcome = convertLine(line, length, options, out, &details);
-    const std::size_t reportLength =
-        options.report == kReportExplain
-            ? writeExplanation(reportBuffer, sizeof reportBuffer, outcome, out, details, options)
-            : writeJsonLine(reportBuffer, sizeof reportBuffer, outcome, out, details, options);
+    outcome = options.report == kReportExplain
+                  ? veltrane_explain(line, length, options.inputBase, options.outputBase, flags,
+                                     reportBuffer, VELTRANE_REPORT_SIZE)
+                  : veltrane_json(line, length, options.inputBase, options.outputBase, flags,
+                                  reportBuffer, VELTRANE_REPORT_SIZE);
+    std::size_t reportLength = std::strlen(reportBuffer);
+    if (options.report == kReportJson) reportBuffer[reportLength++] = '\n';
     std::fwrite(reportBuffer, 1, reportLength, stdout);
   }
-  if (outcome == kConverted) return true;
-  reportRejection(where, position, outcome, details);
+  if (givesText(outcome)) return true;
+  // A rejected numeral is converted again for its message, which gives the
+  // same outcome, as the library keeps nothing from one call to the next.
+  reportMessage(where, position, line, length, options, flags);
   return false;
 }
 

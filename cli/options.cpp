@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/conversion.h"
+#include "veltrane.h"
 
 namespace {
 
-// A base box holds 8 characters, which keeps parseBaseField below 10^8.
+// A base box holds 8 characters.
 constexpr std::size_t kBaseFieldLength = 8;
 
 // Codes of the long options that have no short form.
@@ -38,13 +38,14 @@ const option kLongOptions[] = {
 };
 
 // Reads a base like a base box does; false for anything but 2..36.
+// The blanks around the value do not count towards its 8 characters.
 bool readBase(const char* text, int* base) {
-  char field[64];
-  if (std::strlen(text) >= sizeof field) return false;
-  std::strcpy(field, text);
-  trimSpaces(field);
-  if (std::strlen(field) > kBaseFieldLength) return false;
-  return parseBaseField(base, field) == 1;
+  std::size_t start = 0;
+  std::size_t end = std::strlen(text);
+  while (start < end && text[start] == ' ') ++start;
+  while (end > start && text[end - 1] == ' ') --end;
+  if (end - start > kBaseFieldLength) return false;
+  return veltrane_read_base(text + start, end - start, base) == 1;
 }
 
 // The name of a base option as it was written, for messages: "--from" and

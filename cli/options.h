@@ -6,7 +6,18 @@
 
 #include <cstddef>
 
-#include "cli/convert_line.h"
+// What each numeral's output is: the text alone, the --explain block or the
+// --json line.
+enum CliReport { kReportText, kReportExplain, kReportJson };
+
+// What every numeral of one run is converted with.
+struct CliOptions {
+  int inputBase = 10;   // 2..36; an '@' suffix overrides it for its own numeral only
+  int outputBase = 16;  // 2..36
+  int scientific = 0;   // 1 asks for scientific notation, 0 for standard
+  CliReport report = kReportText;
+  bool roundTrip = false;  // the round-trip text instead of the plain one
+};
 
 enum CliAction { kRunConversions, kShowHelp, kShowVersion, kUsageError };
 

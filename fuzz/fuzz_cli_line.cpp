@@ -4,8 +4,8 @@
 //   byte 0: input base (2 + mod 35); byte 1: output base (2 + mod 35);
 //   byte 2: bit 0 scientific notation, bits 1-3 the size of every read (see
 //           kReadSizes), bit 4 the input ends in a read error instead of EOF;
-//   byte 3: 0, or the first line gets 3968 + byte 3 blanks in front, which
-//           puts it around the 4096-byte limit;
+//   byte 3: 0, or the first line gets kMaxNumeralLength - 128 + byte 3
+//           blanks in front, which puts it around the line limit;
 //   the rest: the input.
 // Checks: the reader splits the input exactly as an independent model does,
 // one output line per input line whatever the bytes; each output line is
@@ -23,14 +23,15 @@
 #include <memory>
 #include <string>
 
-#include "app/conversion.h"
-#include "cli/convert_line.h"
 #include "cli/line_reader.h"
-#include "cli/report.h"
-#include "cli/round_trip_line.h"
+#include "library/base_field.h"
+#include "library/convert_line.h"
+#include "library/report.h"
+#include "library/round_trip_line.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/json_check.h"
 #include "numeral/diagnose.h"
+#include "numeral/digits.h"
 #include "numeral/format.h"
 #include "numeral/parse.h"
 #include "numeral/round_trip.h"
@@ -99,23 +100,26 @@ bool nextModelLine(const Stream& stream, std::size_t* start, std::size_t* lineSt
 }
 
 // What the dialog's arithmetic writes for the line: ExtReal throughout, as the
-// Convert command computes. Returns false when the parser rejects it.
-bool dialogText(const char* line, std::size_t length, const CliOptions& options, char* out,
-                int* scientific) {
+// Convert command computes, and the outcome of its parse: kNotANumeral when
+// the parser rejects the line, kOverflow for its overflow verdict, kNoValue
+// for an accepted numeral without a value (base 0), else kConverted.
+LineOutcome dialogText(const char* line, std::size_t length, const LineOptions& options, char* out,
+                       int* scientific) {
   char text[kMaxNumeralLength + 1];
   std::memcpy(text, line, length);
   text[length] = '\0';
   trimSpaces(text);
   int base = options.inputBase;
   ExtReal value;
-  const bool accepted = parseNumeral(&value, text, &base);
+  const ParseVerdict verdict = parseNumeral(&value, text, &base);
   const NumeralDiagnosis diagnosis = diagnoseNumeral(text, options.inputBase);
-  FUZZ_CHECK((diagnosis.fault == kNoFault) == accepted);
-  if (accepted || diagnosis.suffixBase) FUZZ_CHECK(diagnosis.base == base);
-  if (!accepted) return false;
+  FUZZ_CHECK((diagnosis.fault == kNoFault) == (verdict != kParseRejected));
+  if (verdict != kParseRejected || diagnosis.suffixBase) FUZZ_CHECK(diagnosis.base == base);
+  if (verdict == kParseRejected) return kNotANumeral;
   *scientific = options.scientific;
   formatNumeral(out, value, options.outputBase, scientific);
-  return true;
+  if (verdict != kParseValue) return kOverflow;
+  return isNotANumber(value) ? kNoValue : kConverted;
 }
 
 bool isBlank(const char* line, std::size_t length) {
@@ -124,7 +128,7 @@ bool isBlank(const char* line, std::size_t length) {
   return true;
 }
 
-void checkOutputLine(const char* line, std::size_t length, const CliOptions& options,
+void checkOutputLine(const char* line, std::size_t length, const LineOptions& options,
                      LineOutcome outcome, const char* out) {
   const bool isError = std::strcmp(out, "ERROR") == 0;
   if (length > kMaxNumeralLength) {
@@ -141,24 +145,26 @@ void checkOutputLine(const char* line, std::size_t length, const CliOptions& opt
   }
   char expected[kFormatBufferSize];
   int scientific = -1;
-  if (!dialogText(line, length, options, expected, &scientific)) {
-    FUZZ_CHECK(outcome == kNotANumeral && isError);
-    return;
-  }
-  // The dialog writes ERROR without a message box for a numeral that the
-  // parser accepts but that names no number (base 0); the command line
-  // counts it as rejected, so that the exit status and standard error say so.
-  if (std::strcmp(expected, "ERROR") == 0) {
-    FUZZ_CHECK(outcome == kNoValue && isError);
-    return;
-  }
-  FUZZ_CHECK(outcome == kConverted);
-  FUZZ_CHECK(!isError);
-  if (std::strcmp(out, expected) != 0) {
+  const LineOutcome modelOutcome = dialogText(line, length, options, expected, &scientific);
+  // The outcome is the parser's verdict, whatever the text: in bases from 24
+  // (28) up "-INF" and "ERROR" are numerals with a value.
+  FUZZ_CHECK(outcome == modelOutcome);
+  if (outcome != kNotANumeral && std::strcmp(out, expected) != 0) {
     std::fprintf(stderr, "cli \"%s\", dialog \"%s\"\n", out, expected);
     FUZZ_CHECK(std::strcmp(out, expected) == 0);
   }
-  if (std::strcmp(out, "+INF") == 0 || std::strcmp(out, "-INF") == 0) return;
+  // The dialog writes ERROR without a message box for a numeral that the
+  // parser accepts but that names no number (base 0); the library counts it
+  // as an outcome of its own, so that the exit status and standard error say so.
+  if (outcome == kNotANumeral || outcome == kNoValue) {
+    FUZZ_CHECK(isError);
+    return;
+  }
+  if (outcome == kOverflow) {
+    FUZZ_CHECK(std::strcmp(out, "+INF") == 0 || std::strcmp(out, "-INF") == 0);
+    return;
+  }
+  FUZZ_CHECK(outcome == kConverted);
   FUZZ_CHECK(scientific == 0 || scientific == 1);
   if (options.scientific) FUZZ_CHECK(scientific == 1);
   FUZZ_CHECK(fuzzcheck::isWellFormedNumeral(out, options.outputBase, scientific));
@@ -174,7 +180,7 @@ bool isPrintableLine(const char* text) {
 }
 
 void checkReports(LineOutcome outcome, const char* out, const LineDetails& details,
-                  const CliOptions& options) {
+                  const LineOptions& options) {
   if (details.hasValue) FUZZ_CHECK(outcome == kConverted);
   if (outcome == kNotANumeral) {
     FUZZ_CHECK(details.diagnosis.fault != kNoFault);
@@ -184,18 +190,22 @@ void checkReports(LineOutcome outcome, const char* out, const LineDetails& detai
   }
   describeRejection(report, sizeof report, outcome, details);
   FUZZ_CHECK(isPrintableLine(report));
-  FUZZ_CHECK((report[0] != '\0') == (outcome != kConverted));
+  FUZZ_CHECK((report[0] != '\0') == !givesText(outcome));
   if (outcome == kNotANumeral) FUZZ_CHECK(std::strstr(report, " at column ") != nullptr);
 
   std::size_t length = writeJsonLine(report, sizeof report, outcome, out, details, options);
   FUZZ_CHECK(length >= 2 && length < sizeof report && report[length] == '\0');
-  FUZZ_CHECK(report[length - 1] == '\n' && std::memchr(report, '\n', length - 1) == nullptr);
-  if (!fuzzcheck::isJsonDocument(report, length - 1)) {
+  FUZZ_CHECK(std::memchr(report, '\n', length) == nullptr);
+  if (!fuzzcheck::isJsonDocument(report, length)) {
     std::fprintf(stderr, "not JSON: %s", report);
     FUZZ_CHECK(false);
   }
   FUZZ_CHECK(report[0] == '{');
   FUZZ_CHECK((std::strstr(report, "\"stored\": null") == nullptr) == details.hasValue);
+  // The outcome word and the distance come from the outcome, not the text.
+  const std::string word = std::string("\"outcome\": \"") + outcomeWord(outcome) + "\"";
+  FUZZ_CHECK(std::strstr(report, word.c_str()) != nullptr);
+  FUZZ_CHECK((std::strstr(report, "\"ulps\": null") == nullptr) == details.hasValue);
 
   length = writeExplanation(report, sizeof report, outcome, out, details, options);
   FUZZ_CHECK(length >= 2 && length < sizeof report && report[length] == '\0');
@@ -206,9 +216,9 @@ void checkReports(LineOutcome outcome, const char* out, const LineDetails& detai
   if (details.hasValue) FUZZ_CHECK(std::strstr(report, "\ndistance:  ") != nullptr);
 }
 
-void checkRoundTrip(const char* line, std::size_t length, const CliOptions& options,
+void checkRoundTrip(const char* line, std::size_t length, const LineOptions& options,
                     LineOutcome outcome, const char* out, const LineDetails& details) {
-  CliOptions roundTripOptions = options;
+  LineOptions roundTripOptions = options;
   roundTripOptions.roundTrip = true;
   static char text[kRoundTripOutputSize];
   LineDetails roundTripDetails;
@@ -229,7 +239,7 @@ void checkRoundTrip(const char* line, std::size_t length, const CliOptions& opti
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < kHeader) return 0;
-  CliOptions options;
+  LineOptions options;
   options.inputBase = 2 + data[0] % 35;
   options.outputBase = 2 + data[1] % 35;
   options.scientific = data[2] & 1;

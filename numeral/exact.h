@@ -48,7 +48,7 @@ bool formatExactValue(char* out, ExtReal value, int base);
 // exactly and then written as a JSON number of at most six significant
 // digits, cut toward zero, without trailing zeros: "-0.2", "51", "0",
 // "1.33333e-7". Returns false (out untouched) when text is not such a
-// numeral ("+INF", "-INF", "ERROR") or value is not finite.
+// numeral ("+INF"; "ERROR" below base 28) or value is not finite.
 bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, ExtReal value);
 
 #endif

@@ -115,15 +115,6 @@ void generateDigitsOf(char* digits, int* count, int* negative, int* exponent, Fa
 
 template <class Real>
 void formatNumeralIn(char* out, Real value, int base, int* scientific) {
-  // The parser's overflow verdict wins over whatever value it left.
-  if (plusInfinity) {
-    writeText(out, "+INF");
-    return;
-  }
-  if (minusInfinity) {
-    writeText(out, "-INF");
-    return;
-  }
   const ExtReal image = imageOf(value);
   if (base < kMinBase || base > kMaxBase || isNotANumber(image)) {
     writeText(out, "ERROR");

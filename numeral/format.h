@@ -9,15 +9,15 @@
 constexpr int kFormatBufferSize = 250;
 
 // Writes value in base (2..36, trusted) into out (kFormatBufferSize bytes,
-// NUL-terminated). "+INF"/"-INF" when the last parse overflowed, leaving
-// *scientific unchanged. Otherwise *scientific != 0 on entry asks for
+// NUL-terminated). Values that have no digits leave *scientific unchanged:
+// an infinity (what the parser stores for a numeral that overflows) is
+// "+INF" or "-INF" by its sign, and a NaN (any image isNotANumber accepts) is
+// "ERROR". Otherwise *scientific != 0 on entry asks for
 // scientific notation; the formatter also switches to it when the exponent
 // lies outside -maxDigits < exponent < maxDigits + 2. On return *scientific
 // is 1 for scientific text and 0 for standard text.
 //
-// Values that have no digits leave *scientific unchanged too: an infinity is
-// "+INF" or "-INF" by its sign, and a NaN (any image isNotANumber accepts) is
-// "ERROR". A base outside 2..36, which the callers never pass, also gives
+// A base outside 2..36, which the callers never pass, also gives
 // "ERROR" rather than text in a base that the digits were not made in.
 void formatNumeral(char* out, ExtReal value, int base, int* scientific);
 // The same text in FastReal arithmetic, bit for bit; needs the mode of an

@@ -10,11 +10,6 @@
 #include "numeric/ext_math.h"
 #include "numeric/fast_real.h"
 
-// Plain ints with static zero initialisation: no constructor ever runs for
-// them, so they are 0 before any start-up code reads them.
-int plusInfinity;
-int minusInfinity;
-
 namespace {
 
 // An exponent's magnitude saturates here. Any exponent this large already
@@ -136,10 +131,14 @@ void applySign(ExtReal* value, bool negative) {
 }
 void applySign(FastReal* value, bool negative) { *value = negatedIf(*value, negative); }
 
-// Reports an accepted numeral too large to hold.
-void setOverflowFlags(int negative) {
-  plusInfinity = negative ? 0 : 1;
-  minusInfinity = negative ? 1 : 0;
+// An accepted numeral too large to hold: the infinity of its sign in the
+// result, and the verdict that says so.
+template <class Real>
+ParseVerdict overflow(Real* result, bool negative) {
+  *result = Real(ExtReal::fromBits(0x8000000000000000ULL,
+                                   static_cast<std::uint16_t>(ExtFormat::kMaxBiasedExponent |
+                                                              (negative ? 0x8000 : 0))));
+  return negative ? kParseMinusOverflow : kParsePlusOverflow;
 }
 
 // Under rounding toward zero an overflow gives the largest finite value
@@ -181,13 +180,13 @@ inline bool digitBelow(int* value, char c, int limit) {
 
 // The parser proper, for both arithmetics (see fast_real.h).
 template <class Real>
-bool parseNumeralIn(Real* result, const char* text, int* base) {
+ParseVerdict parseNumeralIn(Real* result, const char* text, int* base) {
   *result = Real(0.0);
-  if (text[0] == '\0') return false;
+  if (text[0] == '\0') return kParseRejected;
 
   // Pass 1: the base suffix, which decides the digits of everything before it.
   const char* at = std::strchr(text, '@');
-  if (at != nullptr && !readBaseSuffix(at + 1, base)) return false;
+  if (at != nullptr && !readBaseSuffix(at + 1, base)) return kParseRejected;
   const int radix = *base;
 
   // Pass 2: the numeral part, from the start of the text up to the '@' or
@@ -210,7 +209,7 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
     ++p;
     if (!digitBelow(&digit, *p, radix)) {
       mantissa.finish();
-      return false;
+      return kParseRejected;
     }
     do {
       mantissa.append(radix, digit);
@@ -227,7 +226,7 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
     const bool negativeExponent = *p == '-';
     p += negativeExponent;
     p += *p == '+';
-    if (!digitBelow(&digit, *p, radix)) return false;
+    if (!digitBelow(&digit, *p, radix)) return kParseRejected;
     long long exponent = 0;
     do {
       exponent = exponent * radix + digit;
@@ -237,16 +236,11 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
     scale += negativeExponent ? -exponent : exponent;
   }
 
-  if (*p != '\0' && *p != '@') return false;
+  if (*p != '\0' && *p != '@') return kParseRejected;
 
   // The guard counts digit positions in the input base, whatever the base.
-  if (scale + integerDigits > kMaxDigitPositions) {
-    setOverflowFlags(negative);
-    return true;
-  }
+  if (scale + integerDigits > kMaxDigitPositions) return overflow(result, negative);
 
-  plusInfinity = 0;
-  minusInfinity = 0;
   if (scale < kMinScale) scale = kMinScale;
   const int power = static_cast<int>(scale);
   // From base 2 up the power for a scale of 0 is exactly 1 (0 * log2(base)
@@ -256,20 +250,17 @@ bool parseNumeralIn(Real* result, const char* text, int* base) {
     *result *= Arithmetic<Real>::power(radix, power);
   // Bases above 10 can pass the guard and still exceed the extended range.
   // (A zero mantissa gives zero whatever the power, so it never lands here.)
-  if (isLargestFinite(*result)) {
-    setOverflowFlags(negative);
-    return true;
-  }
+  if (isLargestFinite(*result)) return overflow(result, negative);
   applySign(result, negative);
-  return true;
+  return kParseValue;
 }
 
 }  // namespace
 
-bool parseNumeral(ExtReal* result, const char* text, int* base) {
+ParseVerdict parseNumeral(ExtReal* result, const char* text, int* base) {
   return parseNumeralIn(result, text, base);
 }
 
-bool parseNumeral(FastReal* result, const char* text, int* base) {
+ParseVerdict parseNumeral(FastReal* result, const char* text, int* base) {
   return parseNumeralIn(result, text, base);
 }

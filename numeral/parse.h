@@ -9,10 +9,14 @@
 #include "numeric/ext_real.h"
 #include "numeric/fast_real.h"
 
-// Overflow flags of the last accepted numeral. Every accepted numeral writes
-// both (at most one is 1); a rejected one leaves both alone. 0 at start-up.
-extern int plusInfinity;
-extern int minusInfinity;
+// What parseNumeral found. kParseRejected is 0, so that the verdict reads as
+// a bool: true for an accepted numeral, overflowing or not.
+enum ParseVerdict {
+  kParseRejected = 0,   // a syntax error
+  kParseValue,          // a numeral and its value
+  kParsePlusOverflow,   // a numeral too large to hold, without '-': "+INF"
+  kParseMinusOverflow,  // the same with a leading '-': "-INF"
+};
 
 // Digit positions (scale plus integer digits) beyond this count are reported
 // as overflow without computing the value. In base 10 this keeps every
@@ -25,15 +29,15 @@ constexpr long long kMaxDigitPositions = 4930;
 // character, even when the result is 0; otherwise leaves it untouched.
 int digitValue(int* value, char c, int limit);
 
-// Parses the NUL-terminated text in base *base. Returns true for a numeral
-// (including one too large to hold, reported through the flags) and false for
-// a syntax error. Always writes *result; writes *base when the text has an
-// '@' followed by a digit character; writes both flags only when it returns
-// true. When it reports overflow, *result holds no meaningful value.
-bool parseNumeral(ExtReal* result, const char* text, int* base);
+// Parses the NUL-terminated text in base *base. Returns the verdict, with
+// the value in *result: for an overflow the infinity of the numeral's sign,
+// which formatNumeral writes as "+INF" or "-INF". Always writes *result;
+// writes *base when the text has an '@' followed by a digit character.
+// Keeps no state: the verdict and the value are the whole outcome.
+ParseVerdict parseNumeral(ExtReal* result, const char* text, int* base);
 
 // The same parse in FastReal arithmetic, bit for bit; needs the mode of an
 // X87TruncatingMode in force.
-bool parseNumeral(FastReal* result, const char* text, int* base);
+ParseVerdict parseNumeral(FastReal* result, const char* text, int* base);
 
 #endif

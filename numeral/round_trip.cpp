@@ -64,8 +64,8 @@
 // c), or when every power left is zero (P(s) = 0: nothing but 0 reads back).
 // Each longer length brings a new power, and so new chances, so there is no
 // smaller bound: the largest digit count it can need is the byte limit,
-// 4096 less the sign, the point and the exponent's 3 to 18 bytes, about
-// 4080 digits in every base. In practice a text has at most a few digits
+// kRoundTripMaxLength less the sign, the point and the exponent's 3 to 18
+// bytes. In practice a text has at most a few digits
 // more than K, where the strings reach 2^64: K = 65 digits in base 2, 42 in
 // base 3, 33 in base 4, 29 in base 5, 26 in base 6, 24 in base 7, 23 in
 // base 8, 22 in base 9, 21 in base 10, 17 in bases 16 and 17 and 14 in
@@ -101,10 +101,13 @@ constexpr int kPointBias = ExtFormat::kExponentBias + ExtFormat::kSignificandBit
 constexpr int kExponentsTried = 4;
 
 // The exact comparisons of the search (a text's value against a stored
-// value, and the digits of a stored value) in 44,800 bits: they need at most
-// a text of 4,096 digits of base 36 (21,200 bits) times 2^16,510 (the
-// subnormal grid and a significand) and a few bits more, about 37,800.
-using Natural = WideInt<700>;
+// value, and the digits of a stored value): they need at most a text of
+// kRoundTripMaxLength digits of base 36 (log2(36) < 5.3 bits a digit) times
+// 2^16,510 (the subnormal grid and a significand) and a few bits more; a
+// fifth more is kept. Only the limbs in use cost time.
+constexpr int kNaturalLimbs =
+    static_cast<int>((kRoundTripMaxLength * 53 / 10 + 16510) * 6 / 5 / 64 + 1);
+using Natural = WideInt<kNaturalLimbs>;
 
 // base^i for i = 0 .. kPowerCount - 1, below 2^127, and K for each base.
 constexpr int kPowerCount = 68;
@@ -1525,16 +1528,11 @@ int plainNotation(FastReal value, int base, int scientific) {
 }
 
 bool readBack(const char* text, int base, ExtReal* stored) {
-  const int savedPlus = plusInfinity;
-  const int savedMinus = minusInfinity;
   X87TruncatingMode mode;
   FastReal value;
   int readBase = base;
-  const bool accepted = parseNumeral(&value, text, &readBase) && plusInfinity == 0 &&
-                        minusInfinity == 0 && readBase == base;
+  const bool accepted = parseNumeral(&value, text, &readBase) == kParseValue && readBase == base;
   if (accepted) *stored = value.toExtReal();
-  plusInfinity = savedPlus;
-  minusInfinity = savedMinus;
   return accepted;
 }
 

@@ -17,7 +17,7 @@
 
 // The longest round-trip text searched for, in bytes: veltrane-cli reads no
 // longer numeral.
-constexpr std::size_t kRoundTripMaxLength = 4096;
+constexpr std::size_t kRoundTripMaxLength = 12288;
 
 enum RoundTripOutcome {
   kRoundTripFound = 0,  // the text was written
@@ -68,8 +68,8 @@ int plainNotation(FastReal value, int base, int scientific);
 
 // What parseNumeral stores for text read in base (2..36) into *stored; false
 // when it rejects the text or reports overflow (then *stored is not
-// written) or when an '@' suffix names another base. Leaves plusInfinity and
-// minusInfinity as they were. Sets the mode of an X87TruncatingMode.
+// written) or when an '@' suffix names another base. Sets the mode of an
+// X87TruncatingMode.
 bool readBack(const char* text, int base, ExtReal* stored);
 
 // True when readBack gives exactly the 10 bytes of value.

@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
 # the native build, the Windows build under Wine (and scripts/run.sh), the
-# sanitizer build, the software arithmetic's build, the aarch64 build under
+# sanitizer build, the library's interface tests under ThreadSanitizer (tsan),
+# the software arithmetic's build, the aarch64 build under
 # qemu, the browser page (in Node and Chromium, and scripts/run.sh --web), a
 # short run of each fuzzer, and the packages (scripts/package.sh) checked as
 # they ship.
-#   VELTRANE_PRESETS="native windows sanitize soft aarch64 web packages"  what to test
+#   VELTRANE_PRESETS="native windows sanitize tsan soft aarch64 web packages"  what to test
 #   VELTRANE_FUZZ_SECONDS=30                                              seconds per fuzzer (0: none)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/install.sh
 
-presets=${VELTRANE_PRESETS:-native windows sanitize soft aarch64 web packages}
+presets=${VELTRANE_PRESETS:-native windows sanitize tsan soft aarch64 web packages}
 fuzz_seconds=${VELTRANE_FUZZ_SECONDS:-30}
 failed=()
 

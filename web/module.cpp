@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/conversion.h"
-#include "cli/convert_line.h"
-#include "cli/report.h"
+#include "library/base_field.h"
+#include "library/convert_line.h"
+#include "library/report.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ char jsonBuffer[kReportSize];
 // The latest conversion, kept for its --json facts.
 struct Latest {
   bool converted = false;  // false after a base fault
-  CliOptions options;
+  LineOptions options;
   LineOutcome outcome = kConverted;
   LineDetails details;
   char text[kLineOutputSize] = "";
@@ -66,12 +66,11 @@ int veltrane_base_size() { return kBaseBufferSize; }
 
 int veltrane_convert(int numeralLength, int inputBaseLength, int outputBaseLength, int scientific) {
   latest.converted = false;
-  std::strcpy(latest.text, kErrorText);
+  std::strcpy(latest.text, "ERROR");
   messageLength = 0;
-  CliOptions& options = latest.options;
-  options = CliOptions();
+  LineOptions& options = latest.options;
+  options = LineOptions();
   options.scientific = scientific != 0 ? 1 : 0;
-  options.report = kReportJson;
   if (!readBaseBox(&options.inputBase, inputBaseBuffer, inputBaseLength))
     return kWebInputBaseInvalid;
   if (!readBaseBox(&options.outputBase, outputBaseBuffer, outputBaseLength))

@@ -59,7 +59,7 @@
 
 /* The longest numeral read, in bytes, blanks included: long enough for every
  * round-trip text. */
-#define VELTRANE_MAX_NUMERAL_LENGTH 4096
+#define VELTRANE_MAX_NUMERAL_LENGTH 12288
 /* Buffer sizes that always suffice: a plain text (NUL included), a text
  * with VELTRANE_ROUND_TRIP, and one --json line or --explain block. */
 #define VELTRANE_TEXT_SIZE 256
@@ -142,6 +142,9 @@ typedef struct veltrane_details {
   int sign;         /* for VELTRANE_OVERFLOW: +1 ("+INF") or -1 ("-INF"); else 0 */
   int notation;     /* of the text: 0 standard, 1 scientific, -1 none (ERROR, +INF, -INF) */
   int base;         /* the base the numeral was read in (its '@' suffix's, else from_base) */
+  int parsed_base;  /* from_base as the parser leaves it: an '@' suffix writes its base
+                       (0..99) over it, or, when the suffix breaks a rule after its first
+                       character, that character's value (the dialog keeps this) */
   int has_value;    /* 1 when stored holds the value the text was written from */
   unsigned char stored[VELTRANE_STORED_SIZE];
   int stored_class; /* VELTRANE_CLASS_*, or -1 without a value */
@@ -209,6 +212,11 @@ VELTRANE_API const char *veltrane_class_name(int stored_class);
  * Returns 1 and writes *base when valid; returns 0 otherwise (and *base gets
  * the nearest of 2 and 36, or the digits read before a non-digit). */
 VELTRANE_API int veltrane_read_base(const char *text, size_t length, int *base);
+
+/* Removes the blanks (0x20 only) around the NUL-terminated text in place, as
+ * the converter does around a numeral and the dialog around each box.
+ * Returns the new length. */
+VELTRANE_API size_t veltrane_trim(char *text);
 
 #ifdef __cplusplus
 }

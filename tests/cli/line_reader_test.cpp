@@ -54,7 +54,7 @@ std::vector<Line> readAll(const std::string& data, std::size_t chunk) {
   const char* p;
   std::size_t length;
   while (reader->next(&p, &length) == LineReader::kLine) {
-    std::size_t kept = std::min(length, kMaxNumeralLength + 1);
+    std::size_t kept = std::min(length, std::size_t{VELTRANE_MAX_NUMERAL_LENGTH} + 1);
     lines.push_back({length, std::string(p, kept)});
   }
   EXPECT_EQ(source.position, data.size());
@@ -118,7 +118,7 @@ TEST(LineReader, IgnoresAByteOrderMarkAtTheStartOnly) {
     }
   }
   // The mark does not count against the length limit of the first line.
-  const std::string longest(kMaxNumeralLength, '7');
+  const std::string longest(std::size_t{VELTRANE_MAX_NUMERAL_LENGTH}, '7');
   for (std::size_t chunk : kChunks) {
     EXPECT_EQ(readAll(bom + longest + "\r\n" + longest, chunk),
               (std::vector<Line>{whole(longest), whole(longest)}));
@@ -126,7 +126,7 @@ TEST(LineReader, IgnoresAByteOrderMarkAtTheStartOnly) {
 }
 
 TEST(LineReader, LongLinesAreCountedNotKept) {
-  const std::size_t max = kMaxNumeralLength;
+  const std::size_t max = std::size_t{VELTRANE_MAX_NUMERAL_LENGTH};
   std::string longest(max, '7');
   std::string tooLong(max + 1, '8');
   std::string huge(200000, '9');

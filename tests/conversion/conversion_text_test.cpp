@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/conversion.h"
+#include "library/base_field.h"
 #include "numeric/startup.h"
 
 namespace {

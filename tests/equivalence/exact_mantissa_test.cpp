@@ -41,13 +41,12 @@ struct Parsed {
 template <class Real>
 Parsed parse(const std::string& text, int base) {
   Parsed out{};
-  plusInfinity = 5;
-  minusInfinity = 6;
   out.base = base;
   Real value;
-  out.accepted = parseNumeral(&value, text.c_str(), &out.base);
-  out.plus = plusInfinity;
-  out.minus = minusInfinity;
+  const ParseVerdict verdict = parseNumeral(&value, text.c_str(), &out.base);
+  out.accepted = verdict != kParseRejected;
+  out.plus = verdict == kParsePlusOverflow;
+  out.minus = verdict == kParseMinusOverflow;
   out.value = imageOf(value);
   return out;
 }

@@ -136,15 +136,14 @@ struct Outcome {
 template <class Real>
 Outcome convert(const std::string& numeral, int inputBase, int outputBase, int scientific) {
   Outcome out{};
-  plusInfinity = 3;
-  minusInfinity = 4;
   Real value;
   out.base = inputBase;
-  out.accepted = parseNumeral(&value, numeral.c_str(), &out.base);
+  const ParseVerdict verdict = parseNumeral(&value, numeral.c_str(), &out.base);
+  out.accepted = verdict != kParseRejected;
   out.scientific = scientific;
   if (out.accepted) formatNumeral(out.text, value, outputBase, &out.scientific);
-  out.plus = plusInfinity;
-  out.minus = minusInfinity;
+  out.plus = verdict == kParsePlusOverflow;
+  out.minus = verdict == kParseMinusOverflow;
   return out;
 }
 

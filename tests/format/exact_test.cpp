@@ -118,8 +118,10 @@ const Distance kDistances[] = {
     {"+INF", 10, kOne, 0x3FFF, nullptr},
     {"-INF", 10, kOne, 0x3FFF, nullptr},
     {"ERROR", 10, kOne, 0x3FFF, nullptr},
-    {"ERROR", 36, kOne, 0x3FFF, nullptr},  // all five are digits in base 36
-    {"-INF", 24, kOne, 0x3FFF, nullptr},
+    // In bases from 24 (28) up these texts are numerals and have a distance:
+    // ERROR in base 36 is 24810219, -INF in base 24 is -10935.
+    {"ERROR", 36, kOne, 0x3FFF, "2.28833e26"},  // (24810219 - 1) * 2^63
+    {"-INF", 24, kOne, 0x3FFF, "-1.00866e23"},  // (-10935 - 1) * 2^63
     {"1e5", 16, kOne, 0x3FFF, nullptr},  // 'e' is no output marker in base 16
     {"ff", 16, 0xFF00000000000000ULL, 0x3FFF + 7, nullptr},  // output digits are upper case
     {"1", 10, kOne, 0x7FFF, nullptr},    // an infinity has no last place

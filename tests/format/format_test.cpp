@@ -25,13 +25,7 @@ constexpr int kUnchanged = -1;  // expected flag: the value it had on entry
 constexpr char kGuardByte = '\x5A';
 constexpr int kFence = 32;
 
-// The overflow flags belong to the parser; every test starts and ends with
-// both clear.
-class FormatTest : public ::testing::Test {
- protected:
-  void SetUp() override { plusInfinity = minusInfinity = 0; }
-  void TearDown() override { plusInfinity = minusInfinity = 0; }
-};
+class FormatTest : public ::testing::Test {};
 
 struct Formatted {
   std::string text;
@@ -122,21 +116,24 @@ TEST_F(FormatTest, ZeroInEveryBase) {
   }
 }
 
-TEST_F(FormatTest, OverflowFlagsWinAndLeaveTheNotationAlone) {
+// What the parser stores for a numeral that overflows, the infinity of its
+// sign, is "+INF" or "-INF", with the notation left as asked; and a parse
+// that overflowed before leaves nothing behind for the next value.
+TEST_F(FormatTest, OverflowIsItsInfinityAndLeavesTheNotationAlone) {
   for (int ask : {0, 1, 5}) {
     for (int base : {2, 10, 36}) {
-      plusInfinity = 1;
-      minusInfinity = 0;
-      Formatted r = format(ExtReal(255), base, ask);
-      EXPECT_EQ(r.text, "+INF");
-      EXPECT_EQ(r.scientific, ask);
-      EXPECT_EQ(r.usedBytes, 5);
-      minusInfinity = 1;  // the plus flag is tested first
-      EXPECT_EQ(format(ExtReal(-1), base, ask).text, "+INF");
-      plusInfinity = 0;
-      r = format(ExtReal(255), base, ask);
-      EXPECT_EQ(r.text, "-INF");
-      EXPECT_EQ(r.scientific, ask);
+      for (const char* numeral : {"1e4930", "-1e4930"}) {
+        ExtReal value;
+        int parseBase = 10;
+        const ParseVerdict verdict = parseNumeral(&value, numeral, &parseBase);
+        ASSERT_EQ(verdict, numeral[0] == '-' ? kParseMinusOverflow : kParsePlusOverflow);
+        Formatted r = format(value, base, ask);
+        EXPECT_EQ(r.text, numeral[0] == '-' ? "-INF" : "+INF");
+        EXPECT_EQ(r.scientific, ask);
+        EXPECT_EQ(r.usedBytes, 5);
+        r = format(ExtReal(255), base, 0);
+        EXPECT_NE(r.text.find("INF"), 0u) << r.text;
+      }
     }
   }
 }

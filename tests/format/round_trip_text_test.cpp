@@ -506,8 +506,9 @@ const Case kCases[] = {
     // 2^5000 in base 2: 71 zeros keep the guard's count at 4930.
     {"53878000000000000000", 2, 1,
      "1.00000000000000000000000000000000000000000000000000000000000000000000000_+1001110001000"},
-    // From 2^9019 up base 2 needs more than 4096 bytes.
-    {"633B8000000000000000", 2, 1, nullptr},
+    // 2^9020 in base 2 takes 4,091 zeros (beyond the 4,096 bytes veltrane-cli
+    // once read): FixedValues builds this text.
+    {"633B8000000000000000", 2, 1, "1.(4091 zeros)_+10001100111100"},
     // The largest finite value is overflow to the parser; the one below it.
     {"7FFEFFFFFFFFFFFFFFFF", 10, 1, nullptr},
     {"7FFEFFFFFFFFFFFFFFFE", 36, 1, "1.F6LAE5CV1ZVF_+2G1"},
@@ -524,6 +525,9 @@ TEST(RoundTripText, FixedValues) {
     const ExtReal value = fromHex(c.stored);
     RoundTripOutcome outcome;
     const std::string text = roundTrip(value, c.base, c.scientific, &outcome);
+    std::string expected = c.text != nullptr ? c.text : "";
+    const std::size_t zeros = expected.find("(4091 zeros)");
+    if (zeros != std::string::npos) expected.replace(zeros, 12, std::string(4091, '0'));
     if (c.text == nullptr) {
       if (exactOnThisMachine) {
         EXPECT_NE(outcome, kRoundTripFound) << c.stored << " base " << c.base << ": " << text;
@@ -531,7 +535,7 @@ TEST(RoundTripText, FixedValues) {
       continue;
     }
     if (exactOnThisMachine) {
-      EXPECT_EQ(text, c.text) << c.stored << " base " << c.base;
+      EXPECT_EQ(text, expected) << c.stored << " base " << c.base;
     }
     EXPECT_EQ(stored(text, c.base), hex(value)) << c.stored << " base " << c.base;
   }
@@ -559,7 +563,9 @@ TEST(RoundTripText, EveryPlatformGivesTheSameTexts) {
       mix(std::to_string(static_cast<int>(outcome)));
     }
   }
-  EXPECT_EQ(digest, 0xea88e9e7f2bdbdc6ULL) << std::hex << digest;
+  // (0xea88e9e7f2bdbdc6 with texts cut at 4,096 bytes, before the limit
+  // held the longest texts of bases 2 and 3.)
+  EXPECT_EQ(digest, 0x7408833571b2fe43ULL) << std::hex << digest;
 }
 
 // plainNotation is the notation formatNumeral writes, near powers of the
@@ -580,7 +586,6 @@ TEST(RoundTripText, PlainNotationIsTheFormattersNotation) {
       value = bits(value.significand() + (random() % 3) - 1, value.signAndExponent());
     }
     for (int scientific = 0; scientific <= 1; ++scientific) {
-      plusInfinity = minusInfinity = 0;
       char out[kFormatBufferSize];
       int notation = scientific;
       formatNumeral(out, FastReal(value), base, &notation);

@@ -17,9 +17,7 @@ namespace {
 
 // Flag values planted before each parse: an accepted numeral must overwrite
 // both, a rejected one must leave both.
-constexpr int kPlusBefore = 7;
-constexpr int kMinusBefore = 9;
-constexpr int kKept = -1;  // expected flag: still the planted value
+constexpr int kKept = -1;  // a rejected text: no verdict of overflow either way
 
 ExtReal v(int n) { return ExtReal(n); }
 ExtReal zero() { return bits(0, 0); }
@@ -27,8 +25,8 @@ ExtReal zero() { return bits(0, 0); }
 ExtReal scaled(int mantissa, int base, int scale) {
   return ExtReal(mantissa) * extPow(ExtReal(base), ExtReal(scale));
 }
-// Marks rows whose value is not part of the contract (overflow reported by
-// the final product): a NaN payload no parse can produce.
+// Marks rows whose value is not part of the contract: a NaN payload no parse
+// can produce. (An overflow's value is always the infinity of its sign.)
 ExtReal anyValue() { return bits(0xC0000000DEADBEEFULL, 0xFFFF); }
 bool isAnyValue(const ExtReal& x) { return sameBits(x, anyValue()); }
 
@@ -38,9 +36,11 @@ struct ParseCase {
   bool accepted;
   ExtReal value;  // for a rejected text: the digits accumulated before the error
   int baseOut;
-  int plus;
-  int minus;
+  int plus;   // 1: the verdict is kParsePlusOverflow
+  int minus;  // 1: the verdict is kParseMinusOverflow
 };
+
+ExtReal infinity(bool negative) { return bits(0x8000000000000000ULL, negative ? 0xFFFF : 0x7FFF); }
 
 void runCases(const ParseCase* cases, size_t count) {
   for (size_t i = 0; i < count; ++i) {
@@ -48,15 +48,17 @@ void runCases(const ParseCase* cases, size_t count) {
     SCOPED_TRACE(std::string("text \"") + c.text + "\" in base " + std::to_string(c.baseIn));
     ExtReal result = bits(0x8123456789ABCDEFULL, 0x4321);  // must be overwritten
     int base = c.baseIn;
-    plusInfinity = kPlusBefore;
-    minusInfinity = kMinusBefore;
-    EXPECT_EQ(parseNumeral(&result, c.text, &base), c.accepted);
-    if (!isAnyValue(c.value)) {
+    const ParseVerdict expected = !c.accepted     ? kParseRejected
+                                  : c.plus == 1   ? kParsePlusOverflow
+                                  : c.minus == 1  ? kParseMinusOverflow
+                                                  : kParseValue;
+    EXPECT_EQ(parseNumeral(&result, c.text, &base), expected);
+    if (expected == kParsePlusOverflow || expected == kParseMinusOverflow) {
+      EXPECT_TRUE(sameBits(result, infinity(expected == kParseMinusOverflow)));
+    } else if (!isAnyValue(c.value)) {
       EXPECT_TRUE(sameBits(result, c.value));
     }
     EXPECT_EQ(base, c.baseOut);
-    EXPECT_EQ(plusInfinity, c.plus == kKept ? kPlusBefore : c.plus);
-    EXPECT_EQ(minusInfinity, c.minus == kKept ? kMinusBefore : c.minus);
   }
 }
 
@@ -270,29 +272,25 @@ TEST(ParseNumeral, InexactPowersAreClose) {
   EXPECT_EQ(big.biasedExponent(), 16383 + static_cast<int>(4929 * std::log2(10.0)));
 }
 
-TEST(ParseNumeral, FlagsSurviveARejectedNumeral) {
-  ExtReal result;
-  int base = 10;
-  plusInfinity = 0;
-  minusInfinity = 0;
-  ASSERT_TRUE(parseNumeral(&result, "1e4930", &base));
-  EXPECT_EQ(plusInfinity, 1);
-  EXPECT_EQ(minusInfinity, 0);
-  ASSERT_FALSE(parseNumeral(&result, "1e", &base));
-  EXPECT_EQ(plusInfinity, 1);
-  EXPECT_EQ(minusInfinity, 0);
-  ASSERT_TRUE(parseNumeral(&result, "-1e4930", &base));
-  EXPECT_EQ(plusInfinity, 0);
-  EXPECT_EQ(minusInfinity, 1);
-  ASSERT_FALSE(parseNumeral(&result, "", &base));
-  ASSERT_FALSE(parseNumeral(&result, "12@1x", &base));
-  EXPECT_EQ(base, 1);
-  EXPECT_EQ(plusInfinity, 0);
-  EXPECT_EQ(minusInfinity, 1);
-  base = 10;
-  ASSERT_TRUE(parseNumeral(&result, "1", &base));
-  EXPECT_EQ(plusInfinity, 0);
-  EXPECT_EQ(minusInfinity, 0);
+// Each verdict belongs to its own numeral: nothing of an earlier parse shows
+// in a later one, whatever their order.
+TEST(ParseNumeral, VerdictsAreTheirNumeralsOwn) {
+  const struct {
+    const char* text;
+    ParseVerdict verdict;
+  } sequence[] = {
+      {"1e4930", kParsePlusOverflow}, {"1e", kParseRejected},         {"1", kParseValue},
+      {"-1e4930", kParseMinusOverflow}, {"", kParseRejected},         {"-1e4930", kParseMinusOverflow},
+      {"1e4930", kParsePlusOverflow}, {"-1", kParseValue},            {"12@1x", kParseRejected},
+  };
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t i = 0; i < sizeof sequence / sizeof sequence[0]; ++i) {
+      const auto& step = sequence[round == 0 ? i : sizeof sequence / sizeof sequence[0] - 1 - i];
+      ExtReal result;
+      int base = 10;
+      EXPECT_EQ(parseNumeral(&result, step.text, &base), step.verdict) << step.text;
+    }
+  }
 }
 
 // Bases and lengths the dialog never passes must still parse without
@@ -313,25 +311,19 @@ TEST(ParseNumeral, ExtremeBasesAndLengths) {
     for (const std::string& text : texts) {
       ExtReal result;
       int base = b;
-      plusInfinity = kPlusBefore;
-      minusInfinity = kMinusBefore;
-      const bool accepted = parseNumeral(&result, text.c_str(), &base);
+      const ParseVerdict verdict = parseNumeral(&result, text.c_str(), &base);
       EXPECT_EQ(base, b);
       // 'z' is a digit exactly from base 36 up.
-      EXPECT_EQ(accepted, b >= 36) << text.substr(0, 20) << " in base " << b;
-      if (accepted) {
-        EXPECT_LE(plusInfinity + minusInfinity, 1);
-      }
+      EXPECT_EQ(verdict != kParseRejected, b >= 36) << text.substr(0, 20) << " in base " << b;
     }
   }
   // A hundred thousand integer digits overflow; as many fraction digits of a
   // number below one do not.
   ExtReal result;
   int base = 10;
-  ASSERT_TRUE(parseNumeral(&result, std::string(100000, '9').c_str(), &base));
-  EXPECT_EQ(plusInfinity, 1);
-  ASSERT_TRUE(parseNumeral(&result, ("0." + std::string(100000, '0') + "1").c_str(), &base));
-  EXPECT_EQ(plusInfinity, 0);
+  EXPECT_EQ(parseNumeral(&result, std::string(100000, '9').c_str(), &base), kParsePlusOverflow);
+  EXPECT_EQ(parseNumeral(&result, ("0." + std::string(100000, '0') + "1").c_str(), &base),
+            kParseValue);
   EXPECT_TRUE(sameBits(result, zero()));
 }
 

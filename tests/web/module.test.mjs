@@ -87,11 +87,11 @@ test('the diagnoses of the program test, with their rule and column', () => {
     assert.equal(got.message, message, numeral);
   }
   // The longest numeral read, and one byte more, which is not read at all.
-  const longest = '7'.repeat(4096);
+  const longest = '7'.repeat(12288);
   assert.equal(converter.convert(longest, '10', '16', 0).message, '');
-  const tooLong = converter.convert('7'.repeat(4097), '10', '16', 0);
+  const tooLong = converter.convert('7'.repeat(12289), '10', '16', 0);
   assert.equal(JSON.parse(converter.facts()).numeral, null);
-  assert.equal(tooLong.message, 'numeral longer than 4096 bytes');
+  assert.equal(tooLong.message, 'numeral longer than 12288 bytes');
   // A NUL byte, which the random numerals leave out.
   compareWithCli(['1\u00002', '\u0000', ' 5\u0000 '], 10, 16, 0);
 });

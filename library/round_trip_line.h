@@ -1,11 +1,11 @@
-// One numeral of veltrane-cli --round-trip: its round-trip text in place of
+// One numeral with --round-trip: its round-trip text in place of
 // the plain text, where one exists.
-#ifndef VELTRANE_CLI_ROUND_TRIP_LINE_H
-#define VELTRANE_CLI_ROUND_TRIP_LINE_H
+#ifndef VELTRANE_LIBRARY_ROUND_TRIP_LINE_H
+#define VELTRANE_LIBRARY_ROUND_TRIP_LINE_H
 
 #include <cstddef>
 
-#include "cli/convert_line.h"
+#include "library/convert_line.h"
 #include "numeral/round_trip.h"
 
 // The size of the buffer convertLineRoundTrip writes into: a round-trip text
@@ -27,16 +27,15 @@ enum RoundTripLine {
 // and the notation of the plain text (roundTripNumeral, at most
 // kMaxNumeralLength bytes, so that veltrane-cli reads it back) into out
 // (kRoundTripOutputSize bytes) where one exists; otherwise convertLine's
-// text, and then details receives convertLine's details. Returns
-// convertLine's outcome; *roundTrip says which text out holds. Rewrites the
-// parser's overflow flags, as convertLine does.
-LineOutcome convertLineRoundTrip(const char* line, std::size_t length, const CliOptions& options,
+// text. details (which may be null) receives convertLine's details. Returns
+// convertLine's outcome; *roundTrip says which text out holds.
+LineOutcome convertLineRoundTrip(const char* line, std::size_t length, const LineOptions& options,
                                  char* out, LineDetails* details, RoundTripLine* roundTrip);
 
 // The stderr message for a numeral whose round trip printed its plain text
 // (kRoundTripPlainNone or kRoundTripPlainLong), after "line N: ", without line
-// end; "" otherwise. Truncated to size.
-void describeRoundTrip(char* out, std::size_t size, RoundTripLine roundTrip,
-                       const LineDetails& details, const CliOptions& options);
+// end; "" otherwise. Truncated to size; returns the whole message's length.
+std::size_t describeRoundTrip(char* out, std::size_t size, RoundTripLine roundTrip,
+                              const LineDetails& details, const LineOptions& options);
 
 #endif

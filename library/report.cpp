@@ -1,4 +1,4 @@
-#include "cli/report.h"
+#include "library/report.h"
 
 #include <cinttypes>
 #include <cstdarg>
@@ -11,7 +11,8 @@
 
 namespace {
 
-// Appends to a fixed buffer, cutting what does not fit; always NUL-terminated.
+// Appends to a fixed buffer, cutting what does not fit; always NUL-terminated
+// (when size is not 0). Counts every byte put, kept or cut.
 class Sink {
  public:
   Sink(char* out, std::size_t size) : out_(out), size_(size) {
@@ -20,9 +21,10 @@ class Sink {
 
   void put(char c) {
     if (length_ + 1 < size_) {
-      out_[length_++] = c;
-      out_[length_] = '\0';
+      out_[length_] = c;
+      out_[length_ + 1] = '\0';
     }
+    ++length_;
   }
   void put(const char* text) {
     while (*text != '\0') put(*text++);
@@ -35,6 +37,7 @@ class Sink {
     va_end(args);
     put(piece);
   }
+  // The length of everything put: more than size - 1 when some was cut.
   std::size_t length() const { return length_; }
 
  private:
@@ -112,10 +115,6 @@ void putJsonString(Sink* sink, const char* text, std::size_t length) {
   sink->put('"');
 }
 
-bool isInfinityText(const char* text) {
-  return std::strcmp(text, "+INF") == 0 || std::strcmp(text, "-INF") == 0;
-}
-
 const char* className(StoredClass kind) {
   switch (kind) {
     case kStoredZero:
@@ -178,7 +177,7 @@ struct StoredFacts {
 };
 
 void gatherFacts(StoredFacts* facts, const char* text, const LineDetails& details,
-                 const CliOptions& options) {
+                 const LineOptions& options) {
   if (!details.hasValue) return;
   const ExtReal& v = details.value;
   facts->known = true;
@@ -203,10 +202,10 @@ bool sameImage(const ExtReal& a, const ExtReal& b) {
 
 }  // namespace
 
-void describeRejection(char* out, std::size_t size, LineOutcome outcome,
-                       const LineDetails& details) {
+std::size_t describeRejection(char* out, std::size_t size, LineOutcome outcome,
+                              const LineDetails& details) {
   Sink sink(out, size);
-  if (outcome == kConverted) return;
+  if (givesText(outcome)) return 0;
   if (details.numeral != nullptr && outcome != kEmptyNumeral) {
     putQuoted(&sink, details.numeral, details.numeralLength);
     if (outcome == kNotANumeral && !isSuffixFault(details.diagnosis.fault))
@@ -216,12 +215,15 @@ void describeRejection(char* out, std::size_t size, LineOutcome outcome,
     sink.put(": ");
   }
   putReason(&sink, outcome, details);
+  return sink.length();
 }
 
-const char* outcomeWord(LineOutcome outcome, const char* text) {
+const char* outcomeWord(LineOutcome outcome) {
   switch (outcome) {
     case kConverted:
-      return isInfinityText(text) ? "overflow" : "converted";
+      return "converted";
+    case kOverflow:
+      return "overflow";
     case kEmptyNumeral:
       return "empty";
     case kNumeralTooLong:
@@ -237,7 +239,7 @@ const char* outcomeWord(LineOutcome outcome, const char* text) {
 }
 
 std::size_t writeExplanation(char* out, std::size_t size, LineOutcome outcome, const char* text,
-                             const LineDetails& details, const CliOptions& options) {
+                             const LineDetails& details, const LineOptions& options) {
   Sink sink(out, size);
   StoredFacts facts;
   gatherFacts(&facts, text, details, options);
@@ -249,7 +251,9 @@ std::size_t writeExplanation(char* out, std::size_t size, LineOutcome outcome, c
     sink.put("(not read)");
   sink.format("\nbases:     from %d to %d\n", details.base, options.outputBase);
 
-  if (outcome != kConverted) {
+  if (outcome == kOverflow) {
+    sink.put("stored:    none; the numeral overflows (+INF/-INF)\n");
+  } else if (outcome != kConverted) {
     sink.put("rejected:  ");
     putReason(&sink, outcome, details);
     sink.put('\n');
@@ -296,7 +300,9 @@ std::size_t writeExplanation(char* out, std::size_t size, LineOutcome outcome, c
     } else {
       sink.format("none; no numeral in base %d%s reads back to the stored value",
                   options.outputBase,
-                  facts.roundTrip == kRoundTripTooLong ? " of at most 4096 bytes" : "");
+                  facts.roundTrip == kRoundTripTooLong
+                      ? " of at most " VELTRANE_STRINGIFY(VELTRANE_LINE_LIMIT) " bytes"
+                      : "");
     }
     sink.put('\n');
   }
@@ -305,7 +311,7 @@ std::size_t writeExplanation(char* out, std::size_t size, LineOutcome outcome, c
 }
 
 std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, const char* text,
-                          const LineDetails& details, const CliOptions& options) {
+                          const LineDetails& details, const LineOptions& options) {
   Sink sink(out, size);
   StoredFacts facts;
   gatherFacts(&facts, text, details, options);
@@ -321,7 +327,7 @@ std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, cons
   sink.put(details.scientific == 0   ? "\"standard\""
            : details.scientific == 1 ? "\"scientific\""
                                      : "null");
-  sink.format(", \"outcome\": \"%s\", \"stored\": ", outcomeWord(outcome, text));
+  sink.format(", \"outcome\": \"%s\", \"stored\": ", outcomeWord(outcome));
   if (facts.known) {
     sink.format("\"%s\", \"class\": \"%s\"", facts.image, className(facts.kind));
   } else {
@@ -345,6 +351,6 @@ std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, cons
     putJsonString(&sink, facts.roundTripText, std::strlen(facts.roundTripText));
   else
     sink.put("null");
-  sink.put("}\n");
+  sink.put('}');
   return sink.length();
 }
