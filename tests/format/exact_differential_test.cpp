@@ -241,9 +241,6 @@ bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, 
   const StoredClass kind = classifyStored(value);
   if (kind == kStoredInfinity || kind == kStoredNotANumber) return false;
   if (base < kMinBase || base > kMaxBase) return false;
-  if (std::strcmp(text, "+INF") == 0 || std::strcmp(text, "-INF") == 0 ||
-      std::strcmp(text, "ERROR") == 0)
-    return false;
   bool textNegative;
   Wide mantissa;
   int scale;
