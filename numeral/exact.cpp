@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "numeral/chunk_digits.h"
 #include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
 #include "numeric/ext_format.h"
@@ -25,30 +26,6 @@ using Wide = WideInt<320>;
 int writtenDigitOf(char c) {
   const int d = digitValueOf(c);
   return d != kNotADigit && digitCharacter(d) == c ? d : kNotADigit;
-}
-
-// Writes the count digits of value (below base^count) as characters, most
-// significant first, leading zeros included. One instance per base, so that
-// every division is by a constant; a 64-bit chunk is cut into pieces below
-// 2^32 first, whose digits then come from 32-bit arithmetic.
-template <unsigned base>
-void writeChunkDigits(char* out, std::uint64_t value, int count) {
-  constexpr DigitChunk piece = digitChunkOf(static_cast<int>(base));
-  int end = count;
-  while (end > piece.digits) {
-    std::uint32_t low = static_cast<std::uint32_t>(value % piece.power);
-    value /= piece.power;
-    for (int i = end - 1; i >= end - piece.digits; --i) {
-      out[i] = digitCharacter(static_cast<int>(low % base));
-      low /= base;
-    }
-    end -= piece.digits;
-  }
-  std::uint32_t rest = static_cast<std::uint32_t>(value);
-  for (int i = end - 1; i >= 0; --i) {
-    out[i] = digitCharacter(static_cast<int>(rest % base));
-    rest /= base;
-  }
 }
 
 // What an expansion in one base works with: the 64-bit chunk B = base^k,

@@ -14,7 +14,9 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "numeral/chunk_digits.h"
 #include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
 #include "numeric/wide_int.h"
@@ -383,6 +385,49 @@ void expectSameDistance(const std::string& text, int base, ExtReal value) {
   ASSERT_EQ(fastKnown, referenceKnown) << text << " in base " << base;
   ASSERT_STREQ(fast, reference) << text << " in base " << base << ", image "
                                 << value.signAndExponent() << ":" << value.significand();
+}
+
+// writeChunkDigits against a division per digit, for every count of
+// digits a 64-bit chunk holds, on the values where a fixed-point digit
+// would first go wrong: runs of the largest digit (base^i - 1 and the
+// chunk's top minus small amounts), powers, and random values.
+template <unsigned base>
+void expectChunkDigits(std::mt19937_64& random) {
+  const WordChunk chunk = wordChunkOf(static_cast<int>(base));
+  std::uint64_t limit = 1;
+  for (int count = 1; count <= chunk.digits; ++count) {
+    limit *= base;
+    std::vector<std::uint64_t> values = {0, 1, limit - 1, limit / 2, limit - 2};
+    for (std::uint64_t power = base; power < limit; power *= base) {
+      values.insert(values.end(), {power - 1, power, limit - power, limit - power - 1,
+                                   (limit / power) * power - 1, power * (base - 1) - 1});
+    }
+    for (int i = 0; i < 200; ++i) values.push_back(random() % limit);
+    for (std::uint64_t value : values) {
+      char fast[64];
+      char reference[64];
+      std::uint64_t rest = value;
+      for (int i = count - 1; i >= 0; --i) {
+        reference[i] = digitCharacter(static_cast<int>(rest % base));
+        rest /= base;
+      }
+      writeChunkDigits<base>(fast, value, count);
+      ASSERT_EQ(std::string(fast, static_cast<std::size_t>(count)),
+                std::string(reference, static_cast<std::size_t>(count)))
+          << value << " in base " << base << ", " << count << " digits";
+    }
+  }
+}
+
+template <unsigned... bases>
+void expectChunkDigitsInBases(std::mt19937_64& random) {
+  (expectChunkDigits<bases>(random), ...);
+}
+
+TEST(ExactDifferential, ChunkDigitsAgreeWithDivision) {
+  std::mt19937_64 random(0xC4D);
+  expectChunkDigitsInBases<2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                           22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36>(random);
 }
 
 TEST(ExactDifferential, ExpansionsAgreeWithTheSimpleAlgorithm) {
