@@ -4,6 +4,7 @@
 #define VELTRANE_NUMERAL_CHUNK_DIGITS_H
 
 #include <cstdint>
+#include <cstring>
 
 #include "numeral/digit_alphabet.h"
 
@@ -69,19 +70,47 @@ struct PieceDigits {
 template <unsigned base>
 inline constexpr PieceDigits<base> kPieceDigits;
 
-// Writes the count digits of value (below base^count) as characters, most
-// significant first, leading zeros included: cut into pieces by divisions
-// by a constant, each piece's digits by multiplication.
+// Writes the count digits of value (below base^count, count at most the
+// digits of a 64-bit chunk, wordChunkOf(base).digits) as characters, most
+// significant first, leading zeros included. The value is cut into four
+// pieces of equal length by divisions by constants, and the pieces' digits
+// are made side by side, four independent chains of multiplications.
 template <unsigned base>
 inline void writeChunkDigits(char* out, std::uint64_t value, int count) {
   constexpr const PieceDigits<base>& pieces = kPieceDigits<base>;
-  constexpr int n = PieceDigits<base>::kDigits;
-  while (count > n) {
-    count -= n;
-    pieces.write(out + count, value % pieces.power, n);
-    value /= pieces.power;
+  constexpr int kChunkDigits = [] {
+    int digits = 1;
+    for (std::uint64_t power = base; power <= ~std::uint64_t{0} / base; power *= base) ++digits;
+    return digits;
+  }();
+  constexpr int n = (kChunkDigits + 3) / 4;
+  static_assert(n <= PieceDigits<base>::kDigits, "a piece too long for its fraction bits");
+  constexpr std::uint64_t piecePower = [] {
+    std::uint64_t power = 1;
+    for (int i = 0; i < n; ++i) power *= base;
+    return power;
+  }();
+  constexpr std::uint64_t halfPower = piecePower * piecePower;
+  const std::uint64_t high = value / halfPower;
+  const std::uint64_t low = value % halfPower;
+  std::uint64_t y0 = (high / piecePower) * pieces.scale[n];
+  std::uint64_t y1 = (high % piecePower) * pieces.scale[n];
+  std::uint64_t y2 = (low / piecePower) * pieces.scale[n];
+  std::uint64_t y3 = (low % piecePower) * pieces.scale[n];
+  constexpr int k = PieceDigits<base>::kFractionBits;
+  constexpr std::uint64_t mask = PieceDigits<base>::kFractionMask;
+  char digits[4 * n];
+  for (int i = 0; i < n; ++i) {
+    digits[i] = kDigitCharacters.of[y0 >> k];
+    digits[n + i] = kDigitCharacters.of[y1 >> k];
+    digits[2 * n + i] = kDigitCharacters.of[y2 >> k];
+    digits[3 * n + i] = kDigitCharacters.of[y3 >> k];
+    y0 = (y0 & mask) * base;
+    y1 = (y1 & mask) * base;
+    y2 = (y2 & mask) * base;
+    y3 = (y3 & mask) * base;
   }
-  pieces.write(out, value, count);
+  std::memcpy(out, digits + 4 * n - count, static_cast<std::size_t>(count));
 }
 
 #endif
