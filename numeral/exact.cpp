@@ -18,8 +18,10 @@ constexpr int kPointBias = ExtFormat::kExponentBias + ExtFormat::kSignificandBit
 
 // Every operand below fits: a value of the extended range times a power of
 // a base below 37 that reaches the other end of the range, about 16,600
-// bits, with room to spare.
-using Wide = WideInt<320>;
+// bits; and for the distance of an exact expansion (1,100 digits) of the
+// least values in base 36, the power of its last digit, 36^-4281, about
+// 22,200 bits. formatUlpDistance refuses texts that would need more.
+using Wide = WideInt<400>;
 
 // The value of a digit as this file's numerals write it (upper case), or
 // kNotADigit.
@@ -307,7 +309,8 @@ bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantiss
     ++digits;
   }
   if (pendingDigits != 0) mantissa->multiplyAdd(pendingPower, pending);
-  if (digits == 0 || digits > 4096) return false;
+  // Six bits a digit bound every base's: the mantissa never wraps the Wide.
+  if (digits == 0 || digits * 6 > Wide::kBits - 128) return false;
   if (*p != '\0') {
     if (*p != (base == 10 ? 'e' : '_')) return false;
     ++p;
@@ -407,6 +410,23 @@ bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, 
   Wide mantissa;
   int scale;
   if (!readOutputNumeral(text, base, &textNegative, &mantissa, &scale)) return false;
+  // Every step below is exact only while its values fit the Wide: refuse a
+  // text whose digits and scale could pass it. No text the formatter writes
+  // for a finite value comes near; a caller's text of many digits or a far
+  // exponent may. bitLength(base^12) / 12 exceeds log2(base).
+  {
+    std::uint64_t power12 = 1;
+    for (int i = 0; i < 12; ++i) power12 *= static_cast<std::uint64_t>(base);
+    const long long perTwelveDigits = 64 - __builtin_clzll(power12);
+    const long long magnitude = scale < 0 ? -static_cast<long long>(scale) : scale;
+    const long long scaleBits = (magnitude * perTwelveDigits + 11) / 12;
+    const long long lastPlace = lastPlaceExponent(value);
+    // The text's numerator, and the stored value's part and the denominator.
+    const long long textBits = mantissa.bitLength() + (scale >= 0 ? scaleBits : 0) +
+                               (lastPlace < 0 ? -lastPlace : 0);
+    const long long storedBits = (scale < 0 ? scaleBits : 0) + 64 + (lastPlace > 0 ? lastPlace : 0);
+    if ((textBits > storedBits ? textBits : storedBits) + 64 > Wide::kBits) return false;
+  }
 
   // (text - stored) / 2^q = t / (d * 2^q) - s, with text = t / d and the
   // stored value s * 2^q (s signed): over the common denominator

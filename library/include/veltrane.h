@@ -191,7 +191,9 @@ VELTRANE_API int veltrane_exact(const unsigned char stored[VELTRANE_STORED_SIZE]
  * stored value, in units of the value's last place, as in --json's "ulps":
  * at most six significant digits cut toward zero ("0", "-0.2", "51",
  * "1.33333e-7"). Returns VELTRANE_CONVERTED; VELTRANE_REJECTED when text is
- * no such numeral ("+INF", "ERROR"); VELTRANE_NO_VALUE for an infinite or
+ * no such numeral ("+INF"; "ERROR" below base 28), or one whose digits or
+ * exponent reach far beyond any text of a stored value (thousands of digits,
+ * or a scale of tens of thousands); VELTRANE_NO_VALUE for an infinite or
  * NaN stored value; VELTRANE_BAD_BASE; VELTRANE_BUFFER_TOO_SMALL. 48 bytes
  * always suffice. */
 VELTRANE_API int veltrane_ulps(const char *text, size_t text_length, int base,

@@ -123,6 +123,11 @@ const Distance kDistances[] = {
     {"ERROR", 36, kOne, 0x3FFF, "2.28833e26"},  // (24810219 - 1) * 2^63
     {"-INF", 24, kOne, 0x3FFF, "-1.00866e23"},  // (-10935 - 1) * 2^63
     {"1e5", 16, kOne, 0x3FFF, nullptr},  // 'e' is no output marker in base 16
+    // Scales and lengths far beyond any text of a stored value would pass
+    // the exact arithmetic's width: refused, not wrapped.
+    {"1_-U00", 36, kOne, 0x3FFF, nullptr},  // 36^-38880
+    {"1_+U00", 36, kOne, 0x3FFF, nullptr},
+    {"1_-2GD", 36, kOne, 0x3FFF, "-9.22337e18"},  // 36^-3181, as far as a subnormal's text
     {"ff", 16, 0xFF00000000000000ULL, 0x3FFF + 7, nullptr},  // output digits are upper case
     {"1", 10, kOne, 0x7FFF, nullptr},    // an infinity has no last place
 };
@@ -134,6 +139,25 @@ TEST(FormatUlpDistance, KnownDistances) {
         formatUlpDistance(out, sizeof out, d.text, d.base, image(d.significand, d.signAndExponent));
     EXPECT_EQ(known, d.ulps != nullptr) << d.text;
     EXPECT_STREQ(out, d.ulps != nullptr ? d.ulps : "untouched") << d.text;
+  }
+}
+
+// The expansion of a value, cut after 1,100 digits, lies below it by less
+// than one unit of its last place: the distance is negative and tiny. For the
+// least values in base 36 the last digit's power is 36^-4281, the widest
+// operand of the exact arithmetic.
+TEST(FormatUlpDistance, OfTheCutExpansionOfTheLeastValues) {
+  for (int base : {3, 10, 35, 36}) {
+    for (std::uint64_t significand : {1ULL, 0x7FFFFFFFFFFFFFFFULL}) {
+      const ExtReal value = image(significand, 0);
+      char text[kExactTextSize];
+      ASSERT_FALSE(formatExactValue(text, value, base)) << base;  // cut
+      char out[64];
+      ASSERT_TRUE(formatUlpDistance(out, sizeof out, text, base, value)) << base;
+      const std::string distance = out;
+      EXPECT_EQ(distance[0], '-') << base << ": " << distance;
+      EXPECT_NE(distance.find("e-"), std::string::npos) << base << ": " << distance;
+    }
   }
 }
 
