@@ -127,23 +127,32 @@ void expandInteger(Wide n, const BaseChunk& c, Expansion* e) {
 
 // Scales a fraction x / 2^point (0 < x < 2^point) past its leading zero
 // digits: x * base^z / 2^point for the largest z that keeps it below 1, kept
-// as x * odd^z / 2^(point - twos * z). Whole chunks first while the product
-// surely stays below; then base^j for the largest j with base^j <=
-// 2^(point - bitLength), which surely does too, and one more digit where it
-// still does (two more never do, as x >= 2^(bitLength - 1)). Returns z.
+// as x * odd^z / 2^(point - twos * z). A power that surely keeps it below
+// first, then whole chunks while the product surely stays below; then
+// base^j for the largest j with base^j <= 2^(point - bitLength), which
+// surely does too, and one more digit where it still does (two more never
+// do, as x >= 2^(bitLength - 1)). Returns z.
 int scalePastZeros(Wide* x, int* point, const BaseChunk& c) {
   const int chunkShift = c.twos * c.chunk.digits;
   const int oddBits = 64 - __builtin_clzll(c.oddPower);
+  const int chunkBits = oddBits + chunkShift;
   int zeros = 0;
+  // Most of them at once: base < 2^(chunkBits / k), so base^z <=
+  // 2^(point - bitLength) for z = (point - bitLength) k / chunkBits.
+  const int room = *point - x->bitLength();
+  if (room > 2 * chunkBits) {
+    zeros = static_cast<int>(static_cast<long long>(room) * c.chunk.digits / chunkBits);
+    x->multiplyByPower(static_cast<int>(c.odd), zeros);
+    *point -= c.twos * zeros;
+  }
   while (x->bitLength() + oddBits + chunkShift <= *point) {
     x->multiplyAdd(c.oddPower);
     *point -= chunkShift;
     zeros += c.chunk.digits;
   }
   // Below 64, as oddBits + chunkShift is the chunk's bit length.
-  const int room = *point - x->bitLength();
   const std::uint64_t base = c.odd << c.twos;
-  const std::uint64_t limit = std::uint64_t{1} << room;
+  const std::uint64_t limit = std::uint64_t{1} << (*point - x->bitLength());
   std::uint64_t power = 1;
   std::uint64_t oddPower = 1;
   int j = 0;

@@ -256,20 +256,61 @@ class WideInt {
     }
   }
 
-  // x = x * base^exponent, for exponent >= 0 and a base from 2 to 36, as
-  // many digits at a time as a 64-bit factor holds.
+  // x = x * base^exponent, for exponent >= 0 and a base from 2 to 36. The
+  // base's factors of 2 are one shift; its odd part goes in as many digits
+  // at a time as a 64-bit factor holds, and for long powers the power of
+  // those chunks is made by squaring first (about a third of the limb
+  // products of one chunk a pass, half of them again as each square is
+  // formed from half its cross products).
   void multiplyByPower(int base, int exponent) {
-    const std::uint64_t b = static_cast<std::uint64_t>(base);
-    std::uint64_t chunk = b;
-    int digits = 1;
-    while (chunk <= ~std::uint64_t{0} / b) {
-      chunk *= b;
-      ++digits;
+    if (exponent <= 0 || size_ == 0) return;
+    int twos = 0;
+    std::uint64_t odd = static_cast<std::uint64_t>(base);
+    while (odd % 2 == 0) {
+      odd /= 2;
+      ++twos;
     }
-    for (; exponent >= digits; exponent -= digits) multiplyAdd(chunk);
-    std::uint64_t rest = 1;
-    for (; exponent > 0; --exponent) rest *= b;
-    if (rest != 1) multiplyAdd(rest);
+    if (odd != 1) multiplyByOddPower(odd, exponent);
+    shiftLeft(twos * exponent);
+  }
+
+  // x * x, reduced like every result.
+  friend WideInt squared(const WideInt& x) {
+    const int n = x.size_;
+    if (n == 0) return WideInt();
+    if (n > Limbs) __builtin_unreachable();  // for GCC's bounds analysis
+    std::uint64_t product[2 * Limbs];
+    for (int i = 0; i < 2 * n; ++i) product[i] = 0;
+    // The cross products x_i x_j (i < j) once, then doubled.
+    for (int i = 0; i + 1 < n; ++i) {
+      std::uint64_t carry = 0;
+      for (int j = i + 1; j < n; ++j) {
+        const unsigned __int128 t =
+            static_cast<unsigned __int128>(x.limb_[i]) * x.limb_[j] + product[i + j] + carry;
+        product[i + j] = static_cast<std::uint64_t>(t);
+        carry = static_cast<std::uint64_t>(t >> 64);
+      }
+      product[i + n] = carry;
+    }
+    std::uint64_t top = 0;
+    for (int i = 0; i < 2 * n; ++i) {
+      const std::uint64_t v = product[i];
+      product[i] = (v << 1) | top;
+      top = v >> 63;
+    }
+    // The squares x_i^2 on the diagonal.
+    std::uint64_t carry = 0;
+    for (int i = 0; i < n; ++i) {
+      const unsigned __int128 square = static_cast<unsigned __int128>(x.limb_[i]) * x.limb_[i];
+      unsigned __int128 t = static_cast<unsigned __int128>(product[2 * i]) +
+                            static_cast<std::uint64_t>(square) + carry;
+      product[2 * i] = static_cast<std::uint64_t>(t);
+      t = static_cast<unsigned __int128>(product[2 * i + 1]) +
+          static_cast<std::uint64_t>(square >> 64) + static_cast<std::uint64_t>(t >> 64);
+      product[2 * i + 1] = static_cast<std::uint64_t>(t);
+      carry = static_cast<std::uint64_t>(t >> 64);
+    }
+    return fromProduct(product, 2 * n, 0);
   }
 
   // x = floor(x / divisor); returns x mod divisor. Requires 0 < divisor <
@@ -290,7 +331,8 @@ class WideInt {
   // x = floor(x / divisor); returns x mod divisor. Any 64-bit divisor, one
   // reciprocal step a limb.
   std::uint64_t divideBy(const WordDivisor& divisor) {
-    if (size_ == 0) return 0;
+    if (size_ <= 0) return 0;
+    if (size_ > Limbs) __builtin_unreachable();  // for GCC's bounds analysis
     const int shift = divisor.shift();
     std::uint64_t rest = 0;
     if (shift == 0) {
@@ -540,6 +582,34 @@ class WideInt {
  private:
   void setZero() { size_ = 0; }
 
+  // x = x * odd^exponent for an odd factor from 3 to 35 and exponent > 0.
+  void multiplyByOddPower(std::uint64_t odd, int exponent) {
+    std::uint64_t chunk = odd;
+    int digits = 1;
+    while (chunk <= ~std::uint64_t{0} / odd) {
+      chunk *= odd;
+      ++digits;
+    }
+    int chunks = exponent / digits;
+    // From about eight chunks on, squaring takes fewer limb products.
+    if (chunks >= 8) {
+      // chunk^chunks from the top bit of chunks down: square, and multiply
+      // by one more chunk where the bit is set.
+      int bit = 31 - __builtin_clz(static_cast<unsigned>(chunks));
+      WideInt power(chunk);
+      while (--bit >= 0) {
+        power = squared(power);
+        if ((chunks >> bit) & 1) power.multiplyAdd(chunk);
+      }
+      *this = size_ == 1 && limb_[0] == 1 ? power : multiplyShifted(*this, power, 0);
+      exponent -= chunks * digits;
+    }
+    for (; exponent >= digits; exponent -= digits) multiplyAdd(chunk);
+    std::uint64_t rest = 1;
+    for (; exponent > 0; --exponent) rest *= odd;
+    if (rest != 1) multiplyAdd(rest);
+  }
+
   void copyLimbs(const WideInt& x) {
     if (size_ > Limbs) __builtin_unreachable();  // for GCC's bounds analysis
     for (int i = 0; i < size_; ++i) limb_[i] = x.limb_[i];
@@ -627,10 +697,11 @@ class WideInt {
 // expansions. For 0 < x < 2^point and a base from 2 to 36: multiplies x by
 // base^k for the largest k that keeps it below 2^point, and returns k, the
 // number of zeros between the point and the first digit of x / 2^point in
-// the base. Whole 64-bit chunks go first while the product surely stays
-// below; then base^j for the largest j with base^j <= 2^(point -
-// bitLength), which surely keeps it below too, and one more digit where
-// the product still is (two more never are, as x >= 2^(bitLength - 1)).
+// the base. A power that surely keeps the product below goes first, then
+// whole 64-bit chunks while it surely stays below; then base^j for the
+// largest j with base^j <= 2^(point - bitLength), which surely keeps it
+// below too, and one more digit where the product still is (two more never
+// are, as x >= 2^(bitLength - 1)).
 // x * base must fit.
 template <int Limbs>
 int scalePastLeadingZeros(WideInt<Limbs>* x, int point, int base) {
@@ -638,13 +709,20 @@ int scalePastLeadingZeros(WideInt<Limbs>* x, int point, int base) {
   const WordChunk chunk = wordChunkOf(base);
   const int chunkBits = 64 - __builtin_clzll(chunk.power);
   int zeros = 0;
+  // Most of them at once: base < 2^(chunkBits / digits), so base^z <=
+  // 2^(point - bitLength) for z = (point - bitLength) * digits / chunkBits.
+  const int room = point - x->bitLength();
+  if (room > 2 * chunkBits) {
+    zeros = static_cast<int>(static_cast<long long>(room) * chunk.digits / chunkBits);
+    x->multiplyByPower(base, zeros);
+  }
   while (x->bitLength() + chunkBits <= point) {
     x->multiplyAdd(chunk.power);
     zeros += chunk.digits;
   }
-  const int room = point - x->bitLength();  // 0 .. chunkBits - 1, so below 64
+  const int rest = point - x->bitLength();  // 0 .. chunkBits - 1, so below 64
   const std::uint64_t b = static_cast<std::uint64_t>(base);
-  const std::uint64_t limit = std::uint64_t{1} << room;
+  const std::uint64_t limit = std::uint64_t{1} << rest;
   std::uint64_t power = 1;
   while (power <= limit / b) {
     power *= b;
