@@ -22,6 +22,9 @@ each. veltrane-cli runs with
 significand, rounding toward zero, and writes as many significant digits as
 Veltrane does for the output base.
 
+Then veltrane-cli --jobs 2 against --jobs 1 (10 -> 16, wide corpus) on
+--jobs-count numerals (10^6), the median of R runs each, alternating.
+
 It also runs bench/conversion_floor on each corpus and pair: the x87
 instructions a conversion cannot avoid, timed in registers (floor ns), the
 same with the x87 steps of the exponent estimate (+log ns), and the whole
@@ -156,6 +159,7 @@ def main():
     parser.add_argument("--repeat", type=int, default=7)
     parser.add_argument("--corpus", choices=["present", "wide", "both"], default="both")
     parser.add_argument("--soft-cli")
+    parser.add_argument("--jobs-count", type=int, default=1000000)
     parser.add_argument("--build-dir", default=os.path.join(ROOT, "build", "bench"))
     parser.add_argument("--soft-build-dir", default=os.path.join(ROOT, "build", "bench-soft"))
     args = parser.parse_args()
@@ -252,6 +256,22 @@ def main():
                      ("veltrane-cli over the floor with fyl2x", 2)):
         values = [f[k] for f in floors]
         print(f"{label}: {min(values):.1f} to {max(values):.1f} times")
+        # --jobs 2 against --jobs 1 on one large input.
+        rng = random.Random(SEEDS["wide"] + 1)
+        with open(source, "w") as f:
+            for _ in range(args.jobs_count):
+                f.write(wide_numeral(rng, 10) + "\n")
+        t_one, t_two = [], []
+        for _ in range(args.repeat):
+            t_one.append(timed([cli, "-j", "1"], source, out_cli))
+            t_two.append(timed([cli, "-j", "2"], source, out_round_trip))
+        with open(out_cli, "rb") as a, open(out_round_trip, "rb") as b:
+            if a.read() != b.read():
+                sys.exit("--jobs 2 wrote other bytes than --jobs 1")
+        one = args.jobs_count / statistics.median(t_one)
+        two = args.jobs_count / statistics.median(t_two)
+        print(f"--jobs 1: {one:,.0f}/s, --jobs 2: {two:,.0f}/s on {args.jobs_count} numerals "
+              f"({os.cpu_count()} cores): {two / one:.2f} times")
     ratio, corpus, base_from, base_to = smallest
     print(f"smallest ratio: {ratio:.2f} ({corpus}, {base_from}->{base_to})")
     ratio, corpus, base_from, base_to = smallest_soft
