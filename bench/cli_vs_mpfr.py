@@ -251,11 +251,6 @@ def main():
                       f"{soft_ratio:>10.2f} {rate_soft / rate_cli:>8.2f} "
                       f"{rate_round_trip:>13,.0f} {round_trip_ratio:>9.2f} {rate_json:>10,.0f} "
                       f"{100.0 * json_share:>9.1f}%", flush=True)
-    for label, k in (("veltrane-cli (whole process) over the floor", 0),
-                     ("convertLine (in process) over the floor", 1),
-                     ("veltrane-cli over the floor with fyl2x", 2)):
-        values = [f[k] for f in floors]
-        print(f"{label}: {min(values):.1f} to {max(values):.1f} times")
         # --jobs 2 against --jobs 1 on one large input.
         rng = random.Random(SEEDS["wide"] + 1)
         with open(source, "w") as f:
@@ -272,6 +267,11 @@ def main():
         two = args.jobs_count / statistics.median(t_two)
         print(f"--jobs 1: {one:,.0f}/s, --jobs 2: {two:,.0f}/s on {args.jobs_count} numerals "
               f"({os.cpu_count()} cores): {two / one:.2f} times")
+    for label, k in (("veltrane-cli (whole process) over the floor", 0),
+                     ("convertLine (in process) over the floor", 1),
+                     ("veltrane-cli over the floor with fyl2x", 2)):
+        values = [f[k] for f in floors]
+        print(f"{label}: {min(values):.1f} to {max(values):.1f} times")
     ratio, corpus, base_from, base_to = smallest
     print(f"smallest ratio: {ratio:.2f} ({corpus}, {base_from}->{base_to})")
     ratio, corpus, base_from, base_to = smallest_soft
