@@ -126,9 +126,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ExtReal value;
   const bool accepted = parseNumeral(&value, numeral, &base) != kParseRejected;
   FUZZ_CHECK(accepted == (window.messages == 0));
-
-  if (!accepted || std::strcmp(window.output, "ERROR") == 0 ||
-      std::strcmp(window.output, "+INF") == 0 || std::strcmp(window.output, "-INF") == 0)
+  // The record keeps the base as the parser left it, '@' suffix and all.
+  FUZZ_CHECK(converterState.inputBase == base);
+  if (!accepted) {
+    FUZZ_CHECK(std::strcmp(window.output, "ERROR") == 0);
+    return 0;
+  }
+  // The command converts through the library; the literal ExtReal steps
+  // give the same text and the same notation.
+  char expected[kFormatBufferSize];
+  int notation = converterState.scientific;  // the notation asked for
+  formatNumeral(expected, value, converterState.outputBase, &notation);
+  FUZZ_CHECK(std::strcmp(window.output, expected) == 0);
+  FUZZ_CHECK(window.scientific == notation && window.standard == !notation);
+  if (std::strcmp(window.output, "ERROR") == 0 || std::strcmp(window.output, "+INF") == 0 ||
+      std::strcmp(window.output, "-INF") == 0)
     return 0;
   FUZZ_CHECK(
       fuzzcheck::isWellFormedNumeral(window.output, converterState.outputBase, window.scientific));

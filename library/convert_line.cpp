@@ -43,7 +43,7 @@ void writeError(char* out) { std::memcpy(out, "ERROR", 6); }
 // that only wants the text pays neither for the bookkeeping nor for the
 // stored image, and diagnoseNumeral never runs for it.
 template <bool kDetails>
-LineOutcome readLineIn(const char* line, std::size_t length, int inputBase, FastReal* value,
+__attribute__((always_inline)) inline LineOutcome readLineIn(const char* line, std::size_t length, int inputBase, FastReal* value,
                        int* base, int* overflowSign, LineDetails* details) {
   *base = inputBase;
   if constexpr (kDetails) {
@@ -89,8 +89,9 @@ LineOutcome readLineIn(const char* line, std::size_t length, int inputBase, Fast
     return kOverflow;
   }
   // The parser accepts an empty numeral part in base 0 ('@0'), whose value
-  // (0 times 0^0) is not a number.
-  if (isNotANumber(value->toExtReal())) return kNoValue;
+  // (0 times 0^0) is not a number. A finite mantissa times a power of a
+  // base from 2 up is a number, so the value is looked at only below.
+  if (*base < 2 && isNotANumber(value->toExtReal())) return kNoValue;
   return kConverted;
 }
 

@@ -127,6 +127,12 @@ const char* veltrane_version(void) { return VELTRANE_VERSION_STRING; }
 
 int veltrane_convert(const char* numeral, size_t length, int from_base, int to_base,
                      unsigned flags, char* text, size_t text_size) {
+  // The plain text straight into a buffer that holds any: the road of
+  // veltrane-cli's plain runs, one call deep.
+  if (validBase(from_base) && validBase(to_base) && (flags & VELTRANE_ROUND_TRIP) == 0 &&
+      text != nullptr && text_size >= kLineOutputSize)
+    return convertLine(numeral, lengthOf(numeral, length),
+                       optionsOf(from_base, to_base, flags), text);
   return veltrane_convert_details(numeral, length, from_base, to_base, flags, text, text_size,
                                   nullptr);
 }

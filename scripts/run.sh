@@ -133,7 +133,7 @@ fi
 scripts/install.sh
 echo "Building the Windows program (build/windows)..."
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target veltrane
+cmake --build --preset windows --target veltrane-dialog
 build=$root/build/windows
 exe=$build/app/veltrane.exe
 

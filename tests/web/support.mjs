@@ -104,7 +104,7 @@ function cString(literal) {
 export function cppTableNumerals() {
   const files = ['format/format_test.cpp', 'format/exact_test.cpp', 'parse/parse_test.cpp',
     'parse/diagnose_test.cpp', 'conversion/conversion_command_test.cpp',
-    'conversion/conversion_text_test.cpp', 'cli/convert_line_test.cpp'];
+    'conversion/conversion_text_test.cpp', 'library/convert_line_test.cpp'];
   const rows = new Map();
   for (const file of files) {
     const text = readFileSync(path.join(repo, 'tests', file), 'utf8');
