@@ -263,7 +263,8 @@ int convertStandardInput(const CliOptions& options) {
 // workers convert whole batches into text of their own (standard output's
 // and standard error's); the main thread writes the batches' texts in the
 // order of the input as they are done. At most kBatchesInFlight batches per
-// worker are out at a time: memory stays bounded however long the input.
+// worker, and kMaxBatchesOut in all, are out at a time: memory stays bounded
+// however long the input.
 // Where a read of standard input would wait (a pipe or terminal with
 // nothing to read yet), every batch given out is first finished and written
 // and the output flushed, as the single thread flushes before every read,
@@ -271,9 +272,13 @@ int convertStandardInput(const CliOptions& options) {
 
 constexpr std::size_t kBatchesInFlight = 4;
 
-// Lines per batch: enough that handing a batch over costs little beside
-// converting it, few enough that a read block feeds every worker.
-constexpr std::size_t kBatchLines = 128;
+// A batch closes at this many lines or bytes of input: enough that handing
+// it over (a wake-up of a thread) costs little beside converting it.
+constexpr std::size_t kBatchLines = 512;
+constexpr std::size_t kBatchBytes = 128 * 1024;
+// At most this many batches are out at a time, so that memory stays
+// bounded whatever the input and the number of threads.
+constexpr std::size_t kMaxBatchesOut = 32;
 
 struct Batch {
   unsigned long firstLine = 0;
@@ -429,7 +434,7 @@ struct Pipeline {
     filling->bytes.append(line, kept);
     filling->ends.push_back(filling->bytes.size());
     filling->lengths.push_back(length);
-    if (filling->lengths.size() == kBatchLines) {
+    if (filling->lengths.size() == kBatchLines || filling->bytes.size() >= kBatchBytes) {
       giveOut();
       writeFinished(givenOut.size() > maxInFlight);
     }
@@ -487,7 +492,9 @@ int convertStandardInputInParallel(const CliOptions& options, int jobs) {
   _setmode(_fileno(stdin), _O_BINARY);
 #endif
   Workers workers(jobs, options);
-  Pipeline pipeline{&workers, kBatchesInFlight * static_cast<std::size_t>(jobs), nullptr, {}, true};
+  const std::size_t inFlight = kBatchesInFlight * static_cast<std::size_t>(jobs);
+  Pipeline pipeline{&workers, inFlight < kMaxBatchesOut ? inFlight : kMaxBatchesOut, nullptr, {},
+                    true};
   static LineReader reader(readStandardInput, beforeParallelRead, &pipeline);
   unsigned long lineNumber = 0;
   const char* line;
@@ -508,8 +515,9 @@ int convertStandardInputInParallel(const CliOptions& options, int jobs) {
       status = kExitInputOutput;
       break;
     }
-    // Output that can no longer be written ends the run early.
-    if (std::ferror(stdout)) break;
+    // Output that can no longer be written ends the run early (looked at
+    // as a batch is begun: the stream's lock is taken once a batch).
+    if (!pipeline.filling && std::ferror(stdout)) break;
     ++lineNumber;
     pipeline.add(lineNumber, line, length);
   }
