@@ -27,8 +27,6 @@ namespace simple {
 
 using Wide = WideInt<400>;
 
-constexpr int kPointBias = 16383 + 63;
-
 int scalePastLeadingZeros(Wide* x, int point, int base) {
   if (x->isZero()) return 0;
   const DigitChunk chunk = digitChunkOf(base);
