@@ -14,10 +14,16 @@ the two programs, and takes the median of R runs of each. It prints
 conversions per second for each program, their ratio, and how many results
 are the same text; then the rate of veltrane-cli --round-trip on the same
 numerals, timed in the same alternation, and its ratio to MPFR's plain
-conversion; then the smallest ratio of each. veltrane-cli runs with
+conversion; then the rate of veltrane-cli --json (the exact expansion, the
+ulp distance and the round-trip text of every numeral) and its share of the
+plain rate, timed in the same alternation; then the smallest ratio of
+each. veltrane-cli runs with
 --scientific so that both write the same layout; MPFR works at a 64-bit
 significand, rounding toward zero, and writes as many significant digits as
 Veltrane does for the output base.
+
+Then veltrane-cli --jobs 2 against --jobs 1 (10 -> 16, wide corpus) on
+--jobs-count numerals (10^6), the median of R runs each, alternating.
 
 It also runs bench/conversion_floor on each corpus and pair: the x87
 instructions a conversion cannot avoid, timed in registers (floor ns), the
@@ -153,6 +159,7 @@ def main():
     parser.add_argument("--repeat", type=int, default=7)
     parser.add_argument("--corpus", choices=["present", "wide", "both"], default="both")
     parser.add_argument("--soft-cli")
+    parser.add_argument("--jobs-count", type=int, default=1000000)
     parser.add_argument("--build-dir", default=os.path.join(ROOT, "build", "bench"))
     parser.add_argument("--soft-build-dir", default=os.path.join(ROOT, "build", "bench-soft"))
     args = parser.parse_args()
@@ -167,10 +174,11 @@ def main():
     print(f"{'corpus':>8} {'bases':>8} {'veltrane/s':>12} {'mpfr/s':>12} {'ratio':>7} "
           f"{'same text':>10} {'floor ns':>9} {'+log ns':>9} {'convert':>9} {'cli ns':>7} "
           f"{'cli/floor':>9} {'soft/s':>12} {'soft ratio':>10} {'soft/x87':>8} "
-          f"{'round-trip/s':>13} {'rt ratio':>9}")
+          f"{'round-trip/s':>13} {'rt ratio':>9} {'json/s':>10} {'json/plain':>10}")
     smallest = None
     smallest_soft = None
     smallest_round_trip = None
+    smallest_json = None
     floors = []
     with tempfile.TemporaryDirectory() as work:
         source = os.path.join(work, "in")
@@ -188,14 +196,16 @@ def main():
                 cli_argv = [cli] + options
                 soft_argv = [soft_cli] + options
                 round_trip_argv = cli_argv + ["--round-trip"]
+                json_argv = cli_argv + ["--json"]
                 mpfr_argv = [mpfr, str(base_from), str(base_to)]
                 out_soft = out_cli + "-soft"
-                t_cli, t_soft, t_mpfr, t_round_trip = [], [], [], []
+                t_cli, t_soft, t_mpfr, t_round_trip, t_json = [], [], [], [], []
                 for _ in range(args.repeat):
                     t_cli.append(timed(cli_argv, source, out_cli))
                     t_mpfr.append(timed(mpfr_argv, source, out_mpfr))
                     t_soft.append(timed(soft_argv, source, out_soft))
                     t_round_trip.append(timed(round_trip_argv, source, out_round_trip))
+                    t_json.append(timed(json_argv, source, os.devnull))
                 with open(out_cli) as a, open(out_mpfr) as b:
                     results = list(zip(a, b))
                 if len(results) != args.count:
@@ -223,6 +233,10 @@ def main():
                 round_trip_ratio = rate_round_trip / rate_mpfr
                 if smallest_round_trip is None or round_trip_ratio < smallest_round_trip[0]:
                     smallest_round_trip = (round_trip_ratio, corpus, base_from, base_to)
+                rate_json = args.count / statistics.median(t_json)
+                json_share = rate_json / rate_cli
+                if smallest_json is None or json_share < smallest_json[0]:
+                    smallest_json = (json_share, corpus, base_from, base_to)
                 with open(source, "rb") as src:
                     measured = subprocess.run([floor, str(base_from), str(base_to),
                                                str(args.repeat)], stdin=src, check=True,
@@ -235,7 +249,24 @@ def main():
                       f"{floor_ns:>9.1f} {log_floor_ns:>9.1f} {convert_ns:>9.0f} "
                       f"{cli_ns:>7.0f} {cli_ns / floor_ns:>9.1f} {rate_soft:>12,.0f} "
                       f"{soft_ratio:>10.2f} {rate_soft / rate_cli:>8.2f} "
-                      f"{rate_round_trip:>13,.0f} {round_trip_ratio:>9.2f}", flush=True)
+                      f"{rate_round_trip:>13,.0f} {round_trip_ratio:>9.2f} {rate_json:>10,.0f} "
+                      f"{100.0 * json_share:>9.1f}%", flush=True)
+        # --jobs 2 against --jobs 1 on one large input.
+        rng = random.Random(SEEDS["wide"] + 1)
+        with open(source, "w") as f:
+            for _ in range(args.jobs_count):
+                f.write(wide_numeral(rng, 10) + "\n")
+        t_one, t_two = [], []
+        for _ in range(args.repeat):
+            t_one.append(timed([cli, "-j", "1"], source, out_cli))
+            t_two.append(timed([cli, "-j", "2"], source, out_round_trip))
+        with open(out_cli, "rb") as a, open(out_round_trip, "rb") as b:
+            if a.read() != b.read():
+                sys.exit("--jobs 2 wrote other bytes than --jobs 1")
+        one = args.jobs_count / statistics.median(t_one)
+        two = args.jobs_count / statistics.median(t_two)
+        print(f"--jobs 1: {one:,.0f}/s, --jobs 2: {two:,.0f}/s on {args.jobs_count} numerals "
+              f"({os.cpu_count()} cores): {two / one:.2f} times")
     for label, k in (("veltrane-cli (whole process) over the floor", 0),
                      ("convertLine (in process) over the floor", 1),
                      ("veltrane-cli over the floor with fyl2x", 2)):
@@ -249,6 +280,9 @@ def main():
     ratio, corpus, base_from, base_to = smallest_round_trip
     print(f"smallest round-trip ratio (--round-trip against MPFR's plain conversion): "
           f"{ratio:.2f} ({corpus}, {base_from}->{base_to})")
+    share, corpus, base_from, base_to = smallest_json
+    print(f"smallest --json share of the plain rate: {100.0 * share:.1f} % "
+          f"({corpus}, {base_from}->{base_to})")
 
 
 if __name__ == "__main__":

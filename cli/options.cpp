@@ -23,13 +23,14 @@ constexpr int kNonOption = 1;
 // '-': options and numerals come back in their order, none moved, so every
 // numeral keeps its place in argv (the messages count arguments by it).
 // ':': a missing value is told apart from an unknown option.
-const char kShortOptions[] = "-:f:t:srh";
+const char kShortOptions[] = "-:f:t:j:srh";
 
 const option kLongOptions[] = {
     {"from", required_argument, nullptr, 'f'},
     {"to", required_argument, nullptr, 't'},
     {"scientific", no_argument, nullptr, 's'},
     {"round-trip", no_argument, nullptr, 'r'},
+    {"jobs", required_argument, nullptr, 'j'},
     {"explain", no_argument, nullptr, kExplainOption},
     {"json", no_argument, nullptr, kJsonOption},
     {"help", no_argument, nullptr, 'h'},
@@ -48,6 +49,24 @@ bool readBase(const char* text, int* base) {
   return veltrane_read_base(text + start, end - start, base) == 1;
 }
 
+// Reads a number of jobs: a whole decimal number from 0 to kMaxJobs, of at
+// most 8 digits, blanks around it ignored.
+bool readJobs(const char* text, int* jobs) {
+  std::size_t start = 0;
+  std::size_t end = std::strlen(text);
+  while (start < end && text[start] == ' ') ++start;
+  while (end > start && text[end - 1] == ' ') --end;
+  if (end == start || end - start > 8) return false;
+  int value = 0;
+  for (std::size_t i = start; i < end; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  if (value > kMaxJobs) return false;
+  *jobs = value;
+  return true;
+}
+
 // The name of a base option as it was written, for messages: "--from" and
 // "--to" in full even when abbreviated, "-f" and "-t" as they are.
 void optionName(char* name, std::size_t size, const char* element, int code) {
@@ -56,6 +75,8 @@ void optionName(char* name, std::size_t size, const char* element, int code) {
     std::snprintf(name, size, "%s", isLong ? "--from" : "-f");
   else if (code == 't')
     std::snprintf(name, size, "%s", isLong ? "--to" : "-t");
+  else if (code == 'j')
+    std::snprintf(name, size, "%s", isLong ? "--jobs" : "-j");
   else
     std::snprintf(name, size, "%s", element);
 }
@@ -144,11 +165,26 @@ CliAction parseCommandLine(int argc, char** argv, CliOptions* options, char* mes
         }
         break;
       }
+      case 'j': {
+        char name[16];
+        optionName(name, sizeof name, arg, code);
+        if (!readJobs(optarg, &options->jobs)) {
+          std::snprintf(message, messageSize,
+                        "option '%s': '%s' is not a number of threads; give a whole decimal "
+                        "number from 0 (one per core) to %d",
+                        name, optarg, kMaxJobs);
+          return kUsageError;
+        }
+        break;
+      }
       case ':':
         if (std::strchr(arg, '=') == nullptr) {
           char name[16];
           optionName(name, sizeof name, arg, optopt);
-          std::snprintf(message, messageSize, "option '%s' needs a base from 2 to 36", name);
+          if (optopt == 'j')
+            std::snprintf(message, messageSize, "option '%s' needs a number of threads", name);
+          else
+            std::snprintf(message, messageSize, "option '%s' needs a base from 2 to 36", name);
           return kUsageError;
         }
         // The BSD-derived getopt_long reports a value given to an option

@@ -17,7 +17,11 @@ struct CliOptions {
   int scientific = 0;   // 1 asks for scientific notation, 0 for standard
   CliReport report = kReportText;
   bool roundTrip = false;  // the round-trip text instead of the plain one
+  int jobs = 1;            // threads converting standard input; 0: one per core
 };
+
+// The most threads -j takes.
+constexpr int kMaxJobs = 256;
 
 enum CliAction { kRunConversions, kShowHelp, kShowVersion, kUsageError };
 
@@ -27,6 +31,7 @@ enum CliAction { kRunConversions, kShowHelp, kShowVersion, kUsageError };
 //   -t B, -tB, --to B, --to=B       output base
 //   -s, --scientific                scientific notation
 //   -r, --round-trip                the round-trip text of each numeral
+//   -j N, --jobs N, --jobs=N        N threads (0: one per core; at most kMaxJobs)
 //   --explain, --json               the report of each numeral (not both)
 //   -h, --help / --version          help / version, at once
 //   --                              every later argument is a numeral

@@ -26,8 +26,30 @@ class Sink {
     }
     ++length_;
   }
-  void put(const char* text) {
-    while (*text != '\0') put(*text++);
+  void put(const char* text) { put(text, std::strlen(text)); }
+  // The count bytes at text, in one copy.
+  void put(const char* text, std::size_t count) {
+    if (length_ + count < size_) {
+      std::memcpy(out_ + length_, text, count);
+      out_[length_ + count] = '\0';
+    } else if (length_ + 1 < size_) {
+      const std::size_t room = size_ - 1 - length_;
+      std::memcpy(out_ + length_, text, room);
+      out_[size_ - 1] = '\0';
+    }
+    length_ += count;
+  }
+  // A number in decimal.
+  void putDecimal(int value) {
+    char digits[16];
+    int at = sizeof digits;
+    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    do {
+      digits[--at] = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) digits[--at] = '-';
+    put(digits + at, sizeof digits - static_cast<std::size_t>(at));
   }
   void format(const char* pattern, ...) __attribute__((format(printf, 2, 3))) {
     char piece[512];
@@ -91,10 +113,22 @@ std::size_t utf8Sequence(const unsigned char* text, std::size_t length) {
   return n;
 }
 
+// A byte that stands for itself in a JSON string: printable ASCII but the
+// quote and the backslash.
+bool isPlainJsonByte(unsigned char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; }
+
 void putJsonString(Sink* sink, const char* text, std::size_t length) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   sink->put('"');
   for (std::size_t i = 0; i < length;) {
+    // A run of bytes that stand for themselves, in one copy.
+    std::size_t end = i;
+    while (end < length && isPlainJsonByte(p[end])) ++end;
+    if (end != i) {
+      sink->put(text + i, end - i);
+      i = end;
+      continue;
+    }
     const unsigned char c = p[i];
     const std::size_t n = utf8Sequence(p + i, length - i);
     if (n == 0) {
@@ -160,29 +194,43 @@ void putReason(Sink* sink, LineOutcome outcome, const LineDetails& details) {
 }
 
 // Everything the reports say about the stored value.
+// (The texts are made empty, not filled with zeros: together they are some
+// 14 KB, more than a whole --json line costs to write.)
 struct StoredFacts {
+  StoredFacts() { image[0] = exact[0] = ulps[0] = roundTripText[0] = '\0'; }
   bool known = false;
-  char image[24] = "";  // 20 hex digits
+  char image[24];  // 20 hex digits
   StoredClass kind = kStoredZero;
-  char exact[kExactTextSize] = "";
+  char exact[kExactTextSize];
   bool exactKnown = false;
   bool complete = false;
-  char ulps[48] = "";
+  char ulps[48];
   bool ulpsKnown = false;
   // What the plain text reads back to, and the round-trip text.
   bool readBackKnown = false;
   ExtReal readBack;
   RoundTripOutcome roundTrip = kRoundTripNone;
-  char roundTripText[kRoundTripMaxLength + 1] = "";
+  char roundTripText[kRoundTripMaxLength + 1];
 };
+
+// The 80-bit image as 20 upper-case hex digits, sign and exponent first.
+void writeImage(char* out, const ExtReal& v) {
+  const std::uint64_t bits[2] = {v.signAndExponent(), v.significand()};
+  const int widths[2] = {4, 16};
+  for (int part = 0; part < 2; ++part) {
+    for (int i = widths[part] - 1; i >= 0; --i) {
+      *out++ = "0123456789ABCDEF"[(bits[part] >> (4 * i)) & 0xF];
+    }
+  }
+  *out = '\0';
+}
 
 void gatherFacts(StoredFacts* facts, const char* text, const LineDetails& details,
                  const LineOptions& options) {
   if (!details.hasValue) return;
   const ExtReal& v = details.value;
   facts->known = true;
-  std::snprintf(facts->image, sizeof facts->image, "%04X%016" PRIX64,
-                static_cast<unsigned>(v.signAndExponent()), v.significand());
+  writeImage(facts->image, v);
   facts->kind = classifyStored(v);
   if (facts->kind != kStoredInfinity && facts->kind != kStoredNotANumber) {
     facts->complete = formatExactValue(facts->exact, v, options.outputBase);
@@ -321,15 +369,25 @@ std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, cons
     putJsonString(&sink, details.numeral, details.numeralLength);
   else
     sink.put("null");
-  sink.format(", \"from\": %d, \"to\": %d, \"text\": ", details.base, options.outputBase);
+  sink.put(", \"from\": ");
+  sink.putDecimal(details.base);
+  sink.put(", \"to\": ");
+  sink.putDecimal(options.outputBase);
+  sink.put(", \"text\": ");
   putJsonString(&sink, text, std::strlen(text));
   sink.put(", \"notation\": ");
   sink.put(details.scientific == 0   ? "\"standard\""
            : details.scientific == 1 ? "\"scientific\""
                                      : "null");
-  sink.format(", \"outcome\": \"%s\", \"stored\": ", outcomeWord(outcome));
+  sink.put(", \"outcome\": \"");
+  sink.put(outcomeWord(outcome));
+  sink.put("\", \"stored\": ");
   if (facts.known) {
-    sink.format("\"%s\", \"class\": \"%s\"", facts.image, className(facts.kind));
+    sink.put('"');
+    sink.put(facts.image);
+    sink.put("\", \"class\": \"");
+    sink.put(className(facts.kind));
+    sink.put('"');
   } else {
     sink.put("null, \"class\": null");
   }
@@ -337,11 +395,13 @@ std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, cons
   if (facts.exactKnown) {
     sink.put('"');
     sink.put(facts.exact);
-    sink.format("\", \"exact_complete\": %s", facts.complete ? "true" : "false");
+    sink.put(facts.complete ? "\", \"exact_complete\": true" : "\", \"exact_complete\": false");
   } else {
     sink.put("null, \"exact_complete\": null");
   }
-  sink.format(", \"ulps\": %s, \"reads_back\": ", facts.ulpsKnown ? facts.ulps : "null");
+  sink.put(", \"ulps\": ");
+  sink.put(facts.ulpsKnown ? facts.ulps : "null");
+  sink.put(", \"reads_back\": ");
   if (facts.known)
     sink.put(facts.readBackKnown && sameImage(facts.readBack, details.value) ? "true" : "false");
   else

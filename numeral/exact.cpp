@@ -1,9 +1,11 @@
 #include "numeral/exact.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "numeral/chunk_digits.h"
 #include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
 #include "numeric/ext_format.h"
@@ -29,40 +31,190 @@ int writtenDigitOf(char c) {
   return d != kNotADigit && digitCharacter(d) == c ? d : kNotADigit;
 }
 
-// The significant digits of an expansion, as values, at most one past the
-// limit so that a cut can be told from a last digit.
+// What an expansion in one base works with: the 64-bit chunk B = base^k,
+// the base as 2^twos * odd, and B's odd part odd^k. Multiplying a fraction
+// x / 2^point by B is multiplying x by odd^k and moving the point down by
+// twos * k bits, so in an even base the fraction gets shorter as its digits
+// are taken.
+struct BaseChunk {
+  WordChunk chunk;
+  int twos;
+  std::uint64_t odd;
+  std::uint64_t oddPower;
+  WordDivisor divisor;  // by B, for integers
+  void (*writeDigits)(char*, std::uint64_t, int);
+};
+
+template <unsigned base>
+constexpr BaseChunk baseChunkOf() {
+  const WordChunk chunk = wordChunkOf(static_cast<int>(base));
+  int twos = 0;
+  std::uint64_t odd = base;
+  while (odd % 2 == 0) {
+    odd /= 2;
+    ++twos;
+  }
+  std::uint64_t oddPower = 1;
+  for (int i = 0; i < chunk.digits; ++i) oddPower *= odd;
+  return BaseChunk{chunk, twos, odd, oddPower, WordDivisor(chunk.power), &writeChunkDigits<base>};
+}
+
+template <unsigned... bases>
+constexpr std::array<BaseChunk, sizeof...(bases)> baseChunksOf() {
+  return {{baseChunkOf<bases>()...}};
+}
+
+// Indexed by base - kMinBase.
+constexpr std::array<BaseChunk, kMaxBase - kMinBase + 1> kBaseChunks =
+    baseChunksOf<2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23,
+                 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36>();
+
+// Every chunk holds at least 59 bits (31^12 is the smallest, 2^59.4): so
+// many chunks take an integer of the capacity apart.
+constexpr int kMinChunkBits = 59;
+constexpr bool chunksHoldAtLeast(int bits) {
+  for (const BaseChunk& c : kBaseChunks)
+    if ((c.chunk.power >> bits) == 0) return false;
+  return true;
+}
+static_assert(chunksHoldAtLeast(kMinChunkBits), "a chunk below 2^59");
+constexpr int kMaxChunks = Wide::kBits / kMinChunkBits + 1;
+
+// The significant digits of an expansion, as characters, at most
+// kExactDigitLimit: a chunk may be written past the limit (the room after
+// it), and what lies there only decides whether the expansion is complete.
 struct Expansion {
-  char digit[kExactDigitLimit + 1];
+  char digit[kExactDigitLimit + 64];
   int count = 0;
   int exponent = 0;  // of the first digit
   bool complete = true;
+
+  // Appends the count digits of a chunk, leading zeros included.
+  void append(const BaseChunk& c, std::uint64_t group, int digits) {
+    c.writeDigits(digit + count, group, digits);
+    count += digits;
+    cutAtLimit();
+  }
+  void cutAtLimit() {
+    if (count <= kExactDigitLimit) return;
+    for (int i = kExactDigitLimit; i < count; ++i)
+      if (digit[i] != '0') complete = false;
+    count = kExactDigitLimit;
+  }
 };
 
-// The digits of an integer below 2^(16384 + 64), most significant first.
-void expandInteger(Wide n, int base, Expansion* e) {
-  // Base 2 needs the most digits: one per bit.
-  static constexpr int kMaxDigits = 16384 + 64 + 32;
-  char reversed[kMaxDigits];
+// The digits of a non-zero integer, most significant first: its chunks,
+// least significant first, by one reciprocal division of the whole number a
+// chunk, then only as many of them written out as the limit takes; a
+// non-zero chunk below those makes the expansion incomplete.
+void expandInteger(Wide n, const BaseChunk& c, Expansion* e) {
+  std::uint64_t chunks[kMaxChunks];
   int length = 0;
-  const DigitChunk chunk = digitChunkOf(base);
-  while (!n.isZero() && length + chunk.digits <= kMaxDigits) {
-    std::uint32_t part = n.divideBy(chunk.power);
-    for (int i = 0; i < chunk.digits; ++i) {
-      reversed[length++] = static_cast<char>(part % static_cast<std::uint32_t>(base));
-      part /= static_cast<std::uint32_t>(base);
-    }
+  while (!n.isZero() && length < kMaxChunks) chunks[length++] = n.divideBy(c.divisor);
+  const int k = c.chunk.digits;
+  // The top chunk without its leading zeros.
+  char top[64];
+  c.writeDigits(top, chunks[length - 1], k);
+  int lead = 0;
+  while (top[lead] == '0') ++lead;
+  std::memcpy(e->digit, top + lead, static_cast<std::size_t>(k - lead));
+  e->count = k - lead;
+  e->exponent = (length - 1) * k + (k - lead) - 1;
+  int i = length - 2;
+  for (; i >= 0 && e->count < kExactDigitLimit; --i) e->append(c, chunks[i], k);
+  for (; i >= 0; --i)
+    if (chunks[i] != 0) e->complete = false;
+}
+
+// Scales a fraction x / 2^point (0 < x < 2^point) past its leading zero
+// digits: x * base^z / 2^point for the largest z that keeps it below 1, kept
+// as x * odd^z / 2^(point - twos * z). A power that surely keeps it below
+// first, then whole chunks while the product surely stays below; then
+// base^j for the largest j with base^j <= 2^(point - bitLength), which
+// surely does too, and one more digit where it still does (two more never
+// do, as x >= 2^(bitLength - 1)). Returns z.
+int scalePastZeros(Wide* x, int* point, const BaseChunk& c) {
+  const int chunkShift = c.twos * c.chunk.digits;
+  const int oddBits = 64 - __builtin_clzll(c.oddPower);
+  const int chunkBits = oddBits + chunkShift;
+  int zeros = 0;
+  // Most of them at once: base < 2^(chunkBits / k), so base^z <=
+  // 2^(point - bitLength) for z = (point - bitLength) k / chunkBits.
+  const int room = *point - x->bitLength();
+  if (room > 2 * chunkBits) {
+    zeros = static_cast<int>(static_cast<long long>(room) * c.chunk.digits / chunkBits);
+    x->multiplyByPower(static_cast<int>(c.odd), zeros);
+    *point -= c.twos * zeros;
   }
-  while (length > 0 && reversed[length - 1] == 0) --length;
-  e->exponent = length - 1;
-  e->count = 0;
-  for (int i = length - 1; i >= 0; --i) {
-    if (e->count == kExactDigitLimit) {
-      // Only zeros may be left out of a complete expansion.
-      for (int j = i; j >= 0; --j)
-        if (reversed[j] != 0) e->complete = false;
-      break;
+  while (x->bitLength() + oddBits + chunkShift <= *point) {
+    x->multiplyAdd(c.oddPower);
+    *point -= chunkShift;
+    zeros += c.chunk.digits;
+  }
+  // Below 64, as oddBits + chunkShift is the chunk's bit length.
+  const std::uint64_t base = c.odd << c.twos;
+  const std::uint64_t limit = std::uint64_t{1} << (*point - x->bitLength());
+  std::uint64_t power = 1;
+  std::uint64_t oddPower = 1;
+  int j = 0;
+  while (power <= limit / base) {
+    power *= base;
+    oddPower *= c.odd;
+    ++j;
+  }
+  if (j != 0) {
+    x->multiplyAdd(oddPower);
+    *point -= c.twos * j;
+    zeros += j;
+  }
+  Wide next = *x;
+  next.multiplyAdd(c.odd);
+  if (next.bitLength() + c.twos <= *point) {
+    *x = next;
+    *point -= c.twos;
+    ++zeros;
+  }
+  return zeros;
+}
+
+// The fraction's digits after those already in e, a chunk a pass, until it
+// ends or the limit is reached.
+void expandFraction(Wide x, int point, const BaseChunk& c, Expansion* e) {
+  const int k = c.chunk.digits;
+  const int chunkShift = c.twos * k;
+  while (!x.isZero() && e->count < kExactDigitLimit) {
+    x.multiplyAdd(c.oddPower);
+    std::uint64_t group;
+    if (point >= chunkShift) {
+      point -= chunkShift;
+      group = x.takeFrom(point);
+    } else {
+      // x * B / 2^point is an integer: the fraction ends in this chunk.
+      group = x.limb(0) << (chunkShift - point);
+      x = Wide();
     }
-    e->digit[e->count++] = reversed[i];
+    e->append(c, group, k);
+  }
+  if (!x.isZero()) e->complete = false;
+}
+
+// significand * 2^q (significand not 0) in a base 2^bits: every digit is a
+// group of bits, at most 66 of them, so the expansion is always complete.
+void expandInPowerOfTwo(std::uint64_t significand, int q, int bits, Expansion* e) {
+  const auto floorDivide = [bits](int x) { return x >= 0 ? x / bits : -((-x + bits - 1) / bits); };
+  const int topBit = q + 63 - __builtin_clzll(significand);
+  const int lowBit = q + __builtin_ctzll(significand);
+  const int first = floorDivide(topBit);
+  const int last = floorDivide(lowBit);
+  const std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
+  e->exponent = first;
+  e->count = 0;
+  for (int j = first; j >= last; --j) {
+    // Digit j holds the value's bits bits * j .. bits * j + bits - 1, which
+    // are the significand's from bits * j - q, a position above -bits.
+    const int at = bits * j - q;
+    const std::uint64_t group = at >= 0 ? significand >> at : significand << -at;
+    e->digit[e->count++] = digitCharacter(static_cast<int>(group & mask));
   }
 }
 
@@ -106,52 +258,40 @@ bool formatExactValue(char* out, ExtReal value, int base) {
   }
 
   Expansion e;
+  e.digit[0] = '0';
   const int q = lastPlaceExponent(value);
-  if (q >= 0) {
+  if ((base & (base - 1)) == 0) {
+    expandInPowerOfTwo(significand, q, __builtin_ctz(static_cast<unsigned>(base)), &e);
+  } else if (q >= 0) {
     Wide n(significand);
     n.shiftLeft(q);
-    expandInteger(n, base, &e);
+    expandInteger(n, kBaseChunks[base - kMinBase], &e);
   } else {
-    // significand * 2^-m: the integer part first, then the fraction digit by
-    // digit, each the bits that a multiplication by the base carries to 2^m.
-    const int m = -q;
+    // significand * 2^-m: the integer part first, then the fraction, each
+    // chunk of digits the bits that a multiplication by B carries past the
+    // point.
+    const BaseChunk& c = kBaseChunks[base - kMinBase];
+    int point = -q;
     Wide fraction(significand);
     std::uint64_t integer = 0;
-    if (m < 64) {
-      integer = significand >> m;
-      fraction = Wide(significand & ((std::uint64_t{1} << m) - 1));
+    if (point < 64) {
+      integer = significand >> point;
+      fraction = Wide(significand & ((std::uint64_t{1} << point) - 1));
     }
     if (integer != 0) {
-      expandInteger(Wide(integer), base, &e);
+      expandInteger(Wide(integer), c, &e);
     } else {
-      e.exponent = -scalePastLeadingZeros(&fraction, m, base) - 1;
+      e.exponent = -scalePastZeros(&fraction, &point, c) - 1;
     }
-    // A chunk of digits a pass: the bits a multiplication by base^digits
-    // carries to 2^m are those digits, leading zeros included.
-    const DigitChunk chunk = digitChunkOf(base);
-    while (!fraction.isZero() && e.count < kExactDigitLimit) {
-      fraction.multiplyAdd(chunk.power);
-      std::uint64_t group = fraction.takeFrom(m);
-      char digits[32];
-      for (int i = chunk.digits - 1; i >= 0; --i) {
-        digits[i] = static_cast<char>(group % static_cast<std::uint32_t>(base));
-        group /= static_cast<std::uint32_t>(base);
-      }
-      for (int i = 0; i < chunk.digits; ++i) {
-        if (e.count < kExactDigitLimit)
-          e.digit[e.count++] = digits[i];
-        else if (digits[i] != 0)
-          e.complete = false;
-      }
-    }
-    if (!fraction.isZero()) e.complete = false;
+    expandFraction(fraction, point, c, &e);
   }
-  while (e.count > 1 && e.digit[e.count - 1] == 0) --e.count;
+  while (e.count > 1 && e.digit[e.count - 1] == '0') --e.count;
 
-  *p++ = digitCharacter(e.digit[0]);
+  *p++ = e.digit[0];
   *p++ = '.';
   if (e.count == 1) *p++ = '0';
-  for (int i = 1; i < e.count; ++i) *p++ = digitCharacter(e.digit[i]);
+  std::memcpy(p, e.digit + 1, static_cast<std::size_t>(e.count - 1));
+  p += e.count - 1;
   formatExponent(p, e.exponent, base);
   return e.complete;
 }
@@ -167,6 +307,11 @@ bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantiss
   long long s = 0;
   int digits = 0;
   bool point = false;
+  // The digits go into the mantissa a 64-bit chunk at a time.
+  const WordChunk chunk = wordChunkOf(base);
+  std::uint64_t pending = 0;
+  std::uint64_t pendingPower = 1;
+  int pendingDigits = 0;
   for (; *p != '\0' && *p != '_' && *p != 'e'; ++p) {
     if (*p == '.') {
       if (point) return false;
@@ -175,10 +320,18 @@ bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantiss
     }
     const int d = writtenDigitOf(*p);
     if (d >= base) return false;
-    mantissa->multiplyAdd(static_cast<std::uint64_t>(base), static_cast<std::uint64_t>(d));
+    pending = pending * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
+    pendingPower *= static_cast<std::uint64_t>(base);
+    if (++pendingDigits == chunk.digits) {
+      mantissa->multiplyAdd(pendingPower, pending);
+      pending = 0;
+      pendingPower = 1;
+      pendingDigits = 0;
+    }
     if (point) --s;
     ++digits;
   }
+  if (pendingDigits != 0) mantissa->multiplyAdd(pendingPower, pending);
   // Six bits a digit bound every base's: the mantissa never wraps the Wide.
   if (digits == 0 || digits * 6 > Wide::kBits - 128) return false;
   if (*p != '\0') {
@@ -203,37 +356,43 @@ bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantiss
 }
 
 // Writes r / q (q > 0) with at most six significant digits, cut toward zero.
-void writeQuotient(char* out, std::size_t size, bool negative, Wide r, Wide q) {
+// Changes r and q.
+void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
+                   Wide* denominator) {
+  Wide& r = *numerator;
+  Wide& q = *denominator;
   if (r.isZero()) {
     std::snprintf(out, size, "0");
     return;
   }
-  // The decimal exponent e of the first digit: 10^e <= r/q < 10^(e+1).
-  int e = 0;
-  if (compare(r, q) >= 0) {
-    for (;;) {
-      Wide next = q;
-      next.multiplyAdd(10);
-      if (compare(next, r) > 0) break;
-      q = next;
-      ++e;
-    }
-  } else {
-    do {
-      r.multiplyAdd(10);
-      --e;
-    } while (compare(r, q) < 0);
-  }
+  // One division: Q = floor(r * 10^k / q) for a k that puts Q between 10^7
+  // and 4 * 10^10. With L = bitLength(r) - bitLength(q) - 1, r / q lies in
+  // [2^L, 2^(L + 2)); k = 8 - floor(L log10(2)), with an estimate of the
+  // floor that may be one too large or too small, does. As Q >= 10^7, its
+  // digits are the leading digits of r / q: the first stands for 10^e with
+  // e = (digits of Q) - 1 - k, and the six digits cut toward zero are
+  // floor(Q / 10^(digits - 6)).
+  const long long l = static_cast<long long>(r.bitLength()) - q.bitLength() - 1;
+  const long long scaled = l * 30103;  // log10(2) = 0.30103 to five places
+  const long long floorLog = scaled >= 0 ? scaled / 100000 : -((-scaled + 99999) / 100000);
+  const int k = static_cast<int>(8 - floorLog);
+  if (k >= 0)
+    r.multiplyByPower(10, k);
+  else
+    q.multiplyByPower(10, -k);
+  Wide quotient;
+  Wide rest;
+  divide(r, q, &quotient, &rest);
+  std::uint64_t whole = quotient.limb(0);
+  int wholeDigits = 1;
+  for (std::uint64_t t = whole; t >= 10; t /= 10) ++wholeDigits;
+  const int e = wholeDigits - 1 - k;
+  for (int i = wholeDigits; i > 6; --i) whole /= 10;
   char digits[6];
-  int count = 0;
-  for (; count < 6; ++count) {
-    int d = 0;
-    while (compare(r, q) >= 0) {
-      r.subtract(q);
-      ++d;
-    }
-    digits[count] = static_cast<char>('0' + d);
-    r.multiplyAdd(10);
+  int count = 6;
+  for (int i = 5; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + whole % 10);
+    whole /= 10;
   }
   while (count > 1 && digits[count - 1] == '0') --count;
 
@@ -328,6 +487,6 @@ bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, 
     u = v;
     negative = !textNegative;
   }
-  writeQuotient(out, size, negative, u, denominator);
+  writeQuotient(out, size, negative, &u, &denominator);
   return true;
 }

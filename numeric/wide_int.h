@@ -44,6 +44,97 @@ constexpr DigitChunk digitChunkOf(int base) {
   return DigitChunk{power, digits};
 }
 
+// The largest power of a base (2..36) that fits 64 bits, and how many
+// digits of the base it holds: a wide value gives up or takes on that many
+// digits per pass over its limbs.
+struct WordChunk {
+  std::uint64_t power;
+  int digits;
+};
+
+constexpr WordChunk wordChunkOf(int base) {
+  const std::uint64_t b = static_cast<std::uint64_t>(base);
+  std::uint64_t power = b;
+  int digits = 1;
+  while (power <= ~std::uint64_t{0} / b) {
+    power *= b;
+    ++digits;
+  }
+  return WordChunk{power, digits};
+}
+
+// Division by one fixed 64-bit divisor through its reciprocal (Moeller and
+// Granlund, "Improved division by invariant integers", 2011): each
+// 128-by-64-bit step costs two multiplications and at most two
+// corrections, no division instruction. Made once per divisor (at compile
+// time where the divisor is a constant).
+class WordDivisor {
+ public:
+  // divisor > 0.
+  constexpr explicit WordDivisor(std::uint64_t divisor)
+      : divisor_(divisor),
+        shift_(leadingZeros(divisor)),
+        normalised_(divisor << leadingZeros(divisor)),
+        reciprocal_(reciprocalOf(divisor << leadingZeros(divisor))) {}
+
+  constexpr std::uint64_t divisor() const { return divisor_; }
+  // How far the divisor is shifted left so that its top bit is set.
+  constexpr int shift() const { return shift_; }
+
+  // floor((high * 2^64 + low) / normalised divisor), with the remainder in
+  // *rest, for high below the normalised divisor.
+  std::uint64_t divideNormalisedStep(std::uint64_t high, std::uint64_t low,
+                                     std::uint64_t* rest) const {
+    unsigned __int128 q = static_cast<unsigned __int128>(reciprocal_) * high;
+    q += (static_cast<unsigned __int128>(high) << 64) | low;
+    std::uint64_t quotient = static_cast<std::uint64_t>(q >> 64) + 1;
+    const std::uint64_t fraction = static_cast<std::uint64_t>(q);
+    std::uint64_t r = low - quotient * normalised_;
+    if (r > fraction) {
+      --quotient;
+      r += normalised_;
+    }
+    if (r >= normalised_) {
+      ++quotient;
+      r -= normalised_;
+    }
+    *rest = r;
+    return quotient;
+  }
+
+ private:
+  static constexpr int leadingZeros(std::uint64_t x) {
+    int n = 0;
+    while ((x & (std::uint64_t{1} << 63)) == 0) {
+      x <<= 1;
+      ++n;
+    }
+    return n;
+  }
+
+  // floor((2^128 - 1) / d) - 2^64 for d with its top bit set: the long
+  // division of (2^64 - 1 - d) * 2^64 + (2^64 - 1) by d, a bit at a time.
+  static constexpr std::uint64_t reciprocalOf(std::uint64_t d) {
+    std::uint64_t rest = ~d;  // below d
+    std::uint64_t quotient = 0;
+    for (int i = 0; i < 64; ++i) {
+      const bool carry = (rest >> 63) != 0;
+      rest = (rest << 1) | 1;
+      quotient <<= 1;
+      if (carry || rest >= d) {
+        rest -= d;
+        quotient |= 1;
+      }
+    }
+    return quotient;
+  }
+
+  std::uint64_t divisor_;
+  int shift_;
+  std::uint64_t normalised_;
+  std::uint64_t reciprocal_;
+};
+
 template <int Limbs>
 class WideInt {
   static_assert(Limbs >= 2, "a WideInt holds at least 128 bits");
@@ -167,20 +258,61 @@ class WideInt {
     }
   }
 
-  // x = x * base^exponent, for exponent >= 0 and a base from 2 to 36, as
-  // many digits at a time as a 64-bit factor holds.
+  // x = x * base^exponent, for exponent >= 0 and a base from 2 to 36. The
+  // base's factors of 2 are one shift; its odd part goes in as many digits
+  // at a time as a 64-bit factor holds, and for long powers the power of
+  // those chunks is made by squaring first (about a third of the limb
+  // products of one chunk a pass, half of them again as each square is
+  // formed from half its cross products).
   void multiplyByPower(int base, int exponent) {
-    const std::uint64_t b = static_cast<std::uint64_t>(base);
-    std::uint64_t chunk = b;
-    int digits = 1;
-    while (chunk <= ~std::uint64_t{0} / b) {
-      chunk *= b;
-      ++digits;
+    if (exponent <= 0 || size_ == 0) return;
+    int twos = 0;
+    std::uint64_t odd = static_cast<std::uint64_t>(base);
+    while (odd % 2 == 0) {
+      odd /= 2;
+      ++twos;
     }
-    for (; exponent >= digits; exponent -= digits) multiplyAdd(chunk);
-    std::uint64_t rest = 1;
-    for (; exponent > 0; --exponent) rest *= b;
-    if (rest != 1) multiplyAdd(rest);
+    if (odd != 1) multiplyByOddPower(odd, exponent);
+    shiftLeft(twos * exponent);
+  }
+
+  // x * x, reduced like every result.
+  friend WideInt squared(const WideInt& x) {
+    const int n = x.size_;
+    if (n == 0) return WideInt();
+    if (n > Limbs) __builtin_unreachable();  // for GCC's bounds analysis
+    std::uint64_t product[2 * Limbs];
+    for (int i = 0; i < 2 * n; ++i) product[i] = 0;
+    // The cross products x_i x_j (i < j) once, then doubled.
+    for (int i = 0; i + 1 < n; ++i) {
+      std::uint64_t carry = 0;
+      for (int j = i + 1; j < n; ++j) {
+        const unsigned __int128 t =
+            static_cast<unsigned __int128>(x.limb_[i]) * x.limb_[j] + product[i + j] + carry;
+        product[i + j] = static_cast<std::uint64_t>(t);
+        carry = static_cast<std::uint64_t>(t >> 64);
+      }
+      product[i + n] = carry;
+    }
+    std::uint64_t top = 0;
+    for (int i = 0; i < 2 * n; ++i) {
+      const std::uint64_t v = product[i];
+      product[i] = (v << 1) | top;
+      top = v >> 63;
+    }
+    // The squares x_i^2 on the diagonal.
+    std::uint64_t carry = 0;
+    for (int i = 0; i < n; ++i) {
+      const unsigned __int128 square = static_cast<unsigned __int128>(x.limb_[i]) * x.limb_[i];
+      unsigned __int128 t = static_cast<unsigned __int128>(product[2 * i]) +
+                            static_cast<std::uint64_t>(square) + carry;
+      product[2 * i] = static_cast<std::uint64_t>(t);
+      t = static_cast<unsigned __int128>(product[2 * i + 1]) +
+          static_cast<std::uint64_t>(square >> 64) + static_cast<std::uint64_t>(t >> 64);
+      product[2 * i + 1] = static_cast<std::uint64_t>(t);
+      carry = static_cast<std::uint64_t>(t >> 64);
+    }
+    return fromProduct(product, 2 * n, 0);
   }
 
   // x = floor(x / divisor); returns x mod divisor. Requires 0 < divisor <
@@ -196,6 +328,31 @@ class WideInt {
     }
     trim();
     return static_cast<std::uint32_t>(remainder);
+  }
+
+  // x = floor(x / divisor); returns x mod divisor. Any 64-bit divisor, one
+  // reciprocal step a limb.
+  std::uint64_t divideBy(const WordDivisor& divisor) {
+    if (size_ <= 0) return 0;
+    if (size_ > Limbs) __builtin_unreachable();  // for GCC's bounds analysis
+    const int shift = divisor.shift();
+    std::uint64_t rest = 0;
+    if (shift == 0) {
+      for (int i = size_ - 1; i >= 0; --i)
+        limb_[i] = divisor.divideNormalisedStep(rest, limb_[i], &rest);
+    } else {
+      // x * 2^shift by the divisor * 2^shift, a shifted limb at a time: the
+      // same quotient, and the remainder times 2^shift.
+      rest = limb_[size_ - 1] >> (64 - shift);
+      for (int i = size_ - 1; i > 0; --i) {
+        const std::uint64_t window = (limb_[i] << shift) | (limb_[i - 1] >> (64 - shift));
+        limb_[i] = divisor.divideNormalisedStep(rest, window, &rest);
+      }
+      limb_[0] = divisor.divideNormalisedStep(rest, limb_[0] << shift, &rest);
+      rest >>= shift;
+    }
+    trim();
+    return rest;
   }
 
   // x mod divisor, x unchanged; 0 < divisor < 2^32, as for divideBy.
@@ -427,6 +584,34 @@ class WideInt {
  private:
   void setZero() { size_ = 0; }
 
+  // x = x * odd^exponent for an odd factor from 3 to 35 and exponent > 0.
+  void multiplyByOddPower(std::uint64_t odd, int exponent) {
+    std::uint64_t chunk = odd;
+    int digits = 1;
+    while (chunk <= ~std::uint64_t{0} / odd) {
+      chunk *= odd;
+      ++digits;
+    }
+    int chunks = exponent / digits;
+    // From about eight chunks on, squaring takes fewer limb products.
+    if (chunks >= 8) {
+      // chunk^chunks from the top bit of chunks down: square, and multiply
+      // by one more chunk where the bit is set.
+      int bit = 31 - __builtin_clz(static_cast<unsigned>(chunks));
+      WideInt power(chunk);
+      while (--bit >= 0) {
+        power = squared(power);
+        if ((chunks >> bit) & 1) power.multiplyAdd(chunk);
+      }
+      *this = size_ == 1 && limb_[0] == 1 ? power : multiplyShifted(*this, power, 0);
+      exponent -= chunks * digits;
+    }
+    for (; exponent >= digits; exponent -= digits) multiplyAdd(chunk);
+    std::uint64_t rest = 1;
+    for (; exponent > 0; --exponent) rest *= odd;
+    if (rest != 1) multiplyAdd(rest);
+  }
+
   void copyLimbs(const WideInt& x) {
     if (size_ > Limbs) __builtin_unreachable();  // for GCC's bounds analysis
     for (int i = 0; i < size_; ++i) limb_[i] = x.limb_[i];
@@ -484,25 +669,45 @@ class WideInt {
 // expansions. For 0 < x < 2^point and a base from 2 to 36: multiplies x by
 // base^k for the largest k that keeps it below 2^point, and returns k, the
 // number of zeros between the point and the first digit of x / 2^point in
-// the base. Whole chunks go first while the product surely stays below
-// (bitLength + 32 <= point), then single digits; x * base must fit.
+// the base. A power that surely keeps the product below goes first, then
+// whole 64-bit chunks while it surely stays below; then base^j for the
+// largest j with base^j <= 2^(point - bitLength), which surely keeps it
+// below too, and one more digit where the product still is (two more never
+// are, as x >= 2^(bitLength - 1)).
+// x * base must fit.
 template <int Limbs>
 int scalePastLeadingZeros(WideInt<Limbs>* x, int point, int base) {
   if (x->isZero()) return 0;
-  const DigitChunk chunk = digitChunkOf(base);
+  const WordChunk chunk = wordChunkOf(base);
+  const int chunkBits = 64 - __builtin_clzll(chunk.power);
   int zeros = 0;
-  while (x->bitLength() + 32 <= point) {
+  // Most of them at once: base < 2^(chunkBits / digits), so base^z <=
+  // 2^(point - bitLength) for z = (point - bitLength) * digits / chunkBits.
+  const int room = point - x->bitLength();
+  if (room > 2 * chunkBits) {
+    zeros = static_cast<int>(static_cast<long long>(room) * chunk.digits / chunkBits);
+    x->multiplyByPower(base, zeros);
+  }
+  while (x->bitLength() + chunkBits <= point) {
     x->multiplyAdd(chunk.power);
     zeros += chunk.digits;
   }
-  for (;;) {
-    x->multiplyAdd(static_cast<std::uint64_t>(base));
-    if (x->bitLength() > point) {
-      x->divideBy(static_cast<std::uint32_t>(base));  // exact: undoes the step
-      return zeros;
-    }
+  const int rest = point - x->bitLength();  // 0 .. chunkBits - 1, so below 64
+  const std::uint64_t b = static_cast<std::uint64_t>(base);
+  const std::uint64_t limit = std::uint64_t{1} << rest;
+  std::uint64_t power = 1;
+  while (power <= limit / b) {
+    power *= b;
     ++zeros;
   }
+  if (power != 1) x->multiplyAdd(power);
+  WideInt<Limbs> next = *x;
+  next.multiplyAdd(b);
+  if (next.bitLength() <= point) {
+    *x = next;
+    ++zeros;
+  }
+  return zeros;
 }
 
 #endif

@@ -177,7 +177,25 @@ TEST(CommandLine, Reports) {
   EXPECT_EQ(parse({"--explain", "1"}).options.report, kReportExplain);
   EXPECT_EQ(parse({"1", "--ex"}).options.report, kReportExplain);
   EXPECT_EQ(parse({"--json"}).options.report, kReportJson);
-  EXPECT_EQ(parse({"--j", "-t", "2"}).options.report, kReportJson);
+  EXPECT_EQ(parse({"--js", "-t", "2"}).options.report, kReportJson);
+  // --j could be --json or --jobs.
+  EXPECT_EQ(parse({"--j", "-t", "2"}).action, kUsageError);
+}
+
+TEST(CommandLine, Jobs) {
+  EXPECT_EQ(parse({}).options.jobs, 1);
+  EXPECT_EQ(parse({"-j", "0"}).options.jobs, 0);
+  EXPECT_EQ(parse({"-j3"}).options.jobs, 3);
+  EXPECT_EQ(parse({"--jobs=8"}).options.jobs, 8);
+  EXPECT_EQ(parse({"--jo", " 256 "}).options.jobs, 256);
+  EXPECT_EQ(parse({"-sj2"}).options.jobs, 2);
+  for (const char* bad : {"257", "-1", "x", "", "2.5", "123456789"}) {
+    const Parsed p = parse({"-j", bad});
+    EXPECT_EQ(p.action, kUsageError) << bad;
+    EXPECT_NE(p.message.find("'-j'"), std::string::npos) << p.message;
+  }
+  EXPECT_NE(parse({"--jobs"}).message.find("'--jobs' needs a number of threads"),
+            std::string::npos);
   // An option in the middle of a group names what is wrong and where.
   EXPECT_NE(parse({"-0.5"}).message.find("'-0'"), std::string::npos);
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -213,6 +214,93 @@ TEST(WideInt, PowersAndSubtraction) {
       for (int k = 0; k < exponent; ++k) byDigits.multiplyAdd(static_cast<std::uint64_t>(base));
       EXPECT_EQ(compare(byChunks, byDigits), 0) << base << "^" << exponent;
     }
+  }
+}
+
+TEST(WideInt, LongPowersBySquaringAgreeWithDigits) {
+  // Long enough that the chunks' power is made by squaring, on values of one
+  // limb and of many; each against a digit at a time.
+  std::mt19937_64 random(0x5A9);
+  for (int base = 2; base <= 36; ++base) {
+    for (int exponent : {8 * 12, 8 * 40 + 7, 500, 1001, 3000}) {
+      for (int limbs : {1, 7}) {
+        const Big start = randomBig(random, limbs);
+        Big bySquares = start;
+        bySquares.multiplyByPower(base, exponent);
+        Big byDigits = start;
+        for (int k = 0; k < exponent; ++k) byDigits.multiplyAdd(static_cast<std::uint64_t>(base));
+        ASSERT_EQ(compare(bySquares, byDigits), 0) << base << "^" << exponent;
+      }
+    }
+  }
+  // Squares against the general product, lengths 1 to 40 limbs, the carry
+  // patterns of all-ones limbs included.
+  for (int i = 0; i < 300; ++i) {
+    const int limbs = 1 + static_cast<int>(random() % 40);
+    const WideInt<100> x = i % 3 == 0 ? patterned<100>(random, limbs)
+                                      : WideInt<100>(randomBig(random, limbs));
+    ASSERT_EQ(compare(squared(x), multiplyShifted(x, x, 0)), 0) << i;
+  }
+  WideInt<4> ones(~0ULL);
+  ones.shiftLeft(64);
+  ones.add(WideInt<4>(~0ULL));  // 2^128 - 1: its square fills all four limbs
+  EXPECT_EQ(compare(squared(ones), multiplyShifted(ones, ones, 0)), 0);
+  EXPECT_TRUE(squared(WideInt<4>()).isZero());
+}
+
+TEST(WideInt, DivisionByAWordThroughItsReciprocal) {
+  // Divisors of every shift, the base chunks among them, against the long
+  // division; numerators of many limbs and of the carry patterns.
+  std::mt19937_64 random(0xD1F);
+  std::vector<std::uint64_t> divisors = {1, 2, 3, 7, 10, ~0ULL, 1ULL << 63, (1ULL << 63) + 1,
+                                         (1ULL << 32) - 1, 1ULL << 32};
+  for (int base = 2; base <= 36; ++base) divisors.push_back(wordChunkOf(base).power);
+  for (int i = 0; i < 200; ++i) divisors.push_back(random() >> (random() % 64) | 1);
+  for (std::uint64_t d : divisors) {
+    const WordDivisor divisor(d);
+    for (int k = 0; k < 5; ++k) {
+      const int limbs = 1 + static_cast<int>(random() % 30);
+      const WideInt<32> n = k % 2 == 0 ? patterned<32>(random, limbs)
+                                       : WideInt<32>(randomBig(random, limbs));
+      WideInt<32> q = n;
+      const std::uint64_t r = q.divideBy(divisor);
+      WideInt<32> longQ, longR;
+      divide(n, WideInt<32>(d), &longQ, &longR);
+      ASSERT_EQ(compare(q, longQ), 0) << d;
+      ASSERT_EQ(r, longR.limb(0)) << d;
+    }
+  }
+  // The chunks of 64-bit powers: the largest power of the base below 2^64.
+  for (int base = 2; base <= 36; ++base) {
+    const WordChunk chunk = wordChunkOf(base);
+    EXPECT_GT(static_cast<u128>(chunk.power) * static_cast<unsigned>(base), ~0ULL) << base;
+    std::uint64_t power = 1;
+    for (int i = 0; i < chunk.digits; ++i) power *= static_cast<std::uint64_t>(base);
+    EXPECT_EQ(power, chunk.power) << base;
+  }
+}
+
+TEST(WideInt, ScalingPastLeadingZeros) {
+  // The largest k with x base^k < 2^point, against one digit at a time.
+  std::mt19937_64 random(0x5CA);
+  for (int i = 0; i < 2000; ++i) {
+    const int base = 2 + static_cast<int>(random() % 35);
+    const int point = 1 + static_cast<int>(random() % 3000);
+    Big x(random() >> (random() % 64) | 1);
+    if (x.bitLength() > point) x = Big(1);
+    Big scaled = x;
+    const int zeros = scalePastLeadingZeros(&scaled, point, base);
+    int k = 0;
+    Big byDigits = x;
+    for (;;) {
+      Big next = byDigits;
+      next.multiplyAdd(static_cast<std::uint64_t>(base));
+      if (next.bitLength() > point) break;
+      byDigits = next;
+      ++k;
+    }
+    ASSERT_EQ(zeros, k) << base << " " << point;
+    ASSERT_EQ(compare(scaled, byDigits), 0) << base << " " << point;
   }
 }
 
