@@ -119,6 +119,34 @@ ExtReal storedValue(const unsigned char stored[VELTRANE_STORED_SIZE]) {
   return value;
 }
 
+// A report (the --json line or the --explain block) of one numeral into
+// out: it always holds the plain text and the round-trip text both, so the
+// round-trip flag plays no part in the conversion behind it.
+using ReportWriter = std::size_t (*)(char* out, std::size_t size, LineOutcome outcome,
+                                     const char* text, const LineDetails& details,
+                                     const LineOptions& options);
+
+int writeReport(ReportWriter write, const char* numeral, size_t length, int from_base,
+                int to_base, unsigned flags, char* out, size_t out_size) {
+  if (!validBase(from_base) || !validBase(to_base)) {
+    clear(out, out_size);
+    return VELTRANE_BAD_BASE;
+  }
+  length = lengthOf(numeral, length);
+  const LineOptions options = optionsOf(from_base, to_base, flags & ~VELTRANE_ROUND_TRIP);
+  LineDetails line;
+  char text[kLineOutputSize];
+  const LineOutcome outcome = convertLine(numeral, length, options, text, &line);
+  char none[1];
+  char* to = out != nullptr ? out : none;
+  const std::size_t size = out != nullptr ? out_size : 0;
+  if (write(to, size, outcome, text, line, options) >= size) {
+    clear(out, out_size);
+    return VELTRANE_BUFFER_TOO_SMALL;
+  }
+  return outcome;
+}
+
 }  // namespace
 
 extern "C" {
@@ -176,45 +204,12 @@ int veltrane_convert_details(const char* numeral, size_t length, int from_base, 
 
 int veltrane_json(const char* numeral, size_t length, int from_base, int to_base, unsigned flags,
                   char* json, size_t json_size) {
-  if (!validBase(from_base) || !validBase(to_base)) {
-    clear(json, json_size);
-    return VELTRANE_BAD_BASE;
-  }
-  length = lengthOf(numeral, length);
-  // The report holds the plain text and the round-trip text both.
-  const LineOptions options = optionsOf(from_base, to_base, flags & ~VELTRANE_ROUND_TRIP);
-  LineDetails line;
-  char text[kLineOutputSize];
-  const LineOutcome outcome = convertLine(numeral, length, options, text, &line);
-  char none[1];
-  char* out = json != nullptr ? json : none;
-  const std::size_t size = json != nullptr ? json_size : 0;
-  if (writeJsonLine(out, size, outcome, text, line, options) >= size) {
-    clear(json, json_size);
-    return VELTRANE_BUFFER_TOO_SMALL;
-  }
-  return outcome;
+  return writeReport(writeJsonLine, numeral, length, from_base, to_base, flags, json, json_size);
 }
 
 int veltrane_explain(const char* numeral, size_t length, int from_base, int to_base,
                      unsigned flags, char* out, size_t out_size) {
-  if (!validBase(from_base) || !validBase(to_base)) {
-    clear(out, out_size);
-    return VELTRANE_BAD_BASE;
-  }
-  length = lengthOf(numeral, length);
-  const LineOptions options = optionsOf(from_base, to_base, flags & ~VELTRANE_ROUND_TRIP);
-  LineDetails line;
-  char text[kLineOutputSize];
-  const LineOutcome outcome = convertLine(numeral, length, options, text, &line);
-  char none[1];
-  char* to = out != nullptr ? out : none;
-  const std::size_t size = out != nullptr ? out_size : 0;
-  if (writeExplanation(to, size, outcome, text, line, options) >= size) {
-    clear(out, out_size);
-    return VELTRANE_BUFFER_TOO_SMALL;
-  }
-  return outcome;
+  return writeReport(writeExplanation, numeral, length, from_base, to_base, flags, out, out_size);
 }
 
 int veltrane_message(const char* numeral, size_t length, int from_base, int to_base,
