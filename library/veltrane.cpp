@@ -31,7 +31,7 @@ static_assert(kNoFault == VELTRANE_RULE_NONE && kEmptyText == VELTRANE_RULE_EMPT
                   kSuffixAfterLetter == VELTRANE_RULE_SUFFIX_AFTER_LETTER &&
                   kSuffixSecondNotDecimal == VELTRANE_RULE_SUFFIX_SECOND_NOT_DECIMAL &&
                   kDigitTooLarge == VELTRANE_RULE_DIGIT_TOO_LARGE &&
-                  kNotADigit == VELTRANE_RULE_NOT_A_DIGIT &&
+                  kNotADigitCharacter == VELTRANE_RULE_NOT_A_DIGIT &&
                   kSignNotFirst == VELTRANE_RULE_SIGN_NOT_FIRST &&
                   kExponentSignOrder == VELTRANE_RULE_EXPONENT_SIGN_ORDER &&
                   kPointWithoutDigit == VELTRANE_RULE_POINT_WITHOUT_DIGIT &&

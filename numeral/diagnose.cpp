@@ -92,7 +92,7 @@ NumeralDiagnosis diagnoseNumeral(const char* text, int base) {
   // exponent that was already read.
   if (isMarker(c)) return fault(d, kSecondExponent, p);
   if (digitValue(&digit, c, kAnyDigit)) return fault(d, kDigitTooLarge, p);
-  return fault(d, kNotADigit, p);
+  return fault(d, kNotADigitCharacter, p);
 }
 
 namespace {
@@ -141,7 +141,7 @@ void describeDiagnosis(char* out, std::size_t size, const char* text, const Nume
     case kDigitTooLarge:
       std::snprintf(out, size, "%s at column %lu is not a digit below %d", c, column, d.base);
       break;
-    case kNotADigit:
+    case kNotADigitCharacter:
       std::snprintf(out, size, "%s at column %lu is not a digit", c, column);
       break;
     case kSignNotFirst:

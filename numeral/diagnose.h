@@ -14,7 +14,7 @@ enum NumeralFault {
   kSuffixAfterLetter,       // a character after a letter base ('12@G6')
   kSuffixSecondNotDecimal,  // a one-digit decimal base followed by a non-decimal ('12@1x')
   kDigitTooLarge,           // a digit character whose value is not below the base
-  kNotADigit,               // a character that is no digit character where the numeral must end
+  kNotADigitCharacter,      // a character that is no digit character where the numeral must end
   kSignNotFirst,            // '+' or '-' where the numeral must end ('1-2', '--5')
   kExponentSignOrder,       // a sign after an exponent's signs ('1e+-5', '1e--5')
   kPointWithoutDigit,       // a point not followed by a digit below the base ('5.', '.')
