@@ -354,20 +354,33 @@ function makeApi(exports) {
       if (outcome < 0) throw unexpected(outcome);
       return outcome === CONVERTED || outcome === OVERFLOW ? text(output) : null;
     };
-    // Numerals go in joined by LF, in batches that fit the input buffer;
-    // the texts come out one a line.
+    // Numerals go in joined by LF, as many as fit the input buffer, written
+    // straight into it (ASCII byte by byte, anything else through the
+    // encoder): no joined string to build and collect. The texts come out
+    // one a line. A batch whose texts overflowed the output buffer sets
+    // how many numerals the next ones take.
     let batch = 4096;
     for (let at = 0; at < numerals.length;) {
-      const count = Math.min(batch, numerals.length - at);
-      const joined = count === 1 ? numerals[at] : numerals.slice(at, at + count).join('\n');
-      const { read, written } = encoder.encodeInto(joined, inputView());
-      if (read < joined.length) {
-        if (count > 1) {
-          batch = count >> 1;
-        } else {
-          results[at] = alone(numerals[at]);
-          at++;
-        }
+      const into = inputView();
+      let written = 0;
+      let count = 0;
+      while (at + count < numerals.length && count < batch) {
+        const numeral = numerals[at + count];
+        const length = numeral.length;
+        // Room for the worst case: three bytes a UTF-16 unit, and the LF.
+        if (written + 3 * length + 1 > into.length) break;
+        if (count > 0) into[written++] = 10;
+        let i = 0;
+        for (let c; i < length && (c = numeral.charCodeAt(i)) < 0x80; i++) into[written + i] = c;
+        written += i === length
+          ? length
+          : encoder.encodeInto(numeral, into.subarray(written)).written;
+        count++;
+      }
+      if (count === 0) {
+        // Too long for the buffer, so too long to be read.
+        results[at] = alone(numerals[at]);
+        at++;
         continue;
       }
       const done = exports.veltrane_js_convert_lines(input, written, count, o.from, o.to, o.flags,
@@ -378,6 +391,7 @@ function makeApi(exports) {
         continue;
       }
       if (done <= 0) throw unexpected(done);
+      if (done < count) batch = done;
       memory();
       const lines = decoder.decode(bytes.subarray(output, output + words[sizeSlot >> 2]))
         .split('\n');
