@@ -1,16 +1,10 @@
 // veltrane-cli: converts numerals between bases 2 to 36 from the command line
 // or from standard input, one output line per numeral.
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <deque>
-#include <memory>
-#include <mutex>
-#include <string>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -20,6 +14,7 @@
 #include <unistd.h>
 #endif
 
+#include "cli/jobs.h"
 #include "cli/line_reader.h"
 #include "cli/options.h"
 #include "veltrane.h"
@@ -258,216 +253,6 @@ int convertStandardInput(const CliOptions& options) {
   return allConverted ? kExitConverted : kExitRejected;
 }
 
-// --jobs: standard input converted by several threads. The main thread
-// reads the lines and copies them into batches of consecutive lines; the
-// workers convert whole batches into text of their own (standard output's
-// and standard error's); the main thread writes the batches' texts in the
-// order of the input as they are done. At most kBatchesInFlight batches per
-// worker, and kMaxBatchesOut in all, are out at a time: memory stays bounded
-// however long the input.
-// Where a read of standard input would wait (a pipe or terminal with
-// nothing to read yet), every batch given out is first finished and written
-// and the output flushed, as the single thread flushes before every read,
-// so an interactive writer sees each answer before it types on.
-
-constexpr std::size_t kBatchesInFlight = 4;
-
-// A batch closes at this many lines or bytes of input: enough that handing
-// it over (a wake-up of a thread) costs little beside converting it.
-constexpr std::size_t kBatchLines = 512;
-constexpr std::size_t kBatchBytes = 128 * 1024;
-// At most this many batches are out at a time, so that memory stays
-// bounded whatever the input and the number of threads.
-constexpr std::size_t kMaxBatchesOut = 32;
-
-struct Batch {
-  unsigned long firstLine = 0;
-  std::string bytes;                  // the lines' kept bytes, one after another
-  std::vector<std::size_t> ends;      // where each line's kept bytes end in bytes
-  std::vector<std::size_t> lengths;   // each line's length as read
-  std::string out;                    // what goes to standard output
-  std::string err;                    // what goes to standard error
-  bool allConverted = true;
-  bool done = false;
-};
-
-// One numeral's output as the single thread writes it (convertAndPrint,
-// convertAndPrintRoundTrip, reportMessage), appended to a batch's texts;
-// false when it was rejected. report holds VELTRANE_REPORT_SIZE + 1 bytes.
-bool convertInto(Batch* batch, char* report, unsigned long position, const char* line,
-                 std::size_t length, const CliOptions& options) {
-  const unsigned flags = flagsOf(options);
-  const auto message = [&] {
-    veltrane_message(line, length, options.inputBase, options.outputBase, flags, report,
-                     VELTRANE_REPORT_SIZE + 1);
-    if (report[0] == '\0') return;
-    batch->err += "veltrane-cli: line ";
-    batch->err += std::to_string(position);
-    batch->err += ": ";
-    batch->err += report;
-    batch->err += '\n';
-  };
-  int outcome;
-  if (options.report == kReportText && options.roundTrip) {
-    veltrane_details details;
-    outcome = veltrane_convert_details(line, length, options.inputBase, options.outputBase, flags,
-                                       report, VELTRANE_ROUND_TRIP_TEXT_SIZE, &details);
-    batch->out += report;
-    batch->out += '\n';
-    const bool converted = givesText(outcome);
-    if (!converted || (details.has_value && !details.round_trip)) message();
-    return converted;
-  }
-  if (options.report == kReportText) {
-    char text[VELTRANE_TEXT_SIZE];
-    outcome = veltrane_convert(line, length, options.inputBase, options.outputBase, flags, text,
-                               sizeof text);
-    batch->out += text;
-    batch->out += '\n';
-  } else {
-    outcome = options.report == kReportExplain
-                  ? veltrane_explain(line, length, options.inputBase, options.outputBase, flags,
-                                     report, VELTRANE_REPORT_SIZE)
-                  : veltrane_json(line, length, options.inputBase, options.outputBase, flags,
-                                  report, VELTRANE_REPORT_SIZE);
-    batch->out += report;
-    if (options.report == kReportJson) batch->out += '\n';
-  }
-  if (givesText(outcome)) return true;
-  message();
-  return false;
-}
-
-// The workers and the queue of batches they take.
-class Workers {
- public:
-  // Throws std::system_error when a thread cannot be started, with none
-  // left running.
-  Workers(int count, const CliOptions& options) : options_(options) {
-    try {
-      for (int i = 0; i < count; ++i) threads_.emplace_back([this] { work(); });
-    } catch (...) {
-      stop();
-      throw;
-    }
-  }
-  ~Workers() { stop(); }
-  void give(Batch* batch) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      queue_.push_back(batch);
-    }
-    wake_.notify_one();
-  }
-  void stop() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
-    }
-    wake_.notify_all();
-    for (std::thread& thread : threads_) thread.join();
-    threads_.clear();
-  }
-  bool isDone(Batch* batch) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return batch->done;
-  }
-  void awaitDone(Batch* batch) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    finished_.wait(lock, [batch] { return batch->done; });
-  }
-
- private:
-  void work() {
-    std::unique_ptr<char[]> report(new char[VELTRANE_REPORT_SIZE + 1]);
-    for (;;) {
-      Batch* batch;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-        if (queue_.empty()) return;
-        batch = queue_.front();
-        queue_.pop_front();
-      }
-      std::size_t start = 0;
-      for (std::size_t i = 0; i < batch->lengths.size(); ++i) {
-        if (!convertInto(batch, report.get(), batch->firstLine + i, batch->bytes.data() + start,
-                         batch->lengths[i], options_))
-          batch->allConverted = false;
-        start = batch->ends[i];
-      }
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        batch->done = true;
-      }
-      finished_.notify_all();
-    }
-  }
-
-  const CliOptions& options_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable finished_;
-  std::deque<Batch*> queue_;
-  bool stopping_ = false;
-  std::vector<std::thread> threads_;
-};
-
-// The batches of one run: the one being filled, and those given out, in
-// input order.
-struct Pipeline {
-  Workers* workers;
-  std::size_t maxInFlight;
-  std::unique_ptr<Batch> filling;
-  std::deque<std::unique_ptr<Batch>> givenOut;
-  bool allConverted = true;
-
-  void add(unsigned long lineNumber, const char* line, std::size_t length) {
-    if (!filling) {
-      filling.reset(new Batch);
-      filling->firstLine = lineNumber;
-    }
-    // An over-long line is rejected by its length; the reader kept its
-    // first bytes, and no more are read.
-    constexpr std::size_t kCapacity = VELTRANE_MAX_NUMERAL_LENGTH + 1;
-    const std::size_t kept = length < kCapacity ? length : kCapacity;
-    filling->bytes.append(line, kept);
-    filling->ends.push_back(filling->bytes.size());
-    filling->lengths.push_back(length);
-    if (filling->lengths.size() == kBatchLines || filling->bytes.size() >= kBatchBytes) {
-      giveOut();
-      writeFinished(givenOut.size() > maxInFlight);
-    }
-  }
-  void giveOut() {
-    if (!filling) return;
-    workers->give(filling.get());
-    givenOut.push_back(std::move(filling));
-  }
-  // Writes the batches at the front that are done; with wait, at least the
-  // first one, waiting for it.
-  void writeFinished(bool wait) {
-    while (!givenOut.empty()) {
-      Batch* batch = givenOut.front().get();
-      if (wait) {
-        workers->awaitDone(batch);
-        wait = false;
-      } else if (!workers->isDone(batch)) {
-        return;
-      }
-      std::fwrite(batch->out.data(), 1, batch->out.size(), stdout);
-      std::fwrite(batch->err.data(), 1, batch->err.size(), stderr);
-      if (!batch->allConverted) allConverted = false;
-      givenOut.pop_front();
-    }
-  }
-  // Gives out the batch being filled and writes every batch given out.
-  void finishAll() {
-    giveOut();
-    while (!givenOut.empty()) writeFinished(true);
-  }
-};
-
 // True when a read of standard input would wait: nothing to read yet and
 // no end of input. (On Windows, always: the output is flushed before every
 // read, as the single thread does.)
@@ -480,50 +265,22 @@ bool inputWouldWait() {
 #endif
 }
 
-void beforeParallelRead(void* context) {
-  if (!inputWouldWait()) return;
-  static_cast<Pipeline*>(context)->finishAll();
-  std::fflush(stdout);
-  std::fflush(stderr);
-}
-
-int convertStandardInputInParallel(const CliOptions& options, int jobs) {
+int convertStandardInputInParallel(const CliOptions& options, int threads) {
 #ifdef _WIN32
   _setmode(_fileno(stdin), _O_BINARY);
 #endif
-  Workers workers(jobs, options);
-  const std::size_t inFlight = kBatchesInFlight * static_cast<std::size_t>(jobs);
-  Pipeline pipeline{&workers, inFlight < kMaxBatchesOut ? inFlight : kMaxBatchesOut, nullptr, {},
-                    true};
-  static LineReader reader(readStandardInput, beforeParallelRead, &pipeline);
-  unsigned long lineNumber = 0;
-  const char* line;
-  std::size_t length;
-  int status = kExitConverted;
-  for (;;) {
-    LineReader::Result result = reader.next(&line, &length);
-    if (result == LineReader::kEnd) break;
-    if (result == LineReader::kReadError) {
-      const int error = errno;
-      pipeline.finishAll();
-      if (lineNumber == 0)
-        std::fprintf(stderr, "veltrane-cli: cannot read standard input before the first line: %s\n",
-                     std::strerror(error));
-      else
-        std::fprintf(stderr, "veltrane-cli: cannot read standard input after line %lu: %s\n",
-                     lineNumber, std::strerror(error));
-      status = kExitInputOutput;
-      break;
-    }
-    // Output that can no longer be written ends the run early (looked at
-    // as a batch is begun: the stream's lock is taken once a batch).
-    if (!pipeline.filling && std::ferror(stdout)) break;
-    ++lineNumber;
-    pipeline.add(lineNumber, line, length);
+  const ParallelOutcome outcome =
+      convertInParallel(options, threads, readStandardInput, inputWouldWait);
+  if (outcome.readError) {
+    if (outcome.lines == 0)
+      std::fprintf(stderr, "veltrane-cli: cannot read standard input before the first line: %s\n",
+                   std::strerror(outcome.error));
+    else
+      std::fprintf(stderr, "veltrane-cli: cannot read standard input after line %lu: %s\n",
+                   outcome.lines, std::strerror(outcome.error));
+    return kExitInputOutput;
   }
-  pipeline.finishAll();
-  if (status == kExitConverted && !pipeline.allConverted) status = kExitRejected;
-  return status;
+  return outcome.allConverted ? kExitConverted : kExitRejected;
 }
 
 // The threads --jobs asks for: 0 is one per core.

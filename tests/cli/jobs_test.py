@@ -79,6 +79,38 @@ class SameAsOneThread(unittest.TestCase):
         for data in (b"", b"255", b"255\n", b"x\n255", b"\xef\xbb\xbf255\n7\n"):
             self.expect_same([], data, jobs=(0, 2, 8))
 
+    def test_long_lines_across_reads_and_chunks(self):
+        # Lines around the length where a line stops being kept whole, and
+        # lines longer than one read of the input, with CR LF ends, after a
+        # byte order mark, and at the very end without a line end.
+        cases = []
+        for length in (16381, 16382, 16383, 16384, 16385, 65535, 65536, 70000, 200000):
+            for digit, end in ((b"7", b"\n"), (b"1", b"\r\n"), (b"\x00", b"\r\r\n")):
+                cases.append(digit * length + end + b"255\n")
+        for lead in (b"", b"\xef\xbb\xbf", b"12\n" * 5000):
+            data = lead + b"".join(cases) + b"8" * 70000 + b"\r"
+            self.expect_same(["-t", "10"], data, jobs=(2, 3))
+            self.expect_same(["--json"], data[:400000], jobs=(2,))
+
+    def test_input_in_pieces(self):
+        # Pieces written one at a time into a pipe, split inside lines, CR
+        # LF pairs and the byte order mark: the lines and answers are those
+        # of one thread.
+        pieces = [b"\xef", b"\xbb\xbf2", b"55\r", b"\n1", b"6\n\n", b"x", b"y\n", b"0.5"]
+        results = []
+        for jobs in ("1", "2", "3"):
+            proc = subprocess.Popen([ARGS.program, "-j", jobs, "-t", "2"], stdin=subprocess.PIPE,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            for piece in pieces:
+                proc.stdin.write(piece)
+                proc.stdin.flush()
+                time.sleep(0.05)
+            out, err = proc.communicate(timeout=60)
+            results.append((proc.returncode, out, err))
+        self.assertEqual(results[0][:2], (1, b"11111111\n10000\nERROR\nERROR\n0.1\n"))
+        self.assertEqual(results[1], results[0])
+        self.assertEqual(results[2], results[0])
+
     def test_read_error_in_the_middle(self):
         # A pseudo-terminal whose other end closes gives EIO once its lines
         # are read: the lines before it are converted, then the message.
