@@ -78,21 +78,85 @@ inline bool normalProduct(const ExtReal& a, const ExtReal& b, ExtReal* product) 
   return true;
 }
 
+// a + b, or a - b with subtract, for normal a and b whose truncated result
+// is normal, by the instruction's own rule (addFinite in x87_software.cpp):
+// in fine units of 2^(exponent - 125) of the larger operand, the smaller
+// one aligned to it and, past a gap of 62, its lost bits jammed into the
+// lowest fine bit, so that cutting the fine result cuts where the exact one
+// does. An exact zero is +0. Returns false, having written nothing, where
+// the result's exponent leaves the normal range, which the instruction
+// handles.
+inline bool normalSum(const ExtReal& a, const ExtReal& b, bool subtract, ExtReal* sum) {
+  using u128 = unsigned __int128;
+  const bool aLarger = a.biasedExponent() != b.biasedExponent()
+                           ? a.biasedExponent() > b.biasedExponent()
+                           : a.significand() >= b.significand();
+  const ExtReal& large = aLarger ? a : b;
+  const ExtReal& small = aLarger ? b : a;
+  const bool largeNegative = large.signBit() != (subtract && !aLarger);
+  const bool smallNegative = small.signBit() != (subtract && aLarger);
+  const int gap = large.biasedExponent() - small.biasedExponent();
+  const u128 x = static_cast<u128>(large.significand()) << 62;
+  u128 y = 1;  // a gap of 126 or more leaves only the jammed bit
+  if (gap < 126) {
+    const u128 shifted = static_cast<u128>(small.significand()) << 62;
+    y = shifted >> gap;
+    if (gap > 62 && (shifted & ((static_cast<u128>(1) << gap) - 1)) != 0) y |= 1;
+  }
+  u128 fine;
+  if (largeNegative == smallNegative) {
+    fine = x + y;
+  } else {
+    if (x == y) {
+      *sum = ExtReal::fromBits(0, 0);
+      return true;
+    }
+    fine = x - y;
+  }
+  // Normalised to 64 bits, cutting below them; a result of 64 bits or
+  // fewer (a difference that cancelled) is exact and moves up.
+  const std::uint64_t high = static_cast<std::uint64_t>(fine >> 64);
+  const std::uint64_t low = static_cast<std::uint64_t>(fine);
+  const int top = high != 0 ? 127 - __builtin_clzll(high) : 63 - __builtin_clzll(low);
+  const int biased = large.biasedExponent() + top - 125;
+  if (biased < 1 || biased >= ExtFormat::kMaxBiasedExponent) return false;
+  const std::uint64_t significand =
+      top >= 63 ? static_cast<std::uint64_t>(fine >> (top - 63)) : low << (63 - top);
+  const std::uint16_t sign = largeNegative ? kSignAndExponentSignBit : 0;
+  *sum = ExtReal::fromBits(significand, static_cast<std::uint16_t>(sign | biased));
+  return true;
+}
+
+// The image of a 64-bit integer, as `fild` loads it: exact, +0 for 0.
+inline ExtReal imageOfInteger(std::int64_t value) {
+  if (value == 0) return ExtReal::fromBits(0, 0);
+  const bool negative = value < 0;
+  const std::uint64_t magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  const int leadingZeros = __builtin_clzll(magnitude);
+  return ExtReal::fromBits(
+      magnitude << leadingZeros,
+      static_cast<std::uint16_t>((negative ? kSignAndExponentSignBit : 0) |
+                                 (ExtFormat::kExponentBias + 63 - leadingZeros)));
+}
+
 }  // namespace fast_software
 
 class FastReal {
  public:
   FastReal() {}
-  explicit FastReal(const int& value) : v_(value) {}
+  explicit FastReal(const int& value) : v_(fast_software::imageOfInteger(value)) {}
   explicit FastReal(const double& value) : v_(value) {}
   explicit FastReal(const float& value) : v_(value) {}
   explicit FastReal(const ExtReal& value) : v_(value) {}
-  static FastReal fromInt64(const std::int64_t& value) { return FastReal(x87::fild64(value)); }
+  static FastReal fromInt64(const std::int64_t& value) {
+    return FastReal(fast_software::imageOfInteger(value));
+  }
 
   ExtReal toExtReal() const { return v_; }
 
-  FastReal operator+(FastReal b) const { return FastReal(v_ + b.v_); }
-  FastReal operator-(FastReal b) const { return FastReal(v_ - b.v_); }
+  FastReal operator+(FastReal b) const { return sum(b, false); }
+  FastReal operator-(FastReal b) const { return sum(b, true); }
   FastReal operator*(FastReal b) const {
     ExtReal product;
     if (isNormalImage(v_) && isNormalImage(b.v_) && fast_software::normalProduct(v_, b.v_, &product))
@@ -119,6 +183,13 @@ class FastReal {
     return fast_software::isOrdinary(v_) && fast_software::isOrdinary(b.v_);
   }
   int order(FastReal b) const { return fast_software::orderOf(v_, b.v_); }
+  FastReal sum(FastReal b, bool subtract) const {
+    ExtReal result;
+    if (isNormalImage(v_) && isNormalImage(b.v_) &&
+        fast_software::normalSum(v_, b.v_, subtract, &result))
+      return FastReal(result);
+    return FastReal(subtract ? v_ - b.v_ : v_ + b.v_);
+  }
   ExtReal v_;
 };
 

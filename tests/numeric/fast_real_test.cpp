@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -137,6 +138,22 @@ TEST(FastReal, ConstructorsAreExact) {
   const double d = 0.1;
   const float f = 0.1f;
   EXPECT_TRUE(exttest::sameBits(FastReal(i).toExtReal(), ExtReal(i)));
+  // Every power of two and its neighbours, both signs, the ends of the range.
+  for (int bit = 0; bit < 31; ++bit) {
+    for (int k : {(1 << bit) - 1, 1 << bit, (1 << bit) + 1}) {
+      EXPECT_TRUE(exttest::sameBits(FastReal(k).toExtReal(), ExtReal(k))) << k;
+      EXPECT_TRUE(exttest::sameBits(FastReal(-k).toExtReal(), ExtReal(-k))) << -k;
+    }
+  }
+  for (int k : {INT_MIN, INT_MIN + 1, INT_MAX})
+    EXPECT_TRUE(exttest::sameBits(FastReal(k).toExtReal(), ExtReal(k))) << k;
+  for (int bit = 0; bit < 63; ++bit) {
+    const std::int64_t power = std::int64_t{1} << bit;
+    for (std::int64_t k : {power - 1, power, power + 1, -power - 1, -power, -power + 1})
+      EXPECT_TRUE(exttest::sameBits(FastReal::fromInt64(k).toExtReal(), x87::fild64(k))) << k;
+  }
+  for (std::int64_t k : {INT64_MIN, INT64_MIN + 1, INT64_MAX})
+    EXPECT_TRUE(exttest::sameBits(FastReal::fromInt64(k).toExtReal(), x87::fild64(k))) << k;
   EXPECT_TRUE(exttest::sameBits(FastReal(d).toExtReal(), ExtReal(d)));
   EXPECT_TRUE(exttest::sameBits(FastReal(f).toExtReal(), ExtReal(f)));
   EXPECT_EQ(x87ControlWord(), ExtFormat::kControlWord);
@@ -194,6 +211,12 @@ TEST(FastReal, ShortcutsMatchTheInstructionsOnEveryKindOfOperand) {
     ASSERT_TRUE(exttest::sameBits((-fa).toExtReal(), -a)) << exttest::describe(a);
     ASSERT_TRUE(exttest::sameBits((fa * fb).toExtReal(), a * b))
         << exttest::describe(a) << " * " << exttest::describe(b);
+    ASSERT_TRUE(exttest::sameBits((fa + fb).toExtReal(), a + b))
+        << exttest::describe(a) << " + " << exttest::describe(b);
+    ASSERT_TRUE(exttest::sameBits((fa - fb).toExtReal(), a - b))
+        << exttest::describe(a) << " - " << exttest::describe(b);
+    ASSERT_TRUE(exttest::sameBits((fb - fa).toExtReal(), b - a))
+        << exttest::describe(b) << " - " << exttest::describe(a);
     ASSERT_EQ(fa < fb, a < b) << exttest::describe(a) << " < " << exttest::describe(b);
     ASSERT_EQ(fa <= fb, a <= b) << exttest::describe(a) << " <= " << exttest::describe(b);
     ASSERT_EQ(fa > fb, a > b) << exttest::describe(a) << " > " << exttest::describe(b);
