@@ -9,6 +9,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #else
 #include <poll.h>
 #include <unistd.h>
@@ -254,11 +255,16 @@ int convertStandardInput(const CliOptions& options) {
 }
 
 // True when a read of standard input would wait: nothing to read yet and
-// no end of input. (On Windows, always: the output is flushed before every
-// read, as the single thread does.)
+// no end of input. (On Windows, where only a file is known never to wait,
+// true for anything else: the output is flushed before every read, as the
+// single thread does.)
 bool inputWouldWait() {
 #ifdef _WIN32
-  return true;
+  static const bool fromFile = [] {
+    struct _stat64 info;
+    return _fstat64(0, &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG;
+  }();
+  return !fromFile;
 #else
   pollfd input = {0, POLLIN, 0};
   return poll(&input, 1, 0) == 0;
