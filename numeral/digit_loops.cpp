@@ -10,6 +10,7 @@
 #include "numeric/ext_format.h"
 #include "numeric/ext_image.h"
 #include "numeric/ext_math.h"
+#include "numeric/product_128.h"
 
 namespace {
 
@@ -199,23 +200,22 @@ void alignedDigits(char* digits, int n, std::uint64_t fraction, int point, int b
       ((std::uint64_t{1} << 32) + static_cast<unsigned>(base) - 1) / static_cast<unsigned>(base);
   int i = 1;
   for (; i + 2 <= n; i += 2) {
-    const unsigned __int128 product = static_cast<unsigned __int128>(x) * square;
-    const std::uint64_t pair = static_cast<std::uint64_t>(product >> 64);
+    const Product128 product = multiplySmall(x, square);
+    const std::uint64_t pair = product.high;
     const std::uint64_t first = (pair * reciprocal) >> 32;
     digits[i] = static_cast<char>(first);
     digits[i + 1] = static_cast<char>(pair - first * static_cast<unsigned>(base));
-    x = static_cast<std::uint64_t>(product);
+    x = product.low;
   }
   if (i < n) {
-    const unsigned __int128 product =
-        static_cast<unsigned __int128>(x) * static_cast<unsigned>(base);
-    digits[i] = static_cast<char>(product >> 64);
-    x = static_cast<std::uint64_t>(product);
+    const Product128 product = multiplySmall(x, static_cast<unsigned>(base));
+    digits[i] = static_cast<char>(product.high);
+    x = product.low;
   }
   // The fraction after the last digit's subtraction and product.
-  const unsigned __int128 product = static_cast<unsigned __int128>(x) * static_cast<unsigned>(base);
-  const std::uint64_t integer = static_cast<std::uint64_t>(product >> 64);
-  const std::uint64_t below = static_cast<std::uint64_t>(product) >> (64 - point);
+  const Product128 product = multiplySmall(x, static_cast<unsigned>(base));
+  const std::uint64_t integer = product.high;
+  const std::uint64_t below = product.low >> (64 - point);
   *value = fixedPointValue((integer << point) | below, point);
 }
 
@@ -235,14 +235,12 @@ bool fixedPointDigits(char* digits, int n, std::uint64_t fraction, int point, in
     if (digit > 127) return false;
     digits[i] = static_cast<char>(digit);
     fraction &= (std::uint64_t{1} << point) - 1;
-    const unsigned __int128 product =
-        static_cast<unsigned __int128>(fraction) * static_cast<unsigned>(base);
-    const std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
-    if (high == 0) {
-      fraction = static_cast<std::uint64_t>(product);
+    const Product128 product = multiplySmall(fraction, static_cast<unsigned>(base));
+    if (product.high == 0) {
+      fraction = product.low;
     } else {
-      const int dropped = 64 - __builtin_clzll(high);
-      fraction = static_cast<std::uint64_t>(product >> dropped);
+      const int dropped = 64 - __builtin_clzll(product.high);
+      fraction = shiftedDown(product, dropped);
       point -= dropped;
     }
     // (0 - 0) * base is +0, and every later digit 0.
@@ -378,11 +376,9 @@ bool Arithmetic<FastReal>::extractDigitsExactly(char* digits, int n, FastReal* v
       continue;
     }
     // The exact product has 64 + shift bits; keeping the top 64 truncates.
-    const unsigned __int128 product =
-        static_cast<unsigned __int128>(significand) * static_cast<unsigned>(base);
-    const std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
-    const int shift = 64 - __builtin_clzll(high);
-    significand = static_cast<std::uint64_t>(product >> shift);
+    const Product128 product = multiplySmall(significand, static_cast<unsigned>(base));
+    const int shift = 64 - __builtin_clzll(product.high);
+    significand = shiftedDown(product, shift);
     exponent += shift;
   }
   const std::uint16_t signAndExponent =

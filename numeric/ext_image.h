@@ -9,6 +9,7 @@
 
 #include "numeric/ext_format.h"
 #include "numeric/ext_real.h"
+#include "numeric/product_128.h"
 
 // Every encoding of the format, by its biased exponent E and significand
 // (bit 63 the integer bit, bit 62 the quiet bit); the sign is not looked at.
@@ -99,8 +100,7 @@ inline ExtReal packImage(bool negative, unsigned __int128 magnitude, int scale) 
     return ExtReal::fromBits(~std::uint64_t{0},
                              static_cast<std::uint16_t>(sign | (ExtFormat::kMaxBiasedExponent - 1)));
   if (exponent >= kMinExponent) {
-    const std::uint64_t s = top >= 63 ? static_cast<std::uint64_t>(magnitude >> (top - 63))
-                                      : low << (63 - top);
+    const std::uint64_t s = top >= 63 ? shiftedLow(magnitude, top - 63) : low << (63 - top);
     return ExtReal::fromBits(
         s, static_cast<std::uint16_t>(sign | (exponent + ExtFormat::kExponentBias)));
   }
@@ -111,7 +111,7 @@ inline ExtReal packImage(bool negative, unsigned __int128 magnitude, int scale) 
   if (shift >= 0)
     s = low << shift;
   else
-    s = -shift >= 128 ? 0 : static_cast<std::uint64_t>(magnitude >> -shift);
+    s = -shift >= 128 ? 0 : shiftedLow(magnitude, -shift);
   return ExtReal::fromBits(s, sign);
 }
 

@@ -6,6 +6,7 @@
 
 #include "numeric/divide_128.h"
 #include "numeric/ext_image.h"
+#include "numeric/product_128.h"
 #include "numeric/x87_instructions.h"
 #include "numeric/x87_software_rules.h"
 
@@ -43,8 +44,8 @@ ExtReal addFinite(const Unpacked& a, const Unpacked& b) {
   u128 y = 1;  // a gap of 126 or more leaves only the jammed bit
   if (gap < 126) {
     const u128 shifted = static_cast<u128>(small.significand) << 62;
-    y = shifted >> gap;
-    if (gap > 62 && (shifted & ((static_cast<u128>(1) << gap) - 1)) != 0) y |= 1;
+    y = shiftDown128(shifted, gap);
+    if (gap > 62 && anyLowBits(shifted, gap)) y |= 1;
   }
   const int scale = large.exponent - 63 - 62;
   if (large.negative == small.negative) return packImage(large.negative, x + y, scale);

@@ -12,6 +12,7 @@
 #include "numeric/ext_image.h"
 #include "numeric/ext_math.h"
 #include "numeric/ext_real.h"
+#include "numeric/product_128.h"
 #include "numeric/x87_instructions.h"
 
 class X87TruncatingMode {
@@ -65,9 +66,9 @@ inline ExtReal negationOf(const ExtReal& x) {
 // leaves the normal range (overflow, underflow, subnormal results), which
 // the instruction handles.
 inline bool normalProduct(const ExtReal& a, const ExtReal& b, ExtReal* product) {
-  const unsigned __int128 exact = static_cast<unsigned __int128>(a.significand()) * b.significand();
-  const int carry = static_cast<int>(exact >> 127);
-  const std::uint64_t significand = static_cast<std::uint64_t>(exact >> (63 + carry));
+  const Product128 exact = multiply64(a.significand(), b.significand());
+  const int carry = static_cast<int>(exact.high >> 63);
+  const std::uint64_t significand = carry != 0 ? exact.high : shiftedDown(exact, 63);
   const int biased =
       a.biasedExponent() + b.biasedExponent() - ExtFormat::kExponentBias + carry;
   if (biased < 1 || biased >= ExtFormat::kMaxBiasedExponent) return false;

@@ -357,9 +357,11 @@ function makeApi(exports) {
     // Numerals go in joined by LF, as many as fit the input buffer, written
     // straight into it (ASCII byte by byte, anything else through the
     // encoder): no joined string to build and collect. The texts come out
-    // one a line. A batch whose texts overflowed the output buffer sets
-    // how many numerals the next ones take.
-    let batch = 4096;
+    // one a line, and one string for the batch, split once. A batch whose
+    // texts overflowed the output buffer sets how many numerals the next
+    // ones take. Large batches, as the module's buffers allow: fewer calls,
+    // and batch strings large enough for the collector to leave in place.
+    let batch = 8192;
     for (let at = 0; at < numerals.length;) {
       const into = inputView();
       let written = 0;
@@ -394,8 +396,11 @@ function makeApi(exports) {
       if (done < count) batch = done;
       memory();
       const lines = decoder.decode(bytes.subarray(output, output + words[sizeSlot >> 2]))
-        .split('\n');
-      for (let i = 0; i < done; i++) results[at + i] = lines[i] === '' ? null : lines[i];
+        .split('\n', done);
+      for (let i = 0; i < done; i++) {
+        const line = lines[i];
+        results[at + i] = line === '' ? null : line;
+      }
       at += done;
     }
     return results;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "numeric/divide_128.h"
+#include "numeric/product_128.h"
 #include "numeric/x87_instructions.h"
 #include "tests/support/ext_testing.h"
 #include "tests/support/x87_cases.h"
@@ -164,6 +165,85 @@ TEST(Divide128By64, AgainstTheCompilersDivision) {
         ASSERT_EQ(rest, static_cast<std::uint64_t>(n % divisor))
             << std::hex << high << " " << low << " % " << divisor;
       }
+    }
+  }
+}
+
+// The product by 32-bit halves (the WebAssembly build's) and the shift of a
+// product, against the compiler's 128-bit arithmetic: the edges of both
+// halves, every factor the digit loops pass (bases and their squares), and
+// random ones.
+TEST(Product128, SmallByHalvesAgainstTheCompilersProduct) {
+  std::mt19937_64 random(11);
+  std::vector<std::uint64_t> xs = {0, 1, 0xFFFFFFFFULL, 0x100000000ULL, 1ULL << 63, ~0ULL,
+                                   ~0ULL - 1, 0x8000000000000001ULL, 0xFFFFFFFF00000000ULL};
+  for (int i = 0; i < 300; ++i) xs.push_back(random() >> (random() % 64));
+  std::vector<std::uint32_t> factors = {0, 1, 0xFFFFFFFFu, 0x80000000u};
+  for (std::uint32_t base = 2; base <= 36; ++base) {
+    factors.insert(factors.end(), {base, base * base});
+  }
+  for (int i = 0; i < 40; ++i) factors.push_back(static_cast<std::uint32_t>(random()));
+  for (const std::uint64_t x : xs) {
+    for (const std::uint32_t factor : factors) {
+      const unsigned __int128 exact = static_cast<unsigned __int128>(x) * factor;
+      const Product128 halves = multiplySmallByHalves(x, factor);
+      ASSERT_EQ(halves.high, static_cast<std::uint64_t>(exact >> 64))
+          << std::hex << x << " * " << factor;
+      ASSERT_EQ(halves.low, static_cast<std::uint64_t>(exact)) << std::hex << x << " * " << factor;
+      const Product128 product = multiplySmall(x, factor);
+      ASSERT_EQ(product.high, halves.high);
+      ASSERT_EQ(product.low, halves.low);
+      for (const int shift : {1, 2, 5, 8, 31, 32, 63}) {
+        ASSERT_EQ(shiftedDown(product, shift), static_cast<std::uint64_t>(exact >> shift))
+            << std::hex << x << " * " << factor << " >> " << std::dec << shift;
+      }
+    }
+  }
+}
+
+TEST(Product128, ByHalvesAgainstTheCompilersProduct) {
+  std::mt19937_64 random(13);
+  std::vector<std::uint64_t> xs = {0, 1, 0xFFFFFFFFULL, 0x100000000ULL, 1ULL << 63, ~0ULL,
+                                   ~0ULL - 1, 0x8000000000000001ULL, 0xFFFFFFFF00000000ULL};
+  for (int i = 0; i < 200; ++i) xs.push_back(random() >> (random() % 64));
+  for (const std::uint64_t x : xs) {
+    for (const std::uint64_t y : xs) {
+      const unsigned __int128 exact = static_cast<unsigned __int128>(x) * y;
+      const Product128 halves = multiplyByHalves(x, y);
+      ASSERT_EQ(halves.high, static_cast<std::uint64_t>(exact >> 64))
+          << std::hex << x << " * " << y;
+      ASSERT_EQ(halves.low, static_cast<std::uint64_t>(exact)) << std::hex << x << " * " << y;
+      const Product128 product = multiply64(x, y);
+      ASSERT_EQ(product.high, halves.high);
+      ASSERT_EQ(product.low, halves.low);
+    }
+  }
+}
+
+// The shifts by 64-bit halves (the WebAssembly build's) against the
+// compiler's 128-bit shifts and masks, at every count.
+TEST(Product128, ShiftsByHalvesAgainstTheCompilersShifts) {
+  std::mt19937_64 random(17);
+  std::vector<unsigned __int128> values = {0, 1, ~static_cast<unsigned __int128>(0),
+                                           static_cast<unsigned __int128>(1) << 64,
+                                           static_cast<unsigned __int128>(1) << 127,
+                                           (static_cast<unsigned __int128>(1) << 64) - 1};
+  for (int i = 0; i < 100; ++i) {
+    values.push_back(((static_cast<unsigned __int128>(random()) << 64) | random()) >>
+                     (random() % 128));
+  }
+  for (const unsigned __int128 value : values) {
+    const std::uint64_t high = static_cast<std::uint64_t>(value >> 64);
+    const std::uint64_t low = static_cast<std::uint64_t>(value);
+    for (int count = 0; count < 128; ++count) {
+      ASSERT_EQ(shiftedLowByHalves(high, low, count), static_cast<std::uint64_t>(value >> count))
+          << std::hex << high << ":" << low << " >> " << std::dec << count;
+      ASSERT_EQ(shiftedLow(value, count), static_cast<std::uint64_t>(value >> count));
+      ASSERT_TRUE(shiftDown128(value, count) == value >> count) << count;
+      const bool any = (value & ((static_cast<unsigned __int128>(1) << count) - 1)) != 0;
+      ASSERT_EQ(anyLowBitsByHalves(high, low, count), any)
+          << std::hex << high << ":" << low << " below " << std::dec << count;
+      ASSERT_EQ(anyLowBits(value, count), any);
     }
   }
 }
