@@ -101,8 +101,8 @@ inline bool normalSum(const ExtReal& a, const ExtReal& b, bool subtract, ExtReal
   u128 y = 1;  // a gap of 126 or more leaves only the jammed bit
   if (gap < 126) {
     const u128 shifted = static_cast<u128>(small.significand()) << 62;
-    y = shifted >> gap;
-    if (gap > 62 && (shifted & ((static_cast<u128>(1) << gap) - 1)) != 0) y |= 1;
+    y = shiftDown128(shifted, gap);
+    if (gap > 62 && anyLowBits(shifted, gap)) y |= 1;
   }
   u128 fine;
   if (largeNegative == smallNegative) {
@@ -122,7 +122,7 @@ inline bool normalSum(const ExtReal& a, const ExtReal& b, bool subtract, ExtReal
   const int biased = large.biasedExponent() + top - 125;
   if (biased < 1 || biased >= ExtFormat::kMaxBiasedExponent) return false;
   const std::uint64_t significand =
-      top >= 63 ? static_cast<std::uint64_t>(fine >> (top - 63)) : low << (63 - top);
+      top >= 63 ? shiftedLow(fine, top - 63) : low << (63 - top);
   const std::uint16_t sign = largeNegative ? kSignAndExponentSignBit : 0;
   *sum = ExtReal::fromBits(significand, static_cast<std::uint16_t>(sign | biased));
   return true;
