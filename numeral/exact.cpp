@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "numeral/chunk_digits.h"
@@ -26,9 +25,8 @@ using Wide = WideInt<400>;
 
 // The value of a digit as this file's numerals write it (upper case), or
 // kNotADigit.
-int writtenDigitOf(char c) {
-  const int d = digitValueOf(c);
-  return d != kNotADigit && digitCharacter(d) == c ? d : kNotADigit;
+inline int writtenDigitOf(char c) {
+  return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'Z' ? c - 'A' + 10 : kNotADigit;
 }
 
 // What an expansion in one base works with: the 64-bit chunk B = base^k,
@@ -355,6 +353,27 @@ bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantiss
   return true;
 }
 
+// Copies length bytes of text and a NUL into out (size bytes), as many as
+// fit, as snprintf would.
+void copyCut(char* out, std::size_t size, const char* text, std::size_t length) {
+  if (size == 0) return;
+  if (length > size - 1) length = size - 1;
+  std::memcpy(out, text, length);
+  out[length] = '\0';
+}
+
+// Writes value in decimal at out; returns the end.
+char* writeDecimal(char* out, unsigned value) {
+  char digits[12];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (count > 0) *out++ = digits[--count];
+  return out;
+}
+
 // Writes r / q (q > 0) with at most six significant digits, cut toward zero.
 // Changes r and q.
 void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
@@ -362,7 +381,7 @@ void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
   Wide& r = *numerator;
   Wide& q = *denominator;
   if (r.isZero()) {
-    std::snprintf(out, size, "0");
+    copyCut(out, size, "0", 1);
     return;
   }
   // One division: Q = floor(r * 10^k / q) for a k that puts Q between 10^7
@@ -405,7 +424,10 @@ void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
       *p++ = '.';
       for (int i = 1; i < count; ++i) *p++ = digits[i];
     }
-    std::snprintf(p, sizeof text - static_cast<std::size_t>(p - text), "e%d", e);
+    *p++ = 'e';
+    if (e < 0) *p++ = '-';
+    p = writeDecimal(p, static_cast<unsigned>(e < 0 ? -e : e));
+    *p = '\0';
   } else if (e >= 0) {
     for (int i = 0; i <= e; ++i) *p++ = i < count ? digits[i] : '0';
     if (count > e + 1) {
@@ -420,7 +442,7 @@ void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
     for (int i = 0; i < count; ++i) *p++ = digits[i];
     *p = '\0';
   }
-  std::snprintf(out, size, "%s", text);
+  copyCut(out, size, text, static_cast<std::size_t>(p - text));
 }
 
 }  // namespace
