@@ -7,6 +7,7 @@
 #include "numeral/chunk_digits.h"
 #include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
+#include "numeral/power_estimate.h"
 #include "numeric/ext_format.h"
 #include "numeric/ext_image.h"
 #include "numeric/wide_int.h"
@@ -374,6 +375,8 @@ char* writeDecimal(char* out, unsigned value) {
   return out;
 }
 
+void writeSixDigits(char* out, std::size_t size, bool negative, std::uint64_t whole, int e);
+
 // Writes r / q (q > 0) with at most six significant digits, cut toward zero.
 // Changes r and q.
 void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
@@ -407,6 +410,13 @@ void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
   for (std::uint64_t t = whole; t >= 10; t /= 10) ++wholeDigits;
   const int e = wholeDigits - 1 - k;
   for (int i = wholeDigits; i > 6; --i) whole /= 10;
+  writeSixDigits(out, size, negative, whole, e);
+}
+
+// Writes the distance whose six leading digits, cut toward zero, are whole
+// (10^5 <= whole < 10^6), the first standing for 10^e: without trailing
+// zeros, in scientific notation from 10^6 up and below 10^-4.
+void writeSixDigits(char* out, std::size_t size, bool negative, std::uint64_t whole, int e) {
   char digits[6];
   int count = 6;
   for (int i = 5; i >= 0; --i) {
@@ -445,6 +455,114 @@ void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
   copyCut(out, size, text, static_cast<std::size_t>(p - text));
 }
 
+// The six leading digits, cut toward zero, of a / 2^62 (a > 0), and the
+// exponent of the first: false where a / 2^62 reaches 2^64.
+bool sixDigitsOf(unsigned __int128 a, std::uint64_t* whole, int* e) {
+  using u128 = unsigned __int128;
+  constexpr u128 kLeast = static_cast<u128>(100000) << 62;  // 10^5 * 2^62
+  if (a >= kLeast) {
+    // floor(floor(a / 2^62) / 10^j) = floor(a / (2^62 10^j)).
+    const u128 integer = a >> 62;
+    if ((integer >> 64) != 0) return false;
+    std::uint64_t w = static_cast<std::uint64_t>(integer);
+    int digits = 1;
+    for (std::uint64_t t = w; t >= 10; t /= 10) ++digits;
+    for (int i = digits; i > 6; --i) w /= 10;
+    *whole = w;
+    *e = digits - 1;
+    return true;
+  }
+  int k = 0;
+  while (a < kLeast) {
+    a *= 10;
+    ++k;
+  }
+  *whole = static_cast<std::uint64_t>(a >> 62);
+  *e = 5 - k;
+  return true;
+}
+
+// writeQuotient's text for text - stored, in units of 2^q, from the text
+// mantissa * base^scale (mantissa below 2^64) and an approximation of the
+// power: the difference is bracketed in units of 2^-62, and where both ends
+// give the same six digits cut toward zero, so does every value between
+// them. Returns false, out untouched, where they differ or the bracket
+// does not fit; the exact computation answers then.
+bool approximateUlpDistance(char* out, std::size_t size, bool textNegative, std::uint64_t mantissa,
+                            int scale, int base, ExtReal value) {
+  using u128 = unsigned __int128;
+  constexpr int kFractionBits = 62;
+  const PowerEstimate power = estimatePower(base, scale);
+  const int q = lastPlaceExponent(value);
+  // mantissa * power = mantissa * p * 2^(exponent - q) ulps, and its upper
+  // bound with p + 2 error; in units of 2^-62 that is a right shift
+  // of the 192-bit products by -shift.
+  const long long shift = static_cast<long long>(power.exponent) - q + kFractionBits;
+  if (shift >= 0) return false;
+  const u128 uncertainty = static_cast<u128>(2 * power.error);
+  u128 bounds[2];
+  for (int end = 0; end < 2; ++end) {
+    const u128 p = power.p + (end == 0 ? 0 : uncertainty);
+    if (p < power.p) return false;
+    const u128 low = static_cast<u128>(mantissa) * static_cast<std::uint64_t>(p);
+    const u128 high = static_cast<u128>(mantissa) * static_cast<std::uint64_t>(p >> 64) + (low >> 64);
+    std::uint64_t limbs[3] = {static_cast<std::uint64_t>(low), static_cast<std::uint64_t>(high),
+                              static_cast<std::uint64_t>(high >> 64)};
+    // floor or ceiling of the product / 2^-shift.
+    const long long drop = -shift;
+    u128 kept = 0;
+    bool lost = false;
+    if (drop >= 192) {
+      lost = (limbs[0] | limbs[1] | limbs[2]) != 0;
+    } else {
+      const int whole = static_cast<int>(drop / 64);
+      const int bits = static_cast<int>(drop % 64);
+      for (int i = 0; i < whole; ++i) lost = lost || limbs[i] != 0;
+      if (bits != 0) lost = lost || (limbs[whole] << (64 - bits)) != 0;
+      std::uint64_t shifted[3] = {0, 0, 0};
+      for (int i = whole; i < 3; ++i) {
+        std::uint64_t w = limbs[i] >> bits;
+        if (bits != 0 && i + 1 < 3) w |= limbs[i + 1] << (64 - bits);
+        shifted[i - whole] = w;
+      }
+      if (shifted[2] != 0 || (shifted[1] >> 63) != 0) return false;
+      kept = (static_cast<u128>(shifted[1]) << 64) | shifted[0];
+    }
+    bounds[end] = kept + (end == 1 && lost ? 1 : 0);
+  }
+  const u128 stored = static_cast<u128>(value.significand()) << kFractionBits;
+  const bool storedNegative = value.signBit() && value.significand() != 0;
+  u128 low;
+  u128 high;
+  bool negative;
+  if (textNegative != storedNegative) {
+    low = bounds[0] + stored;
+    high = bounds[1] + stored;
+    negative = textNegative;
+  } else if (bounds[0] >= stored) {
+    low = bounds[0] - stored;
+    high = bounds[1] - stored;
+    negative = textNegative;
+  } else if (bounds[1] <= stored) {
+    low = stored - bounds[1];
+    high = stored - bounds[0];
+    negative = !textNegative;
+  } else {
+    return false;
+  }
+  if (high == 0) {
+    copyCut(out, size, "0", 1);
+    return true;
+  }
+  std::uint64_t whole[2];
+  int e[2];
+  if (low == 0 || !sixDigitsOf(low, &whole[0], &e[0]) || !sixDigitsOf(high, &whole[1], &e[1]) ||
+      whole[0] != whole[1] || e[0] != e[1])
+    return false;
+  writeSixDigits(out, size, negative, whole[0], e[0]);
+  return true;
+}
+
 }  // namespace
 
 bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, ExtReal value) {
@@ -472,6 +590,9 @@ bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, 
     const long long storedBits = (scale < 0 ? scaleBits : 0) + 64 + (lastPlace > 0 ? lastPlace : 0);
     if ((textBits > storedBits ? textBits : storedBits) + 64 > Wide::kBits) return false;
   }
+  if (mantissa.size() == 1 &&
+      approximateUlpDistance(out, size, textNegative, mantissa.limb(0), scale, base, value))
+    return true;
 
   // (text - stored) / 2^q = t / (d * 2^q) - s, with text = t / d and the
   // stored value s * 2^q (s signed): over the common denominator
