@@ -48,6 +48,33 @@ inline PowerEstimate multiplyEstimates(const PowerEstimate& a, const PowerEstima
   return r;
 }
 
+// floor(2^(127 + c) / base) in [2^127, 2^128) for each base from 2 to 36,
+// with c = bitLength(base) (bitLength(base) - 1 for a power of two): the
+// truncated 1 / base that negative powers start from, divided once here.
+struct ReciprocalSeeds {
+  unsigned __int128 of[37];
+  int shift[37];
+  constexpr ReciprocalSeeds() : of(), shift() {
+    for (std::uint64_t b = 2; b <= 36; ++b) {
+      int bits = 0;
+      while ((b >> bits) != 0) ++bits;
+      const int c = (b & (b - 1)) == 0 ? bits - 1 : bits;
+      // 2^(127 + c) in 32-bit digits, the top one 2^(c - 1), divided by b.
+      std::uint64_t rest = 0;
+      unsigned __int128 quotient = 0;
+      for (int digit = 4; digit >= 0; --digit) {
+        const std::uint64_t part = digit == 4 ? std::uint64_t{1} << (c - 1) : 0;
+        const std::uint64_t n = (rest << 32) | part;
+        quotient = (quotient << 32) | (n / b);
+        rest = n % b;
+      }
+      of[b] = quotient;
+      shift[b] = c;
+    }
+  }
+};
+inline constexpr ReciprocalSeeds kReciprocalSeeds;
+
 // base^exponent (2 <= base <= 36, any sign of exponent), by squaring from
 // base or from a truncated 1 / base.
 inline PowerEstimate estimatePower(int base, int exponent) {
@@ -56,21 +83,10 @@ inline PowerEstimate estimatePower(int base, int exponent) {
   const int bits = 64 - __builtin_clzll(b);
   const bool powerOfTwo = (b & (b - 1)) == 0;
   PowerEstimate seed;
-  if (exponent >= 0) {
+  if (exponent >= 0)
     seed = {static_cast<u128>(b) << (128 - bits), bits - 128, 0};
-  } else {
-    // floor(2^(127 + c) / base) in [2^127, 2^128), in 32-bit digits.
-    const int c = powerOfTwo ? bits - 1 : bits;
-    std::uint64_t rest = 0;
-    u128 quotient = 0;
-    for (int digit = 4; digit >= 0; --digit) {
-      const std::uint64_t part = digit == 4 ? std::uint64_t{1} << (c - 1) : 0;
-      const std::uint64_t n = (rest << 32) | part;
-      quotient = (quotient << 32) | (n / b);
-      rest = n % b;
-    }
-    seed = {quotient, -(127 + c), powerOfTwo ? 0u : 1u};
-  }
+  else
+    seed = {kReciprocalSeeds.of[base], -(127 + kReciprocalSeeds.shift[base]), powerOfTwo ? 0u : 1u};
   PowerEstimate result = {static_cast<u128>(1) << 127, -127, 0};
   const unsigned n = static_cast<unsigned>(exponent >= 0 ? exponent : -exponent);
   if (n == 0) return result;

@@ -166,6 +166,7 @@ bool DigitFilter::start(const ExtReal& v0, int e, int base, int prefixDigits) {
   const double bound = powerErrorBound(e, base) + powerErrorBound(farthest, base) + 0x1p-60;
   const double radius = magnitude_ * bound * (1.0 + 1e-9) * 0x1p64;
   radius_ = radius < 0x1p62 ? static_cast<std::uint64_t>(radius) + 1 : kSaturated;
+  saturatedBeforeBase_ = kSaturated / static_cast<unsigned>(base);
 
   count_ = 0;
   extend();
@@ -178,7 +179,7 @@ void DigitFilter::extend() {
     const u128 product = static_cast<u128>(fraction_) * static_cast<unsigned>(base_);
     fraction_ = static_cast<std::uint64_t>(product);
     magnitude_ *= base_;
-    radius_ = radius_ >= kSaturated / static_cast<unsigned>(base_)
+    radius_ = radius_ >= saturatedBeforeBase_
                   ? kSaturated
                   : radius_ * static_cast<unsigned>(base_);
   }

@@ -104,6 +104,9 @@ class DigitFilter {
   std::uint64_t fraction_ = 0;
   double magnitude_ = 0;  // x_n, within a few parts in 2^53
   std::uint64_t radius_ = 0;  // the cheap radius of x_n in units of 2^-64
+  // kSaturated / base: a radius from there up saturates at the next digit
+  // (divided once, not at every digit).
+  std::uint64_t saturatedBeforeBase_ = 0;
   bool ruledOut_[kMaxDigits + 1];
   bool quick_[kMaxDigits + 1];
 };
