@@ -10,6 +10,7 @@
 #include "numeral/power_estimate.h"
 #include "numeric/ext_format.h"
 #include "numeric/ext_image.h"
+#include "numeric/thread_tables.h"
 #include "numeric/wide_int.h"
 
 namespace {
@@ -303,33 +304,35 @@ bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantiss
   *negative = *p == '-';
   if (*negative) ++p;
   *mantissa = Wide(0);
-  long long s = 0;
-  int digits = 0;
-  bool point = false;
-  // The digits go into the mantissa a 64-bit chunk at a time.
-  const WordChunk chunk = wordChunkOf(base);
+  // The digits go into the mantissa a 64-bit chunk at a time; the loop
+  // stops at the first byte that is neither a digit of the base nor the
+  // first point, which must end the mantissa.
+  const WordChunk chunk = kBaseChunks[base - kMinBase].chunk;
+  const std::uint64_t b = static_cast<std::uint64_t>(base);
   std::uint64_t pending = 0;
   std::uint64_t pendingPower = 1;
   int pendingDigits = 0;
-  for (; *p != '\0' && *p != '_' && *p != 'e'; ++p) {
-    if (*p == '.') {
-      if (point) return false;
-      point = true;
+  const char* const start = p;
+  const char* pointAt = nullptr;
+  for (;; ++p) {
+    const unsigned d = static_cast<unsigned>(writtenDigitOf(*p));
+    if (d < static_cast<unsigned>(base)) {
+      pending = pending * b + d;
+      pendingPower *= b;
+      if (++pendingDigits == chunk.digits) {
+        mantissa->multiplyAdd(pendingPower, pending);
+        pending = 0;
+        pendingPower = 1;
+        pendingDigits = 0;
+      }
       continue;
     }
-    const int d = writtenDigitOf(*p);
-    if (d >= base) return false;
-    pending = pending * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
-    pendingPower *= static_cast<std::uint64_t>(base);
-    if (++pendingDigits == chunk.digits) {
-      mantissa->multiplyAdd(pendingPower, pending);
-      pending = 0;
-      pendingPower = 1;
-      pendingDigits = 0;
-    }
-    if (point) --s;
-    ++digits;
+    if (*p != '.' || pointAt != nullptr) break;
+    pointAt = p;
   }
+  if (*p != '\0' && *p != '_' && *p != 'e') return false;
+  const long long digits = (p - start) - (pointAt != nullptr ? 1 : 0);
+  long long s = pointAt != nullptr ? -static_cast<long long>(p - pointAt - 1) : 0;
   if (pendingDigits != 0) mantissa->multiplyAdd(pendingPower, pending);
   // Six bits a digit bound every base's: the mantissa never wraps the Wide.
   if (digits == 0 || digits * 6 > Wide::kBits - 128) return false;
@@ -455,6 +458,25 @@ void writeSixDigits(char* out, std::size_t size, bool negative, std::uint64_t wh
   copyCut(out, size, text, static_cast<std::size_t>(p - text));
 }
 
+// estimatePower memoised per thread: the texts of a run have a few hundred
+// scales in each base, each estimated once.
+PowerEstimate cachedPowerEstimate(int base, int exponent) {
+  struct Entry {
+    PowerEstimate estimate;
+    std::int32_t exponent;
+    std::int32_t base;  // 0: empty
+  };
+  constexpr unsigned kEntries = 2048;
+  Entry* const cache = ThreadTables<Entry, kEntries, 4>::ofThisThread();
+  if (cache == nullptr) return estimatePower(base, exponent);
+  const unsigned slot =
+      (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(exponent)) & (kEntries - 1);
+  Entry& entry = cache[slot];
+  if (entry.base != base || entry.exponent != exponent)
+    entry = {estimatePower(base, exponent), exponent, base};
+  return entry.estimate;
+}
+
 // The six leading digits, cut toward zero, of a / 2^62 (a > 0), and the
 // exponent of the first: false where a / 2^62 reaches 2^64.
 bool sixDigitsOf(unsigned __int128 a, std::uint64_t* whole, int* e) {
@@ -492,7 +514,7 @@ bool approximateUlpDistance(char* out, std::size_t size, bool textNegative, std:
                             int scale, int base, ExtReal value) {
   using u128 = unsigned __int128;
   constexpr int kFractionBits = 62;
-  const PowerEstimate power = estimatePower(base, scale);
+  const PowerEstimate power = cachedPowerEstimate(base, scale);
   const int q = lastPlaceExponent(value);
   // mantissa * power = mantissa * p * 2^(exponent - q) ulps, and its upper
   // bound with p + 2 error; in units of 2^-62 that is a right shift
@@ -565,6 +587,17 @@ bool approximateUlpDistance(char* out, std::size_t size, bool textNegative, std:
 
 }  // namespace
 
+// bitLength(base^12) for each base from 2 to 36.
+constexpr std::array<int, kMaxBase + 1> kTwelveDigitBits = [] {
+  std::array<int, kMaxBase + 1> bits{};
+  for (int base = kMinBase; base <= kMaxBase; ++base) {
+    std::uint64_t power = 1;
+    for (int i = 0; i < 12; ++i) power *= static_cast<std::uint64_t>(base);
+    while ((power >> bits[base]) != 0) ++bits[base];
+  }
+  return bits;
+}();
+
 bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, ExtReal value) {
   const StoredClass kind = classifyStored(value);
   if (kind == kStoredInfinity || kind == kStoredNotANumber) return false;
@@ -578,9 +611,7 @@ bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, 
   // for a finite value comes near; a caller's text of many digits or a far
   // exponent may. bitLength(base^12) / 12 exceeds log2(base).
   {
-    std::uint64_t power12 = 1;
-    for (int i = 0; i < 12; ++i) power12 *= static_cast<std::uint64_t>(base);
-    const long long perTwelveDigits = 64 - __builtin_clzll(power12);
+    const long long perTwelveDigits = kTwelveDigitBits[base];
     const long long magnitude = scale < 0 ? -static_cast<long long>(scale) : scale;
     const long long scaleBits = (magnitude * perTwelveDigits + 11) / 12;
     const long long lastPlace = lastPlaceExponent(value);
