@@ -466,7 +466,7 @@ PowerEstimate cachedPowerEstimate(int base, int exponent) {
     std::int32_t exponent;
     std::int32_t base;  // 0: empty
   };
-  constexpr unsigned kEntries = 2048;
+  constexpr unsigned kEntries = 1024;
   Entry* const cache = ThreadTables<Entry, kEntries, 4>::ofThisThread();
   if (cache == nullptr) return estimatePower(base, exponent);
   const unsigned slot =
