@@ -81,7 +81,7 @@ class DigitFilter {
   // exponents e - 1 .. e + 2 are normal at that length (see the search).
   bool rulesOut(int n, bool alone) {
     if (n >= limit_) return false;
-    while (count_ < n) extend();
+    if (count_ < n) extendTo(n);
     return (alone ? quick_ : ruledOut_)[n];
   }
 
@@ -92,7 +92,8 @@ class DigitFilter {
   // than that from both 0 and 1.
   static constexpr std::uint64_t kSaturated = std::uint64_t{1} << 63;
 
-  void extend();
+  // Works out ruledOut_ and quick_ up to length target at least.
+  void extendTo(int target);
 
   int base_ = 10;
   int e_ = 0;
