@@ -421,10 +421,16 @@ void expectChunkDigits(std::mt19937_64& random) {
         reference[i] = digitCharacter(static_cast<int>(rest % base));
         rest /= base;
       }
-      writeChunkDigits<base>(fast, value, count);
+      // By pairs of digits, and a digit at a time as in the WebAssembly
+      // module.
+      writeChunkDigits<base, true>(fast, value, count);
       ASSERT_EQ(std::string(fast, static_cast<std::size_t>(count)),
                 std::string(reference, static_cast<std::size_t>(count)))
           << value << " in base " << base << ", " << count << " digits";
+      writeChunkDigits<base, false>(fast, value, count);
+      ASSERT_EQ(std::string(fast, static_cast<std::size_t>(count)),
+                std::string(reference, static_cast<std::size_t>(count)))
+          << value << " in base " << base << ", " << count << " digits, singly";
     }
   }
 }
