@@ -43,7 +43,17 @@ struct BaseChunk {
   std::uint64_t oddPower;
   WordDivisor divisor;  // by B, for integers
   void (*writeDigits)(char*, std::uint64_t, int);
+  // The digits of count whole chunks, one after another.
+  void (*writeChunks)(char*, const std::uint64_t*, int);
 };
+
+// writeChunkDigits over a run of whole chunks: one call for an expansion's
+// chunks, whose chains of multiplications then overlap from chunk to chunk.
+template <unsigned base>
+void writeChunkRun(char* out, const std::uint64_t* chunks, int count) {
+  constexpr int k = ChunkDigits<base>::kDigits;
+  for (int i = 0; i < count; ++i) ChunkDigits<base>::writeAll(out + i * k, chunks[i]);
+}
 
 template <unsigned base>
 constexpr BaseChunk baseChunkOf() {
@@ -56,7 +66,8 @@ constexpr BaseChunk baseChunkOf() {
   }
   std::uint64_t oddPower = 1;
   for (int i = 0; i < chunk.digits; ++i) oddPower *= odd;
-  return BaseChunk{chunk, twos, odd, oddPower, WordDivisor(chunk.power), &writeChunkDigits<base>};
+  return BaseChunk{chunk, twos, odd, oddPower, WordDivisor(chunk.power), &writeChunkDigits<base>,
+                   &writeChunkRun<base>};
 }
 
 template <unsigned... bases>
@@ -78,6 +89,14 @@ constexpr bool chunksHoldAtLeast(int bits) {
   return true;
 }
 static_assert(chunksHoldAtLeast(kMinChunkBits), "a chunk below 2^59");
+// Every chunk holds 12 digits or more: the runs of chunks that the limit
+// takes have room for kExactDigitLimit / 12 + 2 of them.
+constexpr bool chunksHoldTwelveDigits() {
+  for (const BaseChunk& c : kBaseChunks)
+    if (c.chunk.digits < 12) return false;
+  return true;
+}
+static_assert(chunksHoldTwelveDigits(), "a chunk of fewer than 12 digits");
 constexpr int kMaxChunks = Wide::kBits / kMinChunkBits + 1;
 
 // The significant digits of an expansion, as characters, at most
@@ -93,6 +112,12 @@ struct Expansion {
   void append(const BaseChunk& c, std::uint64_t group, int digits) {
     c.writeDigits(digit + count, group, digits);
     count += digits;
+    cutAtLimit();
+  }
+  // Appends count whole chunks.
+  void appendRun(const BaseChunk& c, const std::uint64_t* chunks, int count) {
+    c.writeChunks(digit + this->count, chunks, count);
+    this->count += count * c.chunk.digits;
     cutAtLimit();
   }
   void cutAtLimit() {
@@ -120,8 +145,14 @@ void expandInteger(Wide n, const BaseChunk& c, Expansion* e) {
   std::memcpy(e->digit, top + lead, static_cast<std::size_t>(k - lead));
   e->count = k - lead;
   e->exponent = (length - 1) * k + (k - lead) - 1;
+  // The chunks the limit takes (the last of them perhaps in part), most
+  // significant first, in one run.
+  std::uint64_t run[kExactDigitLimit / 12 + 2];
+  int taken = 0;
   int i = length - 2;
-  for (; i >= 0 && e->count < kExactDigitLimit; --i) e->append(c, chunks[i], k);
+  for (int count = e->count; i >= 0 && count < kExactDigitLimit; --i, count += k)
+    run[taken++] = chunks[i];
+  e->appendRun(c, run, taken);
   for (; i >= 0; --i)
     if (chunks[i] != 0) e->complete = false;
 }
@@ -182,19 +213,21 @@ int scalePastZeros(Wide* x, int* point, const BaseChunk& c) {
 void expandFraction(Wide x, int point, const BaseChunk& c, Expansion* e) {
   const int k = c.chunk.digits;
   const int chunkShift = c.twos * k;
-  while (!x.isZero() && e->count < kExactDigitLimit) {
+  // The chunks first, then their digits in one run.
+  std::uint64_t run[kExactDigitLimit / 12 + 2];
+  int taken = 0;
+  for (int count = e->count; !x.isZero() && count < kExactDigitLimit; count += k) {
     x.multiplyAdd(c.oddPower);
-    std::uint64_t group;
     if (point >= chunkShift) {
       point -= chunkShift;
-      group = x.takeFrom(point);
+      run[taken++] = x.takeFrom(point);
     } else {
       // x * B / 2^point is an integer: the fraction ends in this chunk.
-      group = x.limb(0) << (chunkShift - point);
+      run[taken++] = x.limb(0) << (chunkShift - point);
       x = Wide();
     }
-    e->append(c, group, k);
   }
+  e->appendRun(c, run, taken);
   if (!x.isZero()) e->complete = false;
 }
 
