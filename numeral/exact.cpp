@@ -66,7 +66,12 @@ constexpr BaseChunk baseChunkOf() {
   }
   std::uint64_t oddPower = 1;
   for (int i = 0; i < chunk.digits; ++i) oddPower *= odd;
-  return BaseChunk{chunk, twos, odd, oddPower, WordDivisor(chunk.power), &writeChunkDigits<base>,
+  return BaseChunk{chunk,
+                   twos,
+                   odd,
+                   oddPower,
+                   WordDivisor(chunk.power),
+                   &writeChunkDigits<base>,
                    &writeChunkRun<base>};
 }
 
@@ -560,7 +565,8 @@ bool approximateUlpDistance(char* out, std::size_t size, bool textNegative, std:
     const u128 p = power.p + (end == 0 ? 0 : uncertainty);
     if (p < power.p) return false;
     const u128 low = static_cast<u128>(mantissa) * static_cast<std::uint64_t>(p);
-    const u128 high = static_cast<u128>(mantissa) * static_cast<std::uint64_t>(p >> 64) + (low >> 64);
+    const u128 high =
+        static_cast<u128>(mantissa) * static_cast<std::uint64_t>(p >> 64) + (low >> 64);
     std::uint64_t limbs[3] = {static_cast<std::uint64_t>(low), static_cast<std::uint64_t>(high),
                               static_cast<std::uint64_t>(high >> 64)};
     // floor or ceiling of the product / 2^-shift.

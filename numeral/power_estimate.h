@@ -19,15 +19,18 @@ struct PowerEstimate {
 // The leading 128 bits of a * b, truncated.
 inline PowerEstimate multiplyEstimates(const PowerEstimate& a, const PowerEstimate& b) {
   using u128 = unsigned __int128;
-  const std::uint64_t a0 = static_cast<std::uint64_t>(a.p), a1 = static_cast<std::uint64_t>(a.p >> 64);
-  const std::uint64_t b0 = static_cast<std::uint64_t>(b.p), b1 = static_cast<std::uint64_t>(b.p >> 64);
+  const std::uint64_t a0 = static_cast<std::uint64_t>(a.p);
+  const std::uint64_t a1 = static_cast<std::uint64_t>(a.p >> 64);
+  const std::uint64_t b0 = static_cast<std::uint64_t>(b.p);
+  const std::uint64_t b1 = static_cast<std::uint64_t>(b.p >> 64);
   const u128 low = static_cast<u128>(a0) * b0;
   const u128 cross1 = static_cast<u128>(a0) * b1;
   const u128 cross2 = static_cast<u128>(a1) * b0;
   const u128 high = static_cast<u128>(a1) * b1;
   // The middle limbs with their carries: the product is high * 2^128 +
   // middle * 2^64 + low, middle below 3 * 2^64.
-  const u128 middle = (low >> 64) + static_cast<std::uint64_t>(cross1) + static_cast<std::uint64_t>(cross2);
+  const u128 middle =
+      (low >> 64) + static_cast<std::uint64_t>(cross1) + static_cast<std::uint64_t>(cross2);
   const u128 top = high + (cross1 >> 64) + (cross2 >> 64) + (middle >> 64);
   const std::uint64_t limb1 = static_cast<std::uint64_t>(middle);
   const std::uint64_t limb0 = static_cast<std::uint64_t>(low);

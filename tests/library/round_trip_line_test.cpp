@@ -263,18 +263,18 @@ std::string escapedReference(const std::string& bytes) {
 // place of runs long and short (the plain runs are copied eight bytes at a
 // time), against the reference above.
 TEST(JsonLine, NumeralStringsEscapedAtEveryPlace) {
-  const std::string specials[] = {"\"", "\\", "\x01", "\x1F", "\x7F", "\x80", "\xFF", "\xC3\xA9",
-                                  "\xC3", " ", "~"};
+  const std::string marked[] = {"\"", "\\", "\x01", "\x1F", "\x7F", "\x80", "\xFF", "\xC3\xA9",
+                                "\xC3", " ", "~"};
   LineOptions options;
   options.inputBase = 10;
   options.outputBase = 16;
   std::vector<char> out(kLineOutputSize);
   std::vector<char> report(kReportSize);
-  for (const std::string& special : specials) {
+  for (const std::string& odd : marked) {
     for (std::size_t before = 0; before <= 17; ++before) {
       for (std::size_t after : {0, 1, 7, 8, 9, 20}) {
         const std::string numeral =
-            "1" + std::string(before, '2') + special + std::string(after, '3') + "9";
+            "1" + std::string(before, '2') + odd + std::string(after, '3') + "9";
         LineDetails details;
         const LineOutcome outcome =
             convertLine(numeral.data(), numeral.size(), options, out.data(), &details);
