@@ -17,100 +17,125 @@ struct DigitCharacters {
 };
 inline constexpr DigitCharacters kDigitCharacters;
 
-// The digits of a piece p < base^n, for n up to kDigits, by fixed-point
-// multiplication instead of division: y = p * ceil(2^K / base^(n-1)) holds
-// p / base^(n-1) with K fraction bits; its integer part is the first digit,
-// and each further digit is the integer part of the fraction times the
-// base. The rounding up adds less than p / 2^K < base^n / 2^K to the value,
-// which grows by base each digit; digit i stays right while that excess
-// times base^i is below the least distance of base^i p / base^(n-1) from the
-// next integer, 1 / base^(n-1-i): so while base^(2n-1) <= 2^K. And y stays
-// below base * 2^K + base^n, which K = 64 - bitLength(base) keeps below
-// 2^64.
-template <unsigned base>
-struct PieceDigits {
-  static constexpr int bitLength(std::uint64_t x) { return x == 0 ? 0 : 1 + bitLength(x >> 1); }
-  static constexpr int kFractionBits = 64 - bitLength(base);
-  static constexpr std::uint64_t kFractionMask = (std::uint64_t{1} << kFractionBits) - 1;
-  // The largest n with base^(2n-1) <= 2^K.
-  static constexpr int digits() {
-    int n = 1;
-    for (;;) {
-      // base^(2n+1), the bound for n + 1, against 2^K.
-      unsigned __int128 power = 1;
-      for (int i = 0; i < 2 * n + 1; ++i) power *= base;
-      if (power > (static_cast<unsigned __int128>(1) << kFractionBits)) return n;
-      ++n;
-    }
-  }
-  static constexpr int kDigits = digits();
-  // ceil(2^K / base^(n-1)) for n = 1 .. kDigits, and base^kDigits.
-  std::uint64_t scale[kDigits + 1];
-  std::uint64_t power;
-  constexpr PieceDigits() : scale(), power(1) {
-    std::uint64_t p = 1;
-    for (int n = 1; n <= kDigits; ++n) {
-      const std::uint64_t one = std::uint64_t{1} << kFractionBits;
-      scale[n] = one / p + (one % p != 0 ? 1 : 0);
-      p *= base;
-    }
-    power = p;
-  }
+// The digits of a piece p < base^n by fixed-point multiplication instead of
+// division, with a 64-bit fraction: y = p * ceil(2^64 / base^(n-g)), a
+// 128-bit product, holds p / base^(n-g) with 64 fraction bits; its high half
+// is the first group of g digits (one or two), and each further pair of
+// digits is the high half of the fraction (the low half) times base^2. The
+// rounding up adds less than p / 2^64 < base^n / 2^64 to the value, which
+// grows by base for each digit taken; a group stays right while that excess
+// is below the least distance of the scaled value from the next integer,
+// 1 / base^(digits still to come), so for every group while base^(2n-g) <=
+// 2^64, which holds for pieces of at most ceil(k / 2) digits of a chunk of
+// k digits (base^k < 2^64), as 2 ceil(k / 2) - 1 <= k. Pairs of digits go out as
+// two characters from a table of base^2 entries; in the WebAssembly module,
+// where every byte of the page counts, the tables are left out and each
+// digit is taken on its own, a multiplication by the base.
+#if defined(__wasm__)
+inline constexpr bool kChunkDigitPairs = false;
+#else
+inline constexpr bool kChunkDigitPairs = true;
+#endif
 
-  // Writes the n digits of piece (below base^n, 1 <= n <= kDigits).
-  void write(char* out, std::uint64_t piece, int n) const {
-    std::uint64_t y = piece * scale[n];
-    for (int i = 0; i < n; ++i) {
-      out[i] = kDigitCharacters.of[y >> kFractionBits];
-      y = (y & kFractionMask) * base;
+// The two characters of each value below base^2, indexed by value.
+template <unsigned base>
+struct DigitPairCharacters {
+  char of[base * base][2];
+  constexpr DigitPairCharacters() : of() {
+    for (unsigned v = 0; v < base * base; ++v) {
+      of[v][0] = digitCharacter(static_cast<int>(v / base));
+      of[v][1] = digitCharacter(static_cast<int>(v % base));
     }
   }
 };
 
-template <unsigned base>
-inline constexpr PieceDigits<base> kPieceDigits;
-
-// Writes the count digits of value (below base^count, count at most the
-// digits of a 64-bit chunk, wordChunkOf(base).digits) as characters, most
-// significant first, leading zeros included. The value is cut into four
-// pieces of equal length by divisions by constants, and the pieces' digits
-// are made side by side, four independent chains of multiplications.
-template <unsigned base>
-inline void writeChunkDigits(char* out, std::uint64_t value, int count) {
-  constexpr const PieceDigits<base>& pieces = kPieceDigits<base>;
-  constexpr int kChunkDigits = [] {
+template <unsigned base, bool pairs = kChunkDigitPairs>
+struct ChunkDigits {
+  static constexpr int kDigits = [] {
     int digits = 1;
     for (std::uint64_t power = base; power <= ~std::uint64_t{0} / base; power *= base) ++digits;
     return digits;
   }();
-  constexpr int n = (kChunkDigits + 3) / 4;
-  static_assert(n <= PieceDigits<base>::kDigits, "a piece too long for its fraction bits");
-  constexpr std::uint64_t piecePower = [] {
+  // Four pieces, the lower three of kQuarter digits each and the top one
+  // of the rest (at least one digit, as every base's chunk holds at least 12
+  // digits): four short chains of multiplications side by side.
+  static constexpr int kQuarter = (kDigits + 3) / 4;
+  static constexpr int kTop = kDigits - 3 * kQuarter;
+  static_assert(kTop >= 1, "a chunk of fewer than four pieces");
+  static constexpr std::uint64_t powerOf(int n) {
     std::uint64_t power = 1;
     for (int i = 0; i < n; ++i) power *= base;
     return power;
-  }();
-  constexpr std::uint64_t halfPower = piecePower * piecePower;
-  const std::uint64_t high = value / halfPower;
-  const std::uint64_t low = value % halfPower;
-  std::uint64_t y0 = (high / piecePower) * pieces.scale[n];
-  std::uint64_t y1 = (high % piecePower) * pieces.scale[n];
-  std::uint64_t y2 = (low / piecePower) * pieces.scale[n];
-  std::uint64_t y3 = (low % piecePower) * pieces.scale[n];
-  constexpr int k = PieceDigits<base>::kFractionBits;
-  constexpr std::uint64_t mask = PieceDigits<base>::kFractionMask;
-  char digits[4 * n];
-  for (int i = 0; i < n; ++i) {
-    digits[i] = kDigitCharacters.of[y0 >> k];
-    digits[n + i] = kDigitCharacters.of[y1 >> k];
-    digits[2 * n + i] = kDigitCharacters.of[y2 >> k];
-    digits[3 * n + i] = kDigitCharacters.of[y3 >> k];
-    y0 = (y0 & mask) * base;
-    y1 = (y1 & mask) * base;
-    y2 = (y2 & mask) * base;
-    y3 = (y3 & mask) * base;
   }
-  std::memcpy(out, digits + 4 * n - count, static_cast<std::size_t>(count));
+  static constexpr std::uint64_t kQuarterPower = powerOf(kQuarter);
+  static constexpr std::uint64_t kHalfPower = powerOf(2 * kQuarter);
+  // ceil(2^64 / base^e) = floor((2^64 - 1) / base^e) + 1, for e >= 1.
+  static constexpr std::uint64_t scaleOf(int e) { return ~std::uint64_t{0} / powerOf(e) + 1; }
+  static constexpr DigitPairCharacters<base> kPairs{};
+
+  static char character(std::uint64_t digit) {
+    if (base <= 10) return static_cast<char>('0' + digit);
+    return kDigitCharacters.of[digit];
+  }
+
+  // The n digits of piece (below base^n).
+  template <int n>
+  static void writePiece(char* out, std::uint64_t piece) {
+    if constexpr (n == 1) {
+      out[0] = character(piece);
+    } else if constexpr (pairs && n == 2) {
+      std::memcpy(out, kPairs.of[piece], 2);
+    } else if constexpr (pairs) {
+      constexpr int first = n % 2 == 0 ? 2 : 1;
+      const unsigned __int128 y = static_cast<unsigned __int128>(piece) * scaleOf(n - first);
+      std::uint64_t fraction = static_cast<std::uint64_t>(y);
+      const std::uint64_t group = static_cast<std::uint64_t>(y >> 64);
+      if (first == 2)
+        std::memcpy(out, kPairs.of[group], 2);
+      else
+        out[0] = character(group);
+      for (int i = first; i < n; i += 2) {
+        const unsigned __int128 t = static_cast<unsigned __int128>(fraction) * (base * base);
+        fraction = static_cast<std::uint64_t>(t);
+        std::memcpy(out + i, kPairs.of[static_cast<std::uint64_t>(t >> 64)], 2);
+      }
+    } else {
+      unsigned __int128 y = static_cast<unsigned __int128>(piece) * scaleOf(n - 1);
+      out[0] = character(static_cast<std::uint64_t>(y >> 64));
+      for (int i = 1; i < n; ++i) {
+        y = static_cast<unsigned __int128>(static_cast<std::uint64_t>(y)) * base;
+        out[i] = character(static_cast<std::uint64_t>(y >> 64));
+      }
+    }
+  }
+
+
+  // The kDigits digits of value (below base^kDigits), leading zeros
+  // included.
+  static void writeAll(char* out, std::uint64_t value) {
+    const std::uint64_t high = value / kHalfPower;
+    const std::uint64_t low = value % kHalfPower;
+    writePiece<kTop>(out, high / kQuarterPower);
+    writePiece<kQuarter>(out + kTop, high % kQuarterPower);
+    writePiece<kQuarter>(out + kTop + kQuarter, low / kQuarterPower);
+    writePiece<kQuarter>(out + kTop + 2 * kQuarter, low % kQuarterPower);
+  }
+};
+
+// Writes the count digits of value (below base^count, count at most the
+// digits of a 64-bit chunk, wordChunkOf(base).digits) as characters, most
+// significant first, leading zeros included.
+// (pairs: by the table of digit pairs, as outside the WebAssembly module.)
+template <unsigned base, bool pairs = kChunkDigitPairs>
+inline void writeChunkDigits(char* out, std::uint64_t value, int count) {
+  using Digits = ChunkDigits<base, pairs>;
+  if (count == Digits::kDigits) {
+    Digits::writeAll(out, value);
+    return;
+  }
+  char digits[Digits::kDigits];
+  Digits::writeAll(digits, value);
+  std::memcpy(out, digits + Digits::kDigits - count, static_cast<std::size_t>(count));
 }
 
 #endif

@@ -2,14 +2,15 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "numeral/chunk_digits.h"
 #include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
+#include "numeral/power_estimate.h"
 #include "numeric/ext_format.h"
 #include "numeric/ext_image.h"
+#include "numeric/thread_tables.h"
 #include "numeric/wide_int.h"
 
 namespace {
@@ -26,9 +27,8 @@ using Wide = WideInt<400>;
 
 // The value of a digit as this file's numerals write it (upper case), or
 // kNotADigit.
-int writtenDigitOf(char c) {
-  const int d = digitValueOf(c);
-  return d != kNotADigit && digitCharacter(d) == c ? d : kNotADigit;
+inline int writtenDigitOf(char c) {
+  return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'Z' ? c - 'A' + 10 : kNotADigit;
 }
 
 // What an expansion in one base works with: the 64-bit chunk B = base^k,
@@ -43,7 +43,17 @@ struct BaseChunk {
   std::uint64_t oddPower;
   WordDivisor divisor;  // by B, for integers
   void (*writeDigits)(char*, std::uint64_t, int);
+  // The digits of count whole chunks, one after another.
+  void (*writeChunks)(char*, const std::uint64_t*, int);
 };
+
+// writeChunkDigits over a run of whole chunks: one call for an expansion's
+// chunks, whose chains of multiplications then overlap from chunk to chunk.
+template <unsigned base>
+void writeChunkRun(char* out, const std::uint64_t* chunks, int count) {
+  constexpr int k = ChunkDigits<base>::kDigits;
+  for (int i = 0; i < count; ++i) ChunkDigits<base>::writeAll(out + i * k, chunks[i]);
+}
 
 template <unsigned base>
 constexpr BaseChunk baseChunkOf() {
@@ -56,7 +66,13 @@ constexpr BaseChunk baseChunkOf() {
   }
   std::uint64_t oddPower = 1;
   for (int i = 0; i < chunk.digits; ++i) oddPower *= odd;
-  return BaseChunk{chunk, twos, odd, oddPower, WordDivisor(chunk.power), &writeChunkDigits<base>};
+  return BaseChunk{chunk,
+                   twos,
+                   odd,
+                   oddPower,
+                   WordDivisor(chunk.power),
+                   &writeChunkDigits<base>,
+                   &writeChunkRun<base>};
 }
 
 template <unsigned... bases>
@@ -78,6 +94,14 @@ constexpr bool chunksHoldAtLeast(int bits) {
   return true;
 }
 static_assert(chunksHoldAtLeast(kMinChunkBits), "a chunk below 2^59");
+// Every chunk holds 12 digits or more: the runs of chunks that the limit
+// takes have room for kExactDigitLimit / 12 + 2 of them.
+constexpr bool chunksHoldTwelveDigits() {
+  for (const BaseChunk& c : kBaseChunks)
+    if (c.chunk.digits < 12) return false;
+  return true;
+}
+static_assert(chunksHoldTwelveDigits(), "a chunk of fewer than 12 digits");
 constexpr int kMaxChunks = Wide::kBits / kMinChunkBits + 1;
 
 // The significant digits of an expansion, as characters, at most
@@ -93,6 +117,12 @@ struct Expansion {
   void append(const BaseChunk& c, std::uint64_t group, int digits) {
     c.writeDigits(digit + count, group, digits);
     count += digits;
+    cutAtLimit();
+  }
+  // Appends count whole chunks.
+  void appendRun(const BaseChunk& c, const std::uint64_t* chunks, int count) {
+    c.writeChunks(digit + this->count, chunks, count);
+    this->count += count * c.chunk.digits;
     cutAtLimit();
   }
   void cutAtLimit() {
@@ -120,8 +150,14 @@ void expandInteger(Wide n, const BaseChunk& c, Expansion* e) {
   std::memcpy(e->digit, top + lead, static_cast<std::size_t>(k - lead));
   e->count = k - lead;
   e->exponent = (length - 1) * k + (k - lead) - 1;
+  // The chunks the limit takes (the last of them perhaps in part), most
+  // significant first, in one run.
+  std::uint64_t run[kExactDigitLimit / 12 + 2];
+  int taken = 0;
   int i = length - 2;
-  for (; i >= 0 && e->count < kExactDigitLimit; --i) e->append(c, chunks[i], k);
+  for (int count = e->count; i >= 0 && count < kExactDigitLimit; --i, count += k)
+    run[taken++] = chunks[i];
+  e->appendRun(c, run, taken);
   for (; i >= 0; --i)
     if (chunks[i] != 0) e->complete = false;
 }
@@ -182,19 +218,21 @@ int scalePastZeros(Wide* x, int* point, const BaseChunk& c) {
 void expandFraction(Wide x, int point, const BaseChunk& c, Expansion* e) {
   const int k = c.chunk.digits;
   const int chunkShift = c.twos * k;
-  while (!x.isZero() && e->count < kExactDigitLimit) {
+  // The chunks first, then their digits in one run.
+  std::uint64_t run[kExactDigitLimit / 12 + 2];
+  int taken = 0;
+  for (int count = e->count; !x.isZero() && count < kExactDigitLimit; count += k) {
     x.multiplyAdd(c.oddPower);
-    std::uint64_t group;
     if (point >= chunkShift) {
       point -= chunkShift;
-      group = x.takeFrom(point);
+      run[taken++] = x.takeFrom(point);
     } else {
       // x * B / 2^point is an integer: the fraction ends in this chunk.
-      group = x.limb(0) << (chunkShift - point);
+      run[taken++] = x.limb(0) << (chunkShift - point);
       x = Wide();
     }
-    e->append(c, group, k);
   }
+  e->appendRun(c, run, taken);
   if (!x.isZero()) e->complete = false;
 }
 
@@ -304,33 +342,35 @@ bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantiss
   *negative = *p == '-';
   if (*negative) ++p;
   *mantissa = Wide(0);
-  long long s = 0;
-  int digits = 0;
-  bool point = false;
-  // The digits go into the mantissa a 64-bit chunk at a time.
-  const WordChunk chunk = wordChunkOf(base);
+  // The digits go into the mantissa a 64-bit chunk at a time; the loop
+  // stops at the first byte that is neither a digit of the base nor the
+  // first point, which must end the mantissa.
+  const WordChunk chunk = kBaseChunks[base - kMinBase].chunk;
+  const std::uint64_t b = static_cast<std::uint64_t>(base);
   std::uint64_t pending = 0;
   std::uint64_t pendingPower = 1;
   int pendingDigits = 0;
-  for (; *p != '\0' && *p != '_' && *p != 'e'; ++p) {
-    if (*p == '.') {
-      if (point) return false;
-      point = true;
+  const char* const start = p;
+  const char* pointAt = nullptr;
+  for (;; ++p) {
+    const unsigned d = static_cast<unsigned>(writtenDigitOf(*p));
+    if (d < static_cast<unsigned>(base)) {
+      pending = pending * b + d;
+      pendingPower *= b;
+      if (++pendingDigits == chunk.digits) {
+        mantissa->multiplyAdd(pendingPower, pending);
+        pending = 0;
+        pendingPower = 1;
+        pendingDigits = 0;
+      }
       continue;
     }
-    const int d = writtenDigitOf(*p);
-    if (d >= base) return false;
-    pending = pending * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
-    pendingPower *= static_cast<std::uint64_t>(base);
-    if (++pendingDigits == chunk.digits) {
-      mantissa->multiplyAdd(pendingPower, pending);
-      pending = 0;
-      pendingPower = 1;
-      pendingDigits = 0;
-    }
-    if (point) --s;
-    ++digits;
+    if (*p != '.' || pointAt != nullptr) break;
+    pointAt = p;
   }
+  if (*p != '\0' && *p != '_' && *p != 'e') return false;
+  const long long digits = (p - start) - (pointAt != nullptr ? 1 : 0);
+  long long s = pointAt != nullptr ? -static_cast<long long>(p - pointAt - 1) : 0;
   if (pendingDigits != 0) mantissa->multiplyAdd(pendingPower, pending);
   // Six bits a digit bound every base's: the mantissa never wraps the Wide.
   if (digits == 0 || digits * 6 > Wide::kBits - 128) return false;
@@ -355,6 +395,29 @@ bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantiss
   return true;
 }
 
+// Copies length bytes of text and a NUL into out (size bytes), as many as
+// fit, as snprintf would.
+void copyCut(char* out, std::size_t size, const char* text, std::size_t length) {
+  if (size == 0) return;
+  if (length > size - 1) length = size - 1;
+  std::memcpy(out, text, length);
+  out[length] = '\0';
+}
+
+// Writes value in decimal at out; returns the end.
+char* writeDecimal(char* out, unsigned value) {
+  char digits[12];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (count > 0) *out++ = digits[--count];
+  return out;
+}
+
+void writeSixDigits(char* out, std::size_t size, bool negative, std::uint64_t whole, int e);
+
 // Writes r / q (q > 0) with at most six significant digits, cut toward zero.
 // Changes r and q.
 void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
@@ -362,7 +425,7 @@ void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
   Wide& r = *numerator;
   Wide& q = *denominator;
   if (r.isZero()) {
-    std::snprintf(out, size, "0");
+    copyCut(out, size, "0", 1);
     return;
   }
   // One division: Q = floor(r * 10^k / q) for a k that puts Q between 10^7
@@ -388,6 +451,13 @@ void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
   for (std::uint64_t t = whole; t >= 10; t /= 10) ++wholeDigits;
   const int e = wholeDigits - 1 - k;
   for (int i = wholeDigits; i > 6; --i) whole /= 10;
+  writeSixDigits(out, size, negative, whole, e);
+}
+
+// Writes the distance whose six leading digits, cut toward zero, are whole
+// (10^5 <= whole < 10^6), the first standing for 10^e: without trailing
+// zeros, in scientific notation from 10^6 up and below 10^-4.
+void writeSixDigits(char* out, std::size_t size, bool negative, std::uint64_t whole, int e) {
   char digits[6];
   int count = 6;
   for (int i = 5; i >= 0; --i) {
@@ -405,7 +475,10 @@ void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
       *p++ = '.';
       for (int i = 1; i < count; ++i) *p++ = digits[i];
     }
-    std::snprintf(p, sizeof text - static_cast<std::size_t>(p - text), "e%d", e);
+    *p++ = 'e';
+    if (e < 0) *p++ = '-';
+    p = writeDecimal(p, static_cast<unsigned>(e < 0 ? -e : e));
+    *p = '\0';
   } else if (e >= 0) {
     for (int i = 0; i <= e; ++i) *p++ = i < count ? digits[i] : '0';
     if (count > e + 1) {
@@ -420,10 +493,149 @@ void writeQuotient(char* out, std::size_t size, bool negative, Wide* numerator,
     for (int i = 0; i < count; ++i) *p++ = digits[i];
     *p = '\0';
   }
-  std::snprintf(out, size, "%s", text);
+  copyCut(out, size, text, static_cast<std::size_t>(p - text));
+}
+
+// estimatePower memoised per thread: the texts of a run have a few hundred
+// scales in each base, each estimated once.
+PowerEstimate cachedPowerEstimate(int base, int exponent) {
+  struct Entry {
+    PowerEstimate estimate;
+    std::int32_t exponent;
+    std::int32_t base;  // 0: empty
+  };
+  constexpr unsigned kEntries = 1024;
+  Entry* const cache = ThreadTables<Entry, kEntries, 4>::ofThisThread();
+  if (cache == nullptr) return estimatePower(base, exponent);
+  const unsigned slot =
+      (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(exponent)) & (kEntries - 1);
+  Entry& entry = cache[slot];
+  if (entry.base != base || entry.exponent != exponent)
+    entry = {estimatePower(base, exponent), exponent, base};
+  return entry.estimate;
+}
+
+// The six leading digits, cut toward zero, of a / 2^62 (a > 0), and the
+// exponent of the first: false where a / 2^62 reaches 2^64.
+bool sixDigitsOf(unsigned __int128 a, std::uint64_t* whole, int* e) {
+  using u128 = unsigned __int128;
+  constexpr u128 kLeast = static_cast<u128>(100000) << 62;  // 10^5 * 2^62
+  if (a >= kLeast) {
+    // floor(floor(a / 2^62) / 10^j) = floor(a / (2^62 10^j)).
+    const u128 integer = a >> 62;
+    if ((integer >> 64) != 0) return false;
+    std::uint64_t w = static_cast<std::uint64_t>(integer);
+    int digits = 1;
+    for (std::uint64_t t = w; t >= 10; t /= 10) ++digits;
+    for (int i = digits; i > 6; --i) w /= 10;
+    *whole = w;
+    *e = digits - 1;
+    return true;
+  }
+  int k = 0;
+  while (a < kLeast) {
+    a *= 10;
+    ++k;
+  }
+  *whole = static_cast<std::uint64_t>(a >> 62);
+  *e = 5 - k;
+  return true;
+}
+
+// writeQuotient's text for text - stored, in units of 2^q, from the text
+// mantissa * base^scale (mantissa below 2^64) and an approximation of the
+// power: the difference is bracketed in units of 2^-62, and where both ends
+// give the same six digits cut toward zero, so does every value between
+// them. Returns false, out untouched, where they differ or the bracket
+// does not fit; the exact computation answers then.
+bool approximateUlpDistance(char* out, std::size_t size, bool textNegative, std::uint64_t mantissa,
+                            int scale, int base, ExtReal value) {
+  using u128 = unsigned __int128;
+  constexpr int kFractionBits = 62;
+  const PowerEstimate power = cachedPowerEstimate(base, scale);
+  const int q = lastPlaceExponent(value);
+  // mantissa * power = mantissa * p * 2^(exponent - q) ulps, and its upper
+  // bound with p + 2 error; in units of 2^-62 that is a right shift
+  // of the 192-bit products by -shift.
+  const long long shift = static_cast<long long>(power.exponent) - q + kFractionBits;
+  if (shift >= 0) return false;
+  const u128 uncertainty = static_cast<u128>(2 * power.error);
+  u128 bounds[2];
+  for (int end = 0; end < 2; ++end) {
+    const u128 p = power.p + (end == 0 ? 0 : uncertainty);
+    if (p < power.p) return false;
+    const u128 low = static_cast<u128>(mantissa) * static_cast<std::uint64_t>(p);
+    const u128 high =
+        static_cast<u128>(mantissa) * static_cast<std::uint64_t>(p >> 64) + (low >> 64);
+    std::uint64_t limbs[3] = {static_cast<std::uint64_t>(low), static_cast<std::uint64_t>(high),
+                              static_cast<std::uint64_t>(high >> 64)};
+    // floor or ceiling of the product / 2^-shift.
+    const long long drop = -shift;
+    u128 kept = 0;
+    bool lost = false;
+    if (drop >= 192) {
+      lost = (limbs[0] | limbs[1] | limbs[2]) != 0;
+    } else {
+      const int whole = static_cast<int>(drop / 64);
+      const int bits = static_cast<int>(drop % 64);
+      for (int i = 0; i < whole; ++i) lost = lost || limbs[i] != 0;
+      if (bits != 0) lost = lost || (limbs[whole] << (64 - bits)) != 0;
+      std::uint64_t shifted[3] = {0, 0, 0};
+      for (int i = whole; i < 3; ++i) {
+        std::uint64_t w = limbs[i] >> bits;
+        if (bits != 0 && i + 1 < 3) w |= limbs[i + 1] << (64 - bits);
+        shifted[i - whole] = w;
+      }
+      if (shifted[2] != 0 || (shifted[1] >> 63) != 0) return false;
+      kept = (static_cast<u128>(shifted[1]) << 64) | shifted[0];
+    }
+    bounds[end] = kept + (end == 1 && lost ? 1 : 0);
+  }
+  const u128 stored = static_cast<u128>(value.significand()) << kFractionBits;
+  const bool storedNegative = value.signBit() && value.significand() != 0;
+  u128 low;
+  u128 high;
+  bool negative;
+  if (textNegative != storedNegative) {
+    low = bounds[0] + stored;
+    high = bounds[1] + stored;
+    negative = textNegative;
+  } else if (bounds[0] >= stored) {
+    low = bounds[0] - stored;
+    high = bounds[1] - stored;
+    negative = textNegative;
+  } else if (bounds[1] <= stored) {
+    low = stored - bounds[1];
+    high = stored - bounds[0];
+    negative = !textNegative;
+  } else {
+    return false;
+  }
+  if (high == 0) {
+    copyCut(out, size, "0", 1);
+    return true;
+  }
+  std::uint64_t whole[2];
+  int e[2];
+  if (low == 0 || !sixDigitsOf(low, &whole[0], &e[0]) || !sixDigitsOf(high, &whole[1], &e[1]) ||
+      whole[0] != whole[1] || e[0] != e[1])
+    return false;
+  writeSixDigits(out, size, negative, whole[0], e[0]);
+  return true;
 }
 
 }  // namespace
+
+// bitLength(base^12) for each base from 2 to 36.
+constexpr std::array<int, kMaxBase + 1> kTwelveDigitBits = [] {
+  std::array<int, kMaxBase + 1> bits{};
+  for (int base = kMinBase; base <= kMaxBase; ++base) {
+    std::uint64_t power = 1;
+    for (int i = 0; i < 12; ++i) power *= static_cast<std::uint64_t>(base);
+    while ((power >> bits[base]) != 0) ++bits[base];
+  }
+  return bits;
+}();
 
 bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, ExtReal value) {
   const StoredClass kind = classifyStored(value);
@@ -438,9 +650,7 @@ bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, 
   // for a finite value comes near; a caller's text of many digits or a far
   // exponent may. bitLength(base^12) / 12 exceeds log2(base).
   {
-    std::uint64_t power12 = 1;
-    for (int i = 0; i < 12; ++i) power12 *= static_cast<std::uint64_t>(base);
-    const long long perTwelveDigits = 64 - __builtin_clzll(power12);
+    const long long perTwelveDigits = kTwelveDigitBits[base];
     const long long magnitude = scale < 0 ? -static_cast<long long>(scale) : scale;
     const long long scaleBits = (magnitude * perTwelveDigits + 11) / 12;
     const long long lastPlace = lastPlaceExponent(value);
@@ -450,6 +660,9 @@ bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, 
     const long long storedBits = (scale < 0 ? scaleBits : 0) + 64 + (lastPlace > 0 ? lastPlace : 0);
     if ((textBits > storedBits ? textBits : storedBits) + 64 > Wide::kBits) return false;
   }
+  if (mantissa.size() == 1 &&
+      approximateUlpDistance(out, size, textNegative, mantissa.limb(0), scale, base, value))
+    return true;
 
   // (text - stored) / 2^q = t / (d * 2^q) - s, with text = t / d and the
   // stored value s * 2^q (s signed): over the common denominator

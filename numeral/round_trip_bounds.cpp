@@ -166,43 +166,59 @@ bool DigitFilter::start(const ExtReal& v0, int e, int base, int prefixDigits) {
   const double bound = powerErrorBound(e, base) + powerErrorBound(farthest, base) + 0x1p-60;
   const double radius = magnitude_ * bound * (1.0 + 1e-9) * 0x1p64;
   radius_ = radius < 0x1p62 ? static_cast<std::uint64_t>(radius) + 1 : kSaturated;
+  saturatedBeforeBase_ = kSaturated / static_cast<unsigned>(base);
 
   count_ = 0;
-  extend();
+  extendTo(1);
   return true;
 }
 
-void DigitFilter::extend() {
-  const int n = ++count_;
-  if (n > 1) {
-    const u128 product = static_cast<u128>(fraction_) * static_cast<unsigned>(base_);
-    fraction_ = static_cast<std::uint64_t>(product);
-    magnitude_ *= base_;
-    radius_ = radius_ >= kSaturated / static_cast<unsigned>(base_)
-                  ? kSaturated
-                  : radius_ * static_cast<unsigned>(base_);
-  }
-  const int scale = e_ - n + 1;
-  const bool normal = scale >= lowestScale_ && scale <= highestScale_;
-  ruledOut_[n] = normal && fraction_ > radius_ && ~fraction_ >= radius_;
-  if (normal && !ruledOut_[n] && magnitude_ < 0x1p62) {
-    const double errorOfS = cachedErrorOfPower(base_, scale);
-    if (std::fabs(errorOfS) <= 0x1p-40) {
-      // (d_e - d_s) / (1 + d_s) within d_s^2 |d_e - d_s|, below 2^-119.
-      const double p = (errorOfE_ - errorOfS) * (1.0 - errorOfS);
-      const double slack =
-          magnitude_ * (0x1p-100 + (std::fabs(errorOfE_) + std::fabs(errorOfS)) * 0x1p-44 +
-                        std::fabs(p) * 0x1p-43) +
-          0x1p-40;
-      const double f = static_cast<double>(fraction_) * 0x1p-64;
-      const double low = f + magnitude_ * p - slack;
-      const double high = f + magnitude_ * (p + 0x1p-60) + slack;
-      // No integer in [low, high] (both below 2^23 in magnitude).
-      const double lowFloor = floorOfSmall(low);
-      ruledOut_[n] = floorOfSmall(high) == lowFloor && low != lowFloor;
+void DigitFilter::extendTo(int target) {
+  // The state in locals for the loop, stored back once. Past target the loop
+  // goes on while the cheap radius alone rules lengths out (the search asks
+  // for the next length until one is not ruled out), and stops at the first
+  // length it does not, once that is worked out.
+  int n = count_;
+  std::uint64_t fraction = fraction_;
+  double magnitude = magnitude_;
+  std::uint64_t radius = radius_;
+  const unsigned base = static_cast<unsigned>(base_);
+  for (;;) {
+    ++n;
+    if (n > 1) {
+      fraction = static_cast<std::uint64_t>(static_cast<u128>(fraction) * base);
+      magnitude *= base_;
+      radius = radius >= saturatedBeforeBase_ ? kSaturated : radius * base;
     }
+    const int scale = e_ - n + 1;
+    const bool normal = scale >= lowestScale_ && scale <= highestScale_;
+    const bool cheaply = normal && fraction > radius && ~fraction >= radius;
+    bool ruledOut = cheaply;
+    if (normal && !ruledOut && magnitude < 0x1p62) {
+      const double errorOfS = cachedErrorOfPower(base_, scale);
+      if (std::fabs(errorOfS) <= 0x1p-40) {
+        // (d_e - d_s) / (1 + d_s) within d_s^2 |d_e - d_s|, below 2^-119.
+        const double p = (errorOfE_ - errorOfS) * (1.0 - errorOfS);
+        const double slack =
+            magnitude * (0x1p-100 + (std::fabs(errorOfE_) + std::fabs(errorOfS)) * 0x1p-44 +
+                         std::fabs(p) * 0x1p-43) +
+            0x1p-40;
+        const double f = static_cast<double>(fraction) * 0x1p-64;
+        const double low = f + magnitude * p - slack;
+        const double high = f + magnitude * (p + 0x1p-60) + slack;
+        // No integer in [low, high] (both below 2^23 in magnitude).
+        const double lowFloor = floorOfSmall(low);
+        ruledOut = floorOfSmall(high) == lowFloor && low != lowFloor;
+      }
+    }
+    ruledOut_[n] = ruledOut;
+    quick_[n] = ruledOut && scale - 1 >= lowestScale_ && scale + 2 <= highestScale_;
+    if (n >= target && (!cheaply || n + 1 >= limit_)) break;
   }
-  quick_[n] = ruledOut_[n] && scale - 1 >= lowestScale_ && scale + 2 <= highestScale_;
+  count_ = n;
+  fraction_ = fraction;
+  magnitude_ = magnitude;
+  radius_ = radius;
 }
 
 // log_base of the value in double arithmetic, within about 1e-12.

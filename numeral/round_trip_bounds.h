@@ -81,7 +81,7 @@ class DigitFilter {
   // exponents e - 1 .. e + 2 are normal at that length (see the search).
   bool rulesOut(int n, bool alone) {
     if (n >= limit_) return false;
-    while (count_ < n) extend();
+    if (count_ < n) extendTo(n);
     return (alone ? quick_ : ruledOut_)[n];
   }
 
@@ -92,7 +92,8 @@ class DigitFilter {
   // than that from both 0 and 1.
   static constexpr std::uint64_t kSaturated = std::uint64_t{1} << 63;
 
-  void extend();
+  // Works out ruledOut_ and quick_ up to length target at least.
+  void extendTo(int target);
 
   int base_ = 10;
   int e_ = 0;
@@ -104,6 +105,9 @@ class DigitFilter {
   std::uint64_t fraction_ = 0;
   double magnitude_ = 0;  // x_n, within a few parts in 2^53
   std::uint64_t radius_ = 0;  // the cheap radius of x_n in units of 2^-64
+  // kSaturated / base: a radius from there up saturates at the next digit
+  // (divided once, not at every digit).
+  std::uint64_t saturatedBeforeBase_ = 0;
   bool ruledOut_[kMaxDigits + 1];
   bool quick_[kMaxDigits + 1];
 };

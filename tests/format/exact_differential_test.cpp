@@ -19,6 +19,7 @@
 #include "numeral/chunk_digits.h"
 #include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
+#include "numeral/power_estimate.h"
 #include "numeric/wide_int.h"
 
 namespace {
@@ -420,10 +421,16 @@ void expectChunkDigits(std::mt19937_64& random) {
         reference[i] = digitCharacter(static_cast<int>(rest % base));
         rest /= base;
       }
-      writeChunkDigits<base>(fast, value, count);
+      // By pairs of digits, and a digit at a time as in the WebAssembly
+      // module.
+      writeChunkDigits<base, true>(fast, value, count);
       ASSERT_EQ(std::string(fast, static_cast<std::size_t>(count)),
                 std::string(reference, static_cast<std::size_t>(count)))
           << value << " in base " << base << ", " << count << " digits";
+      writeChunkDigits<base, false>(fast, value, count);
+      ASSERT_EQ(std::string(fast, static_cast<std::size_t>(count)),
+                std::string(reference, static_cast<std::size_t>(count)))
+          << value << " in base " << base << ", " << count << " digits, singly";
     }
   }
 }
@@ -472,6 +479,88 @@ TEST(ExactDifferential, DistancesAgreeWithTheSimpleAlgorithm) {
       expectSameDistance(text, base, value);
     } else {
       expectSameDistance(randomTextNear(random, value, base), base, value);
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Distances that are whole or short numbers of ulps, where the text's
+// digits fit 64 bits: the expansion of a neighbouring image (same exponent,
+// significand a few units off, or one of its low bits changed) read as the
+// text, in every base, complete or cut to a few digits. In bases 2^k these
+// land exactly on the six-digit grid ("51", "-0.25"), so an estimate of the
+// distance must be exact there or give way to the exact division.
+TEST(ExactDifferential, DistancesToNeighboursAgreeWithTheSimpleAlgorithm) {
+  std::mt19937_64 random(0x4E16);
+  static char exact[kExactTextSize];
+  const std::int64_t offsets[] = {0, 1, -1, 2, -3, 51, -51, 1000, -99999, 123456, 1 << 20};
+  for (int i = 0; i < 1500; ++i) {
+    const ExtReal value = randomImage(random);
+    if (classifyStored(value) == kStoredInfinity || classifyStored(value) == kStoredNotANumber)
+      continue;
+    const int base = kMinBase + static_cast<int>(random() % (kMaxBase - kMinBase + 1));
+    for (std::int64_t offset : offsets) {
+      std::uint64_t significand = value.significand() + static_cast<std::uint64_t>(offset);
+      if (random() % 4 == 0) significand ^= std::uint64_t{1} << (random() % 8);
+      const ExtReal neighbour = ExtReal::fromBits(significand, value.signAndExponent());
+      formatExactValue(exact, neighbour, base);
+      std::string text = exact;
+      // Now and then only the first digits (up to the exponent marker).
+      if (random() % 3 == 0) {
+        const std::size_t marker = text.find(base == 10 ? 'e' : '_');
+        const std::size_t keep = 2 + random() % 20;
+        if (marker != std::string::npos && keep < marker) text.erase(keep, marker - keep);
+      }
+      expectSameDistance(text, base, value);
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// estimatePower's bracket against the exact power: p * 2^exponent <=
+// base^n < (p + 2 error) * 2^exponent, for both signs of n, in every base,
+// and equality where the error is 0.
+TEST(ExactDifferential, PowerEstimatesBracketTheExactPower) {
+  using Big = WideInt<400>;
+  std::mt19937_64 random(0x90E5);
+  for (int i = 0; i < 3000; ++i) {
+    const int base = kMinBase + static_cast<int>(random() % (kMaxBase - kMinBase + 1));
+    const int n = static_cast<int>(random() % 2 == 0 ? random() % 64 : random() % 3000);
+    const int exponent = random() % 2 == 0 ? n : -n;
+    const PowerEstimate estimate = estimatePower(base, exponent);
+    ASSERT_EQ(estimate.p >> 127, 1u) << base << "^" << exponent;
+    Big low = Big::from128(estimate.p);
+    Big high = Big::from128(estimate.p);
+    high.add(Big::from128(static_cast<unsigned __int128>(2 * estimate.error)));
+    Big power(1);
+    power.multiplyByPower(base, n);
+    // Compare low and high * 2^exponent with base^exponent over a common
+    // denominator.
+    Big left = power;  // base^n, or 1 when the power is a reciprocal
+    if (exponent < 0) left = Big(1);
+    Big lowSide = low;
+    Big highSide = high;
+    if (exponent < 0) {
+      lowSide = multiplyShifted(low, power, 0);
+      highSide = multiplyShifted(high, power, 0);
+    }
+    if (estimate.exponent >= 0) {
+      lowSide.shiftLeft(estimate.exponent);
+      highSide.shiftLeft(estimate.exponent);
+    } else {
+      left.shiftLeft(-estimate.exponent);
+    }
+    if (estimate.error == 0) {
+      ASSERT_EQ(compare(lowSide, left), 0) << base << "^" << exponent;
+    } else {
+      ASSERT_LE(compare(lowSide, left), 0) << base << "^" << exponent;
+      ASSERT_GT(compare(highSide, left), 0) << base << "^" << exponent;
     }
   }
 }

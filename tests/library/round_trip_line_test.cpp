@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -224,6 +225,66 @@ TEST(RoundTripLine, Reports) {
                 .find("round trip: none; no numeral in base 10 reads back to the stored value\n"),
             std::string::npos)
       << report.data();
+}
+
+}  // namespace
+
+namespace {
+
+// The JSON string of a numeral's bytes, a byte at a time: '"' and '\' after
+// a backslash, control bytes and 0x7F as \u00xx, a well-formed UTF-8
+// sequence as it is and any other byte from 0x80 up as \ufffd (the bytes
+// used below are only those, é and lone bytes).
+std::string escapedReference(const std::string& bytes) {
+  std::string json = "\"";
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c == '"' || c == '\\') {
+      json += '\\';
+      json += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      json += escape;
+    } else if (c == 0xC3 && i + 1 < bytes.size() &&
+               static_cast<unsigned char>(bytes[i + 1]) == 0xA9) {
+      json += "\xC3\xA9";
+      ++i;
+    } else if (c >= 0x80) {
+      json += "\\ufffd";
+    } else {
+      json += static_cast<char>(c);
+    }
+  }
+  return json + "\"";
+}
+
+// The numeral's string in the --json line, with a byte to escape at every
+// place of runs long and short (the plain runs are copied eight bytes at a
+// time), against the reference above.
+TEST(JsonLine, NumeralStringsEscapedAtEveryPlace) {
+  const std::string marked[] = {"\"", "\\", "\x01", "\x1F", "\x7F", "\x80", "\xFF", "\xC3\xA9",
+                                "\xC3", " ", "~"};
+  LineOptions options;
+  options.inputBase = 10;
+  options.outputBase = 16;
+  std::vector<char> out(kLineOutputSize);
+  std::vector<char> report(kReportSize);
+  for (const std::string& odd : marked) {
+    for (std::size_t before = 0; before <= 17; ++before) {
+      for (std::size_t after : {0, 1, 7, 8, 9, 20}) {
+        const std::string numeral =
+            "1" + std::string(before, '2') + odd + std::string(after, '3') + "9";
+        LineDetails details;
+        const LineOutcome outcome =
+            convertLine(numeral.data(), numeral.size(), options, out.data(), &details);
+        writeJsonLine(report.data(), report.size(), outcome, out.data(), details, options);
+        const std::string expected = "{\"numeral\": " + escapedReference(numeral) + ", ";
+        ASSERT_EQ(std::string(report.data()).substr(0, expected.size()), expected)
+            << before << " " << after;
+      }
+    }
+  }
 }
 
 }  // namespace
