@@ -499,20 +499,9 @@ void writeSixDigits(char* out, std::size_t size, bool negative, std::uint64_t wh
 // estimatePower memoised per thread: the texts of a run have a few hundred
 // scales in each base, each estimated once.
 PowerEstimate cachedPowerEstimate(int base, int exponent) {
-  struct Entry {
-    PowerEstimate estimate;
-    std::int32_t exponent;
-    std::int32_t base;  // 0: empty
-  };
-  constexpr unsigned kEntries = 1024;
-  Entry* const cache = ThreadTables<Entry, kEntries, 4>::ofThisThread();
-  if (cache == nullptr) return estimatePower(base, exponent);
-  const unsigned slot =
-      (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(exponent)) & (kEntries - 1);
-  Entry& entry = cache[slot];
-  if (entry.base != base || entry.exponent != exponent)
-    entry = {estimatePower(base, exponent), exponent, base};
-  return entry.estimate;
+  struct Tag;
+  return memoisedByBaseAndExponent<Tag, PowerEstimate, 1024, 4>(
+      base, exponent, [=] { return estimatePower(base, exponent); });
 }
 
 // The six leading digits, cut toward zero, of a / 2^62 (a > 0), and the

@@ -116,21 +116,9 @@ double errorOfPower(const ExtReal& power, int base, int s) {
 // errorOfPower of cachedPower(base, s), memoised per thread as cachedPower
 // is.
 double cachedErrorOfPower(int base, int s) {
-  struct Entry {
-    double error;
-    std::int32_t s;
-    std::int32_t base;  // 0: empty
-  };
-  constexpr unsigned kEntries = 8192;
-  Entry* const cache = ThreadTables<Entry, kEntries, 4>::ofThisThread();
-  if (cache == nullptr) return errorOfPower(cachedPower(base, s).toExtReal(), base, s);
-  const unsigned slot =
-      (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(s)) & (kEntries - 1);
-  Entry& entry = cache[slot];
-  if (entry.base == base && entry.s == s) return entry.error;
-  const ExtReal power = cachedPower(base, s).toExtReal();
-  entry = {errorOfPower(power, base, s), s, base};
-  return entry.error;
+  struct Tag;
+  return memoisedByBaseAndExponent<Tag, double, 8192, 4>(
+      base, s, [=] { return errorOfPower(cachedPower(base, s).toExtReal(), base, s); });
 }
 
 // floor(x) for |x| < 2^62, without a library call.

@@ -14,6 +14,7 @@
 #define VELTRANE_NUMERIC_THREAD_TABLES_H
 
 #include <atomic>
+#include <cstdint>
 
 template <typename Entry, unsigned kEntries, int kTables>
 class ThreadTables {
@@ -39,5 +40,26 @@ template <typename Entry, unsigned kEntries, int kTables>
 Entry ThreadTables<Entry, kEntries, kTables>::tables_[kTables][kEntries];
 template <typename Entry, unsigned kEntries, int kTables>
 std::atomic<int> ThreadTables<Entry, kEntries, kTables>::claimed_{0};
+
+// compute() for the key (base, exponent), memoised in this thread's table of
+// kEntries entries (a power of two), one slot a key, the last key computed
+// for a slot kept: the memo for a function of a base (1 and up) and an
+// exponent. Tag tells memos of the same Value apart. A thread without a
+// table computes each time.
+template <typename Tag, typename Value, unsigned kEntries, int kTables, typename Compute>
+Value memoisedByBaseAndExponent(int base, int exponent, Compute compute) {
+  struct Entry {
+    Value value;
+    std::int32_t exponent;
+    std::int32_t base;  // 0: empty
+  };
+  Entry* const table = ThreadTables<Entry, kEntries, kTables>::ofThisThread();
+  if (table == nullptr) return compute();
+  const unsigned slot =
+      (static_cast<unsigned>(base) * 1031u + static_cast<unsigned>(exponent)) & (kEntries - 1);
+  Entry& entry = table[slot];
+  if (entry.base != base || entry.exponent != exponent) entry = {compute(), exponent, base};
+  return entry.value;
+}
 
 #endif

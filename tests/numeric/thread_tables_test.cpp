@@ -42,4 +42,28 @@ TEST(ThreadTables, EachThreadItsOwnTableUntilTheyRunOut) {
   EXPECT_EQ(mine[15].value, 7);  // no other thread wrote into this one's table
 }
 
+TEST(ThreadTables, MemoComputesEachKeyOnceWhileItHoldsItsSlot) {
+  struct Tag;
+  struct OtherTag;
+  int calls = 0;
+  const auto memo = [&calls](int base, int exponent) {
+    return memoisedByBaseAndExponent<Tag, long, 16, 2>(base, exponent, [&] {
+      ++calls;
+      return 1000L * base + exponent;
+    });
+  };
+  EXPECT_EQ(memo(10, 3), 10003);
+  EXPECT_EQ(memo(10, 3), 10003);
+  EXPECT_EQ(calls, 1);
+  // 10 * 1031 + 3 and 10 * 1031 + 19 share a slot of 16: the later key
+  // takes it, and the earlier one is computed again.
+  EXPECT_EQ(memo(10, 19), 10019);
+  EXPECT_EQ(memo(10, 3), 10003);
+  EXPECT_EQ(calls, 3);
+  // Another tag keeps a memo of its own, even for the same key.
+  EXPECT_EQ((memoisedByBaseAndExponent<OtherTag, long, 16, 2>(10, 3, [] { return -1L; })), -1);
+  EXPECT_EQ(memo(10, 3), 10003);
+  EXPECT_EQ(calls, 3);
+}
+
 }  // namespace
