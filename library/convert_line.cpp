@@ -10,13 +10,30 @@
 
 namespace {
 
+// What copyNumeral saw in the bytes it copied.
+struct CopiedNumeral {
+  bool hasNul;
+  std::size_t firstAt;  // the offset of the first '@', or n when there is none
+};
+
+// The offset of the first '@' among the 8 bytes at `at` (one of them is).
+std::size_t firstAtSignIn(const char* at) {
+  std::size_t k = 0;
+  while (at[k] != '@') ++k;
+  return k;
+}
+
 // Copies n bytes (1 to kMaxNumeralLength) from a text of exactly n readable
-// bytes and tells whether one of them was NUL. Numerals are short: 8-byte
-// moves (the last one overlapping the one before) cost less than a library
-// copy and search, and read and write only the n bytes.
-bool copyNumeral(char* to, const char* from, std::size_t n) {
-  // Some byte of v is 0 exactly when (v - 0x01..) & ~v has a top bit set.
+// bytes, and tells whether one of them was NUL and where the first '@' is.
+// Numerals are short: 8-byte moves (the last one overlapping the one
+// before) cost less than a library copy and searches, and read and write
+// only the n bytes.
+CopiedNumeral copyNumeral(char* to, const char* from, std::size_t n) {
+  // Some byte of v is 0 exactly when (v - 0x01..) & ~v has a top bit set;
+  // some byte is '@' when that holds for v ^ 0x40.. .
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kTops = 0x80 * kOnes;
+  CopiedNumeral seen{false, n};
   if (n >= 8) {
     std::uint64_t nul = 0;
     for (std::size_t i = 0;; i += 8) {
@@ -25,16 +42,22 @@ bool copyNumeral(char* to, const char* from, std::size_t n) {
       std::memcpy(&word, from + at, 8);
       std::memcpy(to + at, &word, 8);
       nul |= (word - kOnes) & ~word;
+      const std::uint64_t atSigns = word ^ ('@' * kOnes);
+      // The words go in order, and bytes of the last word that overlap the
+      // one before held no '@' if that word held none.
+      if (seen.firstAt == n && ((atSigns - kOnes) & ~atSigns & kTops) != 0)
+        seen.firstAt = at + firstAtSignIn(from + at);
       if (at == n - 8) break;
     }
-    return (nul & (0x80 * kOnes)) != 0;
+    seen.hasNul = (nul & kTops) != 0;
+    return seen;
   }
-  bool nul = false;
   for (std::size_t i = 0; i < n; ++i) {
     to[i] = from[i];
-    nul = nul || from[i] == '\0';
+    seen.hasNul = seen.hasNul || from[i] == '\0';
+    if (from[i] == '@' && seen.firstAt == n) seen.firstAt = i;
   }
-  return nul;
+  return seen;
 }
 
 void writeError(char* out) { std::memcpy(out, "ERROR", 6); }
@@ -66,11 +89,13 @@ __attribute__((always_inline)) inline LineOutcome readLineIn(const char* line, s
   char text[kMaxNumeralLength + 1];
   // The parser reads NUL-terminated text: a NUL inside the line would cut the
   // numeral short and convert only what comes before it.
-  if (numeralLength != 0 && copyNumeral(text, line + start, numeralLength)) return kNulByte;
   if (numeralLength == 0) return kEmptyNumeral;
+  const CopiedNumeral copied = copyNumeral(text, line + start, numeralLength);
+  if (copied.hasNul) return kNulByte;
   text[numeralLength] = '\0';
 
-  const ParseVerdict verdict = parseNumeral(value, text, base);
+  const ParseVerdict verdict = parseNumeralWithSuffixAt(
+      value, text, copied.firstAt < numeralLength ? text + copied.firstAt : nullptr, base);
   if (verdict == kParseRejected) {
     if constexpr (kDetails) {
       details->parserBase = *base;

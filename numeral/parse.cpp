@@ -47,17 +47,18 @@ void appendDigit(Real* mantissa, int base, int digit) {
   *mantissa += Real(digit);
 }
 
-// The mantissa of a numeral, digit by digit. For ExtReal every digit takes
-// the literal steps on the value itself.
+// The mantissa of a numeral in base `base`, digit by digit. For ExtReal
+// every digit takes the literal steps on the value itself.
 template <class Real>
 class Mantissa {
  public:
-  explicit Mantissa(Real* value) : value_(value) {}
-  void append(int base, int digit) { appendDigit(value_, base, digit); }
+  Mantissa(Real* value, int base) : value_(value), base_(base) {}
+  void append(int digit) { appendDigit(value_, base_, digit); }
   void finish() {}
 
  private:
   Real* value_;
+  int base_;
 };
 
 // For FastReal the digits are first gathered in a 64-bit integer. While the
@@ -81,27 +82,20 @@ constexpr ExactBound kExactBound;
 template <>
 class Mantissa<FastReal> {
  public:
-  explicit Mantissa(FastReal* value) : value_(value) {}
-  // The parser only appends digits below the base.
-  void append(int base, int digit) {
-    // At or below this bound integer * base + digit stays below 2^64.
-    if (static_cast<unsigned>(base) < 100 && integer_ <= kExactBound.of[base]) {
-      integer_ = integer_ * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+  // A caller's own base outside 0 to 99 has no bound: every step from a
+  // non-zero integer on takes the checked road.
+  Mantissa(FastReal* value, int base)
+      : value_(value),
+        base_(static_cast<unsigned>(base)),
+        bound_(base_ < 100 ? kExactBound.of[base_] : 0) {}
+  // The parser only appends digits below the base. The common step, small
+  // enough to inline into the parser's loops; the rest out of line.
+  void append(int digit) {
+    if (integer_ <= bound_) {
+      integer_ = integer_ * base_ + static_cast<unsigned>(digit);
       return;
     }
-    if (exact_) {
-      // Both builtins write the wrapped result even when they overflow.
-      std::uint64_t scaled, sum;
-      if (!__builtin_mul_overflow(integer_, static_cast<std::uint64_t>(base), &scaled) &&
-          !__builtin_add_overflow(scaled, static_cast<std::uint64_t>(digit), &sum)) {
-        integer_ = sum;
-        return;
-      }
-      *value_ = exactValue(integer_);
-      exact_ = false;
-      integer_ = UINT64_MAX;  // above every bound: no more integer steps
-    }
-    appendDigit(value_, base, digit);
+    appendBeyondBound(digit);
   }
   // Leaves the mantissa in the value; call before the value is read.
   void finish() {
@@ -119,7 +113,27 @@ class Mantissa<FastReal> {
     return result;
   }
 
+  // A step from above the bound: while exact, the integer steps that still
+  // fit in 64 bits, then the literal steps on the loaded value.
+  __attribute__((noinline)) void appendBeyondBound(int digit) {
+    if (exact_) {
+      // Both builtins write the wrapped result even when they overflow.
+      std::uint64_t scaled, sum;
+      if (!__builtin_mul_overflow(integer_, std::uint64_t{base_}, &scaled) &&
+          !__builtin_add_overflow(scaled, static_cast<std::uint64_t>(digit), &sum)) {
+        integer_ = sum;
+        return;
+      }
+      *value_ = exactValue(integer_);
+      exact_ = false;
+      integer_ = UINT64_MAX;  // above every bound from base 2 up: no more integer steps
+    }
+    appendDigit(value_, static_cast<int>(base_), digit);
+  }
+
   FastReal* value_;
+  unsigned base_;
+  std::uint64_t bound_;  // at or below it integer * base + digit stays below 2^64
   std::uint64_t integer_ = 0;
   bool exact_ = true;
 };
@@ -179,13 +193,13 @@ inline bool digitBelow(int* value, char c, int limit) {
 }
 
 // The parser proper, for both arithmetics (see fast_real.h).
+// `at` is the text's first '@', or nullptr when it has none.
 template <class Real>
-ParseVerdict parseNumeralIn(Real* result, const char* text, int* base) {
+ParseVerdict parseNumeralIn(Real* result, const char* text, const char* at, int* base) {
   *result = Real(0.0);
   if (text[0] == '\0') return kParseRejected;
 
   // Pass 1: the base suffix, which decides the digits of everything before it.
-  const char* at = std::strchr(text, '@');
   if (at != nullptr && !readBaseSuffix(at + 1, base)) return kParseRejected;
   const int radix = *base;
 
@@ -196,14 +210,14 @@ ParseVerdict parseNumeralIn(Real* result, const char* text, int* base) {
   p += negative || *p == '+';
 
   int digit;
-  long long integerDigits = 0;
-  long long scale = 0;
-  Mantissa<Real> mantissa(result);
+  Mantissa<Real> mantissa(result, radix);
+  const char* const integerStart = p;
   while (digitBelow(&digit, *p, radix)) {
-    mantissa.append(radix, digit);
-    ++integerDigits;
+    mantissa.append(digit);
     ++p;
   }
+  const long long integerDigits = p - integerStart;
+  long long scale = 0;
 
   if (*p == '.') {
     ++p;
@@ -211,11 +225,12 @@ ParseVerdict parseNumeralIn(Real* result, const char* text, int* base) {
       mantissa.finish();
       return kParseRejected;
     }
+    const char* const fractionStart = p;
     do {
-      mantissa.append(radix, digit);
-      --scale;
+      mantissa.append(digit);
       ++p;
     } while (digitBelow(&digit, *p, radix));
+    scale = fractionStart - p;
   }
   mantissa.finish();
 
@@ -258,9 +273,14 @@ ParseVerdict parseNumeralIn(Real* result, const char* text, int* base) {
 }  // namespace
 
 ParseVerdict parseNumeral(ExtReal* result, const char* text, int* base) {
-  return parseNumeralIn(result, text, base);
+  return parseNumeralIn(result, text, std::strchr(text, '@'), base);
 }
 
 ParseVerdict parseNumeral(FastReal* result, const char* text, int* base) {
-  return parseNumeralIn(result, text, base);
+  return parseNumeralIn(result, text, std::strchr(text, '@'), base);
+}
+
+ParseVerdict parseNumeralWithSuffixAt(FastReal* result, const char* text, const char* suffix,
+                                      int* base) {
+  return parseNumeralIn(result, text, suffix, base);
 }

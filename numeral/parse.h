@@ -40,4 +40,11 @@ ParseVerdict parseNumeral(ExtReal* result, const char* text, int* base);
 // X87TruncatingMode in force.
 ParseVerdict parseNumeral(FastReal* result, const char* text, int* base);
 
+// parseNumeral(result, text, base) for a caller that has already looked for
+// the text's first '@': suffix points at it, or is nullptr when the text has
+// none. (A caller that copies the text anyway finds it on the way, and the
+// parser skips its own search.)
+ParseVerdict parseNumeralWithSuffixAt(FastReal* result, const char* text, const char* suffix,
+                                      int* base);
+
 #endif

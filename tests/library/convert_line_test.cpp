@@ -249,6 +249,37 @@ TEST(ConvertLine, NulByteAtAnyPlaceOfAnyLength) {
   }
 }
 
+// The copy finds the first '@' for the parser, in 8-byte words (the last
+// one overlapping the one before) or byte by byte: a base suffix at any
+// place of numerals of every length, with a second '@' after it or an '@'
+// alone at the end, reads as the parser reads the same text.
+TEST(ConvertLine, BaseSuffixAtAnyPlaceOfAnyLength) {
+  LineOptions options;
+  options.inputBase = 10;
+  options.outputBase = 10;
+  char out[kLineOutputSize];
+  for (std::size_t n = 1; n <= 40; ++n) {
+    const std::string digits(n, '1');
+    // Base 2 through the suffix: n ones are 2^n - 1, where base 10 would
+    // give another value.
+    const std::string expected = convert(std::string(n, '1'), 2, 10).text;
+    for (const char* suffix : {"@2", "@2@", "@@2", "@1zzzzzzzz@2", "@"}) {
+      for (const char* around : {"", " "}) {
+        const std::string line = around + digits + suffix + around;
+        const LineOutcome outcome = convertLine(line.data(), line.size(), options, out);
+        if (std::string(suffix) == "@2") {
+          EXPECT_EQ(outcome, kConverted) << line;
+          EXPECT_EQ(std::string(out), expected) << line;
+        } else {
+          // Malformed suffixes from the first '@' on (a later "@2" would be
+          // read if the wrong '@' were taken), and an '@' alone.
+          EXPECT_EQ(outcome, kNotANumeral) << line;
+        }
+      }
+    }
+  }
+}
+
 TEST(ConvertLine, EveryOutcomeHasItsRule) {
   EXPECT_STREQ(describeOutcome(kConverted), "");
   for (LineOutcome o : {kEmptyNumeral, kNumeralTooLong, kNulByte, kNotANumeral, kNoValue})
