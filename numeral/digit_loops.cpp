@@ -127,10 +127,12 @@ ExtReal powerOfTwoDigits(char* digits, int n, std::uint64_t significand, int exp
   // The expansion in a 128-bit window whose top `bits` bits are digit 0;
   // past the window it is zeros, as the significand ends 60 or more bits
   // above the window's end.
+  // (Built from its halves, as the WebAssembly build has no 128-bit shift
+  // of its own.)
   const int shift = 65 - bits + exponent;  // 60 .. 64
-  const unsigned __int128 window = static_cast<unsigned __int128>(significand) << shift;
-  const std::uint64_t words[2] = {static_cast<std::uint64_t>(window >> 64),
-                                  static_cast<std::uint64_t>(window)};
+  const std::uint64_t words[2] = {shift == 64 ? significand : significand >> (64 - shift),
+                                  shift == 64 ? 0 : significand << shift};
+  const unsigned __int128 window = static_cast<unsigned __int128>(words[0]) << 64 | words[1];
   const int inWindow = n < 128 / bits ? n : 128 / bits;
   int i = 0;
   if (bits == 1) {
@@ -147,7 +149,7 @@ ExtReal powerOfTwoDigits(char* digits, int n, std::uint64_t significand, int exp
   }
   const unsigned mask = (1u << bits) - 1;
   for (; i < inWindow; ++i)
-    digits[i] = static_cast<char>(static_cast<unsigned>(window >> (128 - bits * (i + 1))) & mask);
+    digits[i] = static_cast<char>(shiftedLow(window, 128 - bits * (i + 1)) & mask);
   if (n > i) std::memset(digits + i, 0, static_cast<std::size_t>(n - i));
 
   // The bits below the last digit: the low `below` bits of the significand.
