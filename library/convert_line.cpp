@@ -16,47 +16,42 @@ struct CopiedNumeral {
   std::size_t firstAt;  // the offset of the first '@', or n when there is none
 };
 
-// The offset of the first '@' among the 8 bytes at `at` (one of them is).
-std::size_t firstAtSignIn(const char* at) {
-  std::size_t k = 0;
-  while (at[k] != '@') ++k;
-  return k;
-}
-
 // Copies n bytes (1 to kMaxNumeralLength) from a text of exactly n readable
 // bytes, and tells whether one of them was NUL and where the first '@' is.
 // Numerals are short: 8-byte moves (the last one overlapping the one
 // before) cost less than a library copy and searches, and read and write
-// only the n bytes.
+// only the n bytes. Few numerals have an '@': only for those is it looked
+// for again, byte by byte.
 CopiedNumeral copyNumeral(char* to, const char* from, std::size_t n) {
   // Some byte of v is 0 exactly when (v - 0x01..) & ~v has a top bit set;
   // some byte is '@' when that holds for v ^ 0x40.. .
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kTops = 0x80 * kOnes;
+  bool hasAt = false;
   CopiedNumeral seen{false, n};
   if (n >= 8) {
     std::uint64_t nul = 0;
+    std::uint64_t atSign = 0;
     for (std::size_t i = 0;; i += 8) {
       const std::size_t at = i + 8 < n ? i : n - 8;
       std::uint64_t word;
       std::memcpy(&word, from + at, 8);
       std::memcpy(to + at, &word, 8);
       nul |= (word - kOnes) & ~word;
-      const std::uint64_t atSigns = word ^ ('@' * kOnes);
-      // The words go in order, and bytes of the last word that overlap the
-      // one before held no '@' if that word held none.
-      if (seen.firstAt == n && ((atSigns - kOnes) & ~atSigns & kTops) != 0)
-        seen.firstAt = at + firstAtSignIn(from + at);
+      const std::uint64_t flipped = word ^ ('@' * kOnes);
+      atSign |= (flipped - kOnes) & ~flipped;
       if (at == n - 8) break;
     }
-    seen.hasNul = (nul & kTops) != 0;
-    return seen;
+    seen.hasNul = (nul & (0x80 * kOnes)) != 0;
+    hasAt = (atSign & (0x80 * kOnes)) != 0;
+  } else {
+    for (std::size_t i = 0; i < n; ++i) {
+      to[i] = from[i];
+      seen.hasNul = seen.hasNul || from[i] == '\0';
+      hasAt = hasAt || from[i] == '@';
+    }
   }
-  for (std::size_t i = 0; i < n; ++i) {
-    to[i] = from[i];
-    seen.hasNul = seen.hasNul || from[i] == '\0';
-    if (from[i] == '@' && seen.firstAt == n) seen.firstAt = i;
-  }
+  if (hasAt) seen.firstAt = static_cast<std::size_t>(
+      static_cast<const char*>(std::memchr(to, '@', n)) - to);
   return seen;
 }
 
