@@ -90,7 +90,8 @@ __attribute__((always_inline)) inline LineOutcome readLineIn(const char* line, s
   text[numeralLength] = '\0';
 
   const ParseVerdict verdict = parseNumeralWithSuffixAt(
-      value, text, copied.firstAt < numeralLength ? text + copied.firstAt : nullptr, base);
+      value, text, numeralLength, copied.firstAt < numeralLength ? text + copied.firstAt : nullptr,
+      base);
   if (verdict == kParseRejected) {
     if constexpr (kDetails) {
       details->parserBase = *base;

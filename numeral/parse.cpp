@@ -97,6 +97,14 @@ class Mantissa<FastReal> {
     }
     appendBeyondBound(digit);
   }
+  // Appends eight binary digits, the bits of `bits` from the most
+  // significant, while the integer takes them exactly; false (and nothing
+  // appended) otherwise.
+  bool appendEightBits(unsigned bits) {
+    if ((integer_ >> 56) != 0) return false;
+    integer_ = integer_ << 8 | bits;
+    return true;
+  }
   // Leaves the mantissa in the value; call before the value is read.
   void finish() {
     if (exact_) *value_ = exactValue(integer_);
@@ -186,6 +194,35 @@ struct DigitTable {
 };
 constexpr DigitTable kDigitTable;
 
+// The literal steps of an ExtReal mantissa go digit by digit.
+template <class Real>
+const char* appendBinaryRun(Mantissa<Real>*, const char* p, const char*) {
+  return p;
+}
+
+// Runs of binary digits, eight at a time: from p, while eight bytes remain
+// before end, are all '0' or '1', and the mantissa takes them exactly.
+// Returns where the run stops; the digit loops go on from there. Bytes are
+// read as little-endian words; other hosts take the loops alone.
+const char* appendBinaryRun(Mantissa<FastReal>* mantissa, const char* p, const char* end) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    if ((word & (0xFE * kOnes)) != '0' * kOnes) break;
+    // Bit 8j (digit j) moves to bit 63 - j: the first digit on top. No two
+    // of the 64 partial products share a bit, so nothing carries.
+    const unsigned bits = static_cast<unsigned>(((word & kOnes) * 0x8040201008040201ULL) >> 56);
+    if (!mantissa->appendEightBits(bits)) break;
+  }
+#else
+  (void)mantissa;
+  (void)end;
+#endif
+  return p;
+}
+
 // digitValue(value, c, limit) where only a true result's value is read.
 inline bool digitBelow(int* value, char c, int limit) {
   *value = kDigitTable.of[static_cast<unsigned char>(c)];
@@ -193,9 +230,11 @@ inline bool digitBelow(int* value, char c, int limit) {
 }
 
 // The parser proper, for both arithmetics (see fast_real.h).
-// `at` is the text's first '@', or nullptr when it has none.
+// `at` is the text's first '@', or nullptr when it has none; `end` is the
+// text's NUL, or nullptr when not known.
 template <class Real>
-ParseVerdict parseNumeralIn(Real* result, const char* text, const char* at, int* base) {
+ParseVerdict parseNumeralIn(Real* result, const char* text, const char* at, const char* end,
+                            int* base) {
   *result = Real(0.0);
   if (text[0] == '\0') return kParseRejected;
 
@@ -211,7 +250,12 @@ ParseVerdict parseNumeralIn(Real* result, const char* text, const char* at, int*
 
   int digit;
   Mantissa<Real> mantissa(result, radix);
+  // Where the digits, the exponent and the suffix can be: before the '@',
+  // or the NUL.
+  const char* const numeralEnd = at != nullptr ? at : end;
+  const bool binaryRuns = radix == 2 && numeralEnd != nullptr;
   const char* const integerStart = p;
+  if (binaryRuns) p = appendBinaryRun(&mantissa, p, numeralEnd);
   while (digitBelow(&digit, *p, radix)) {
     mantissa.append(digit);
     ++p;
@@ -226,10 +270,11 @@ ParseVerdict parseNumeralIn(Real* result, const char* text, const char* at, int*
       return kParseRejected;
     }
     const char* const fractionStart = p;
-    do {
+    if (binaryRuns) p = appendBinaryRun(&mantissa, p, numeralEnd);
+    while (digitBelow(&digit, *p, radix)) {
       mantissa.append(digit);
       ++p;
-    } while (digitBelow(&digit, *p, radix));
+    }
     scale = fractionStart - p;
   }
   mantissa.finish();
@@ -273,14 +318,14 @@ ParseVerdict parseNumeralIn(Real* result, const char* text, const char* at, int*
 }  // namespace
 
 ParseVerdict parseNumeral(ExtReal* result, const char* text, int* base) {
-  return parseNumeralIn(result, text, std::strchr(text, '@'), base);
+  return parseNumeralIn(result, text, std::strchr(text, '@'), nullptr, base);
 }
 
 ParseVerdict parseNumeral(FastReal* result, const char* text, int* base) {
-  return parseNumeralIn(result, text, std::strchr(text, '@'), base);
+  return parseNumeralIn(result, text, std::strchr(text, '@'), nullptr, base);
 }
 
-ParseVerdict parseNumeralWithSuffixAt(FastReal* result, const char* text, const char* suffix,
-                                      int* base) {
-  return parseNumeralIn(result, text, suffix, base);
+ParseVerdict parseNumeralWithSuffixAt(FastReal* result, const char* text, std::size_t length,
+                                      const char* suffix, int* base) {
+  return parseNumeralIn(result, text, suffix, text + length, base);
 }

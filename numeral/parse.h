@@ -6,6 +6,8 @@
 #ifndef VELTRANE_NUMERAL_PARSE_H
 #define VELTRANE_NUMERAL_PARSE_H
 
+#include <cstddef>
+
 #include "numeric/ext_real.h"
 #include "numeric/fast_real.h"
 
@@ -40,11 +42,13 @@ ParseVerdict parseNumeral(ExtReal* result, const char* text, int* base);
 // X87TruncatingMode in force.
 ParseVerdict parseNumeral(FastReal* result, const char* text, int* base);
 
-// parseNumeral(result, text, base) for a caller that has already looked for
-// the text's first '@': suffix points at it, or is nullptr when the text has
-// none. (A caller that copies the text anyway finds it on the way, and the
-// parser skips its own search.)
-ParseVerdict parseNumeralWithSuffixAt(FastReal* result, const char* text, const char* suffix,
-                                      int* base);
+// parseNumeral(result, text, base) for a caller that knows the text's
+// length (the offset of its NUL) and has already looked for its first '@':
+// suffix points at it, or is nullptr when the text has none. (A caller that
+// copies the text anyway finds both on the way; the parser then skips its
+// own search, and reads runs of binary digits eight at a time up to the
+// known end.)
+ParseVerdict parseNumeralWithSuffixAt(FastReal* result, const char* text, std::size_t length,
+                                      const char* suffix, int* base);
 
 #endif

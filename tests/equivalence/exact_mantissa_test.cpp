@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -105,6 +106,48 @@ TEST(ExactMantissa, AgreesWithTheLiteralStepsAroundTwoToThe64) {
       expectSameParse(sign + digits + "_-" + suffix, defaultBase);
       expectSameParse(sign + digits + "." + suffix, defaultBase);
     }
+  }
+}
+
+// The parse of a copied numeral, which knows its length and reads runs of
+// binary digits eight at a time, meets the literal parser: runs of every
+// length up to 130 digits on both sides of the point (through the 2^56 and
+// 2^64 bounds of the exact integer), with exponents and suffixes, and runs
+// broken by a digit 2, a second point or a NUL.
+TEST(ExactMantissa, BinaryRunsAgreeWithTheLiteralSteps) {
+  std::mt19937 rng(2);
+  auto randomBits = [&](std::size_t n) {
+    std::string bits;
+    for (std::size_t i = 0; i < n; ++i) bits += static_cast<char>('0' + (rng() & 1));
+    // All ones and all zeros too, the extremes of each length.
+    if (rng() % 8 == 0) bits.assign(n, rng() & 1 ? '1' : '0');
+    return bits;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    const std::size_t length = 1 + rng() % 130;
+    std::string text = randomBits(length);
+    if (rng() % 2) text.insert(rng() % (length + 1), ".");
+    if (rng() % 3 == 0) text.insert(0, rng() % 2 ? "-" : "+");
+    if (rng() % 4 == 0) text += "e-1" + randomBits(rng() % 9);
+    if (rng() % 4 == 0) text[rng() % text.size()] = "2.\0"[rng() % 3];
+    const bool suffix = rng() % 4 == 0;
+    if (suffix) text += "@2";
+    const int base = suffix ? 10 : 2;
+    const std::size_t textLength = std::strlen(text.c_str());
+    const char* at = std::strchr(text.c_str(), '@');
+
+    Parsed literal = parse<ExtReal>(text, base);
+    X87TruncatingMode mode;
+    Parsed copied{};
+    copied.base = base;
+    FastReal value;
+    const ParseVerdict verdict =
+        parseNumeralWithSuffixAt(&value, text.c_str(), textLength, at, &copied.base);
+    ASSERT_EQ(verdict != kParseRejected, literal.accepted) << text;
+    ASSERT_EQ(copied.base, literal.base) << text;
+    ASSERT_EQ(verdict == kParsePlusOverflow, literal.plus != 0) << text;
+    ASSERT_EQ(verdict == kParseMinusOverflow, literal.minus != 0) << text;
+    ASSERT_TRUE(exttest::sameBits(imageOf(value), literal.value)) << text;
   }
 }
 
