@@ -22,7 +22,8 @@ struct CopiedNumeral {
 // before) cost less than a library copy and searches, and read and write
 // only the n bytes. Few numerals have an '@': only for those is it looked
 // for again, byte by byte.
-CopiedNumeral copyNumeral(char* to, const char* from, std::size_t n) {
+__attribute__((always_inline)) inline CopiedNumeral copyNumeral(char* to, const char* from,
+                                                                std::size_t n) {
   // Some byte of v is 0 exactly when (v - 0x01..) & ~v has a top bit set;
   // some byte is '@' when that holds for v ^ 0x40.. .
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
@@ -50,8 +51,8 @@ CopiedNumeral copyNumeral(char* to, const char* from, std::size_t n) {
       hasAt = hasAt || from[i] == '@';
     }
   }
-  if (hasAt) seen.firstAt = static_cast<std::size_t>(
-      static_cast<const char*>(std::memchr(to, '@', n)) - to);
+  if (hasAt)
+    seen.firstAt = static_cast<std::size_t>(static_cast<const char*>(std::memchr(to, '@', n)) - to);
   return seen;
 }
 
@@ -61,8 +62,10 @@ void writeError(char* out) { std::memcpy(out, "ERROR", 6); }
 // that only wants the text pays neither for the bookkeeping nor for the
 // stored image, and diagnoseNumeral never runs for it.
 template <bool kDetails>
-__attribute__((always_inline)) inline LineOutcome readLineIn(const char* line, std::size_t length, int inputBase, FastReal* value,
-                       int* base, int* overflowSign, LineDetails* details) {
+__attribute__((always_inline)) inline LineOutcome readLineIn(const char* line, std::size_t length,
+                                                             int inputBase, FastReal* value,
+                                                             int* base, int* overflowSign,
+                                                             LineDetails* details) {
   *base = inputBase;
   if constexpr (kDetails) {
     details->base = inputBase;
@@ -125,8 +128,8 @@ LineOutcome convertLineIn(const char* line, std::size_t length, const LineOption
   FastReal value;
   int base;
   int overflowSign = 0;
-  const LineOutcome outcome = readLineIn<kDetails>(line, length, options.inputBase, &value, &base,
-                                                   &overflowSign, details);
+  const LineOutcome outcome =
+      readLineIn<kDetails>(line, length, options.inputBase, &value, &base, &overflowSign, details);
   if (outcome == kOverflow) {
     std::memcpy(out, overflowSign > 0 ? "+INF" : "-INF", 5);
     return outcome;
@@ -154,8 +157,8 @@ LineOutcome readLine(const char* line, std::size_t length, int inputBase, FastRe
   return readLineIn<false>(line, length, inputBase, value, base, overflowSign, nullptr);
 }
 
-LineOutcome convertLine(const char* line, std::size_t length, const LineOptions& options,
-                        char* out, LineDetails* details) {
+LineOutcome convertLine(const char* line, std::size_t length, const LineOptions& options, char* out,
+                        LineDetails* details) {
   if (details != nullptr) return convertLineIn<true>(line, length, options, out, details);
   return convertLineIn<false>(line, length, options, out, nullptr);
 }
