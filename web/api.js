@@ -201,9 +201,10 @@ class NumeralError extends Error {
 }
 
 function describe(value) {
-  if (value === null) return 'null';
+  if (value === null || value === undefined) return String(value);
   if (Array.isArray(value)) return 'an array';
-  return typeof value === 'string' ? JSON.stringify(value) : `a ${typeof value}`;
+  if (typeof value === 'string') return JSON.stringify(value);
+  return /^[aeiou]/.test(typeof value) ? `an ${typeof value}` : `a ${typeof value}`;
 }
 
 // The interface over one instance's exports.

@@ -211,6 +211,11 @@ test('a bad base is a RangeError, a numeral that is no string a TypeError', () =
   }
   assert.throws(() => convertMany(['1', 2, '3']), TypeError);
   assert.throws(() => readBase(16), TypeError);
+  // The messages name what was given, in plain English.
+  for (const [given, named] of [[undefined, 'not undefined'], [null, 'not null'],
+    [{}, 'not an object'], [5, 'not a number'], [['1'], 'not an array']]) {
+    assert.throws(() => convert(given), { name: 'TypeError', message: new RegExp(`${named}$`) });
+  }
 });
 
 test('batches: empty, large, with line feeds, long and non-ASCII numerals', () => {
