@@ -95,7 +95,9 @@ class Mantissa<FastReal> {
       integer_ = integer_ * base_ + static_cast<unsigned>(digit);
       return;
     }
-    appendBeyondBound(digit);
+    const Steps after = stepBeyondBound({integer_, exact_}, value_, base_, digit);
+    integer_ = after.integer;
+    exact_ = after.exact;
   }
   // Appends eight binary digits, the bits of `bits` from the most
   // significant, while the integer takes them exactly; false (and nothing
@@ -121,22 +123,30 @@ class Mantissa<FastReal> {
     return result;
   }
 
+  // The integer and whether it still holds the mantissa exactly.
+  struct Steps {
+    std::uint64_t integer;
+    bool exact;
+  };
+
   // A step from above the bound: while exact, the integer steps that still
-  // fit in 64 bits, then the literal steps on the loaded value.
-  __attribute__((noinline)) void appendBeyondBound(int digit) {
-    if (exact_) {
+  // fit in 64 bits, then the literal steps on the loaded value. Static, with
+  // the state passed and returned by value: the object's address does not
+  // escape, so the common step keeps the integer in a register.
+  __attribute__((noinline)) static Steps stepBeyondBound(Steps steps, FastReal* value,
+                                                         unsigned base, int digit) {
+    if (steps.exact) {
       // Both builtins write the wrapped result even when they overflow.
       std::uint64_t scaled, sum;
-      if (!__builtin_mul_overflow(integer_, std::uint64_t{base_}, &scaled) &&
-          !__builtin_add_overflow(scaled, static_cast<std::uint64_t>(digit), &sum)) {
-        integer_ = sum;
-        return;
-      }
-      *value_ = exactValue(integer_);
-      exact_ = false;
-      integer_ = UINT64_MAX;  // above every bound from base 2 up: no more integer steps
+      if (!__builtin_mul_overflow(steps.integer, std::uint64_t{base}, &scaled) &&
+          !__builtin_add_overflow(scaled, static_cast<std::uint64_t>(digit), &sum))
+        return {sum, true};
+      *value = exactValue(steps.integer);
+      // Above every bound from base 2 up: no more integer steps.
+      steps = {UINT64_MAX, false};
     }
-    appendDigit(value_, static_cast<int>(base_), digit);
+    appendDigit(value, static_cast<int>(base), digit);
+    return steps;
   }
 
   FastReal* value_;
