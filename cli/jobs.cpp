@@ -1,7 +1,7 @@
 #include "cli/jobs.h"
 
-#include <condition_variable>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -113,7 +113,9 @@ unsigned flagsOf(const CliOptions& options) {
          (options.roundTrip ? VELTRANE_ROUND_TRIP : 0u);
 }
 
-bool givesText(int outcome) { return outcome == VELTRANE_CONVERTED || outcome == VELTRANE_OVERFLOW; }
+bool givesText(int outcome) {
+  return outcome == VELTRANE_CONVERTED || outcome == VELTRANE_OVERFLOW;
+}
 
 // Line index of the batch: its output as one thread writes it, appended to
 // the batch's; false when it was rejected. report holds
@@ -131,11 +133,12 @@ bool convertLine(Batch* batch, char* report, unsigned long index, const char* li
     batch->messageEnds.emplace_back(index, batch->messages.size());
   };
   // Converts into the output with room bytes to spare, and the line end
-  // but for --explain, whose block ends in its own.
+  // but for --explain, whose block ends in its own. convert returns the
+  // outcome, and the length of what it wrote in *written.
   const auto convertAt = [&](std::size_t room, auto convert) {
     char* at = batch->out.reserve(room + 1);
-    const int outcome = convert(at, room);
-    std::size_t written = std::strlen(at);
+    std::size_t written = 0;
+    const int outcome = convert(at, room, &written);
     if (options.report != kReportExplain) at[written++] = '\n';
     batch->out.commit(written);
     return outcome;
@@ -143,29 +146,32 @@ bool convertLine(Batch* batch, char* report, unsigned long index, const char* li
   int outcome;
   if (options.report == kReportText && options.roundTrip) {
     veltrane_details details;
-    outcome = convertAt(VELTRANE_ROUND_TRIP_TEXT_SIZE, [&](char* at, std::size_t room) {
-      return veltrane_convert_details(line, length, options.inputBase, options.outputBase, flags,
-                                      at, room, &details);
-    });
+    outcome = convertAt(
+        VELTRANE_ROUND_TRIP_TEXT_SIZE, [&](char* at, std::size_t room, std::size_t* written) {
+          const int converted = veltrane_convert_details(
+              line, length, options.inputBase, options.outputBase, flags, at, room, &details);
+          *written = std::strlen(at);
+          return converted;
+        });
     // A value shown in its plain text has a message too.
     const bool converted = givesText(outcome);
     if (!converted || (details.has_value && !details.round_trip)) message();
     return converted;
   }
   if (options.report == kReportText) {
-    outcome = convertAt(VELTRANE_TEXT_SIZE, [&](char* at, std::size_t room) {
-      return veltrane_convert(line, length, options.inputBase, options.outputBase, flags, at,
-                              room);
-    });
-  } else if (options.report == kReportExplain) {
-    outcome = convertAt(VELTRANE_REPORT_SIZE, [&](char* at, std::size_t room) {
-      return veltrane_explain(line, length, options.inputBase, options.outputBase, flags, at,
-                              room);
+    outcome = convertAt(VELTRANE_TEXT_SIZE, [&](char* at, std::size_t room, std::size_t* written) {
+      return veltrane_convert_measured(line, length, options.inputBase, options.outputBase, flags,
+                                       at, room, written);
     });
   } else {
-    outcome = convertAt(VELTRANE_REPORT_SIZE, [&](char* at, std::size_t room) {
-      return veltrane_json(line, length, options.inputBase, options.outputBase, flags, at, room);
-    });
+    const auto writeReport = options.report == kReportExplain ? veltrane_explain : veltrane_json;
+    outcome =
+        convertAt(VELTRANE_REPORT_SIZE, [&](char* at, std::size_t room, std::size_t* written) {
+          const int converted =
+              writeReport(line, length, options.inputBase, options.outputBase, flags, at, room);
+          *written = std::strlen(at);
+          return converted;
+        });
   }
   if (givesText(outcome)) return true;
   message();
@@ -321,7 +327,8 @@ class Run {
   void dropByteOrderMark() {
     if (!atStart_) return;
     atStart_ = false;
-    if (input_.size() >= kMarkLength && std::memcmp(input_.data(), kByteOrderMark, kMarkLength) == 0)
+    if (input_.size() >= kMarkLength &&
+        std::memcmp(input_.data(), kByteOrderMark, kMarkLength) == 0)
       input_.dropFront(kMarkLength);
   }
 

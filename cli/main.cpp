@@ -164,9 +164,9 @@ bool convertAndPrint(const char* where, unsigned long position, const char* line
     // Room for the longest text and its line end.
     if (sizeof textBlock - textLength < VELTRANE_TEXT_SIZE + 1) drainText();
     char* out = textBlock + textLength;
-    outcome = veltrane_convert(line, length, options.inputBase, options.outputBase, flags, out,
-                               VELTRANE_TEXT_SIZE);
-    const std::size_t textEnd = std::strlen(out);
+    std::size_t textEnd;
+    outcome = veltrane_convert_measured(line, length, options.inputBase, options.outputBase, flags,
+                                        out, VELTRANE_TEXT_SIZE, &textEnd);
     out[textEnd] = '\n';
     textLength += textEnd + 1;
   } else {

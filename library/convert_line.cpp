@@ -56,7 +56,11 @@ __attribute__((always_inline)) inline CopiedNumeral copyNumeral(char* to, const 
   return seen;
 }
 
-void writeError(char* out) { std::memcpy(out, "ERROR", 6); }
+// Writes "ERROR"; returns its length.
+std::size_t writeError(char* out) {
+  std::memcpy(out, "ERROR", 6);
+  return 5;
+}
 
 // The reading half, with the details written only when kDetails: a caller
 // that only wants the text pays neither for the bookkeeping nor for the
@@ -121,7 +125,7 @@ __attribute__((always_inline)) inline LineOutcome readLineIn(const char* line, s
 
 template <bool kDetails>
 LineOutcome convertLineIn(const char* line, std::size_t length, const LineOptions& options,
-                          char* out, LineDetails* details) {
+                          char* out, LineDetails* details, std::size_t* textLength) {
   if constexpr (kDetails) *details = LineDetails();
   // The register-resident arithmetic: the same bits as the dialog's, faster.
   X87TruncatingMode mode;
@@ -132,16 +136,18 @@ LineOutcome convertLineIn(const char* line, std::size_t length, const LineOption
       readLineIn<kDetails>(line, length, options.inputBase, &value, &base, &overflowSign, details);
   if (outcome == kOverflow) {
     std::memcpy(out, overflowSign > 0 ? "+INF" : "-INF", 5);
+    *textLength = 4;
     return outcome;
   }
   if (outcome != kConverted) {
-    writeError(out);
+    *textLength = writeError(out);
     return outcome;
   }
   // Each numeral starts from the chosen notation: an automatic switch to
   // scientific notation applies to its own numeral.
   int scientific = options.scientific;
-  formatNumeral(out, value, options.outputBase, &scientific);
+  *textLength =
+      static_cast<std::size_t>(formatNumeral(out, value, options.outputBase, &scientific));
   if constexpr (kDetails) {
     details->hasValue = true;
     details->value = value.toExtReal();
@@ -158,9 +164,12 @@ LineOutcome readLine(const char* line, std::size_t length, int inputBase, FastRe
 }
 
 LineOutcome convertLine(const char* line, std::size_t length, const LineOptions& options, char* out,
-                        LineDetails* details) {
-  if (details != nullptr) return convertLineIn<true>(line, length, options, out, details);
-  return convertLineIn<false>(line, length, options, out, nullptr);
+                        LineDetails* details, std::size_t* textLength) {
+  std::size_t measured;
+  if (textLength == nullptr) textLength = &measured;
+  if (details != nullptr)
+    return convertLineIn<true>(line, length, options, out, details, textLength);
+  return convertLineIn<false>(line, length, options, out, nullptr, textLength);
 }
 
 const char* describeOutcome(LineOutcome outcome) {

@@ -82,9 +82,12 @@ struct LineDetails {
 // other outcome. Blanks (0x20 only) around the numeral are ignored. When
 // length exceeds kMaxNumeralLength, line is not read at all.
 // Allocates nothing and keeps no state between calls: any thread may call it.
-// When details is not null, it receives the details of this numeral.
+// When details is not null, it receives the details of this numeral; when
+// textLength is not null, the length of the text written (the offset of its
+// NUL).
 LineOutcome convertLine(const char* line, std::size_t length, const LineOptions& options,
-                        char* out, LineDetails* details = nullptr);
+                        char* out, LineDetails* details = nullptr,
+                        std::size_t* textLength = nullptr);
 
 // The reading half of convertLine: trims, checks and parses the numeral and
 // gives its outcome, its value (*value, for kConverted only), the base it

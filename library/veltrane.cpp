@@ -165,6 +165,24 @@ int veltrane_convert(const char* numeral, size_t length, int from_base, int to_b
                                   nullptr);
 }
 
+int veltrane_convert_measured(const char* numeral, size_t length, int from_base, int to_base,
+                              unsigned flags, char* text, size_t text_size, size_t* text_length) {
+  std::size_t measured = 0;
+  int outcome;
+  if (validBase(from_base) && validBase(to_base) && (flags & VELTRANE_ROUND_TRIP) == 0 &&
+      text != nullptr && text_size >= kLineOutputSize) {
+    // The formatter knows the length of what it wrote.
+    outcome = convertLine(numeral, lengthOf(numeral, length), optionsOf(from_base, to_base, flags),
+                          text, nullptr, &measured);
+  } else {
+    outcome = veltrane_convert_details(numeral, length, from_base, to_base, flags, text,
+                                       text_size, nullptr);
+    if (text != nullptr && text_size > 0) measured = std::strlen(text);
+  }
+  if (text_length != nullptr) *text_length = measured;
+  return outcome;
+}
+
 int veltrane_convert_details(const char* numeral, size_t length, int from_base, int to_base,
                              unsigned flags, char* text, size_t text_size,
                              veltrane_details* details) {

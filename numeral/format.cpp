@@ -40,15 +40,19 @@ struct MagnitudeWriters<std::integer_sequence<unsigned, offsets...>> {
 constexpr MagnitudeWriters<std::make_integer_sequence<unsigned, kMaxBase - kMinBase + 1>>
     kMagnitudeWriters;
 
-// Writes text and its NUL at out.
-void writeText(char* out, const char* text) { std::memcpy(out, text, std::strlen(text) + 1); }
+// Writes text and its NUL at out; returns the text's length.
+int writeText(char* out, const char* text) {
+  const std::size_t length = std::strlen(text);
+  std::memcpy(out, text, length + 1);
+  return static_cast<int>(length);
+}
 
 }  // namespace
 
-void formatExponent(char* out, int exponent, int base) {
+int formatExponent(char* out, int exponent, int base) {
   if (exponent == 0) {
     out[0] = '\0';
-    return;
+    return 0;
   }
   if (base < kMinBase) base = kMinBase;
   if (base > kMaxBase) base = kMaxBase;
@@ -65,10 +69,11 @@ void formatExponent(char* out, int exponent, int base) {
     out[i] = out[j];
     out[j] = swap;
   }
+  return end;
 }
 
-void layoutNumeral(char* out, const char* digits, int count, int negative, int exponent, int base,
-                   int maxDigits, int* scientific) {
+int layoutNumeral(char* out, const char* digits, int count, int negative, int exponent, int base,
+                  int maxDigits, int* scientific) {
   int at = 0;
   if (negative) out[at++] = '-';
 
@@ -92,7 +97,7 @@ void layoutNumeral(char* out, const char* digits, int count, int negative, int e
       for (int k = 0; k < exponent + 1 - count; ++k) out[at++] = '0';
     out[at] = '\0';
     *scientific = 0;
-    return;
+    return at;
   }
 
   out[at++] = digits[0];
@@ -102,8 +107,8 @@ void layoutNumeral(char* out, const char* digits, int count, int negative, int e
     std::memcpy(out + at, digits + 1, static_cast<std::size_t>(count - 1));
     at += count - 1;
   }
-  formatExponent(out + at, exponent, base);
   *scientific = 1;
+  return at + formatExponent(out + at, exponent, base);
 }
 
 namespace {
@@ -119,16 +124,10 @@ void generateDigitsOf(char* digits, int* count, int* negative, int* exponent, Fa
 }
 
 template <class Real>
-void formatNumeralIn(char* out, Real value, int base, int* scientific) {
+int formatNumeralIn(char* out, Real value, int base, int* scientific) {
   const ExtReal image = imageOf(value);
-  if (base < kMinBase || base > kMaxBase || isNotANumber(image)) {
-    writeText(out, "ERROR");
-    return;
-  }
-  if (isInfinity(image)) {
-    writeText(out, image.signBit() ? "-INF" : "+INF");
-    return;
-  }
+  if (base < kMinBase || base > kMaxBase || isNotANumber(image)) return writeText(out, "ERROR");
+  if (isInfinity(image)) return writeText(out, image.signBit() ? "-INF" : "+INF");
 
   const int digitLimit = Arithmetic<Real>::maxDigits(base);
   char digits[kDigitBufferSize];
@@ -136,15 +135,15 @@ void formatNumeralIn(char* out, Real value, int base, int* scientific) {
   int negative;
   int exponent;
   generateDigitsOf(digits, &count, &negative, &exponent, value, image, base);
-  layoutNumeral(out, digits, count, negative, exponent, base, digitLimit, scientific);
+  return layoutNumeral(out, digits, count, negative, exponent, base, digitLimit, scientific);
 }
 
 }  // namespace
 
-void formatNumeral(char* out, ExtReal value, int base, int* scientific) {
-  formatNumeralIn(out, value, base, scientific);
+int formatNumeral(char* out, ExtReal value, int base, int* scientific) {
+  return formatNumeralIn(out, value, base, scientific);
 }
 
-void formatNumeral(char* out, FastReal value, int base, int* scientific) {
-  formatNumeralIn(out, value, base, scientific);
+int formatNumeral(char* out, FastReal value, int base, int* scientific) {
+  return formatNumeralIn(out, value, base, scientific);
 }

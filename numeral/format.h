@@ -15,14 +15,15 @@ constexpr int kFormatBufferSize = 250;
 // "ERROR". Otherwise *scientific != 0 on entry asks for
 // scientific notation; the formatter also switches to it when the exponent
 // lies outside -maxDigits < exponent < maxDigits + 2. On return *scientific
-// is 1 for scientific text and 0 for standard text.
+// is 1 for scientific text and 0 for standard text. Returns the text's
+// length (the offset of its NUL).
 //
 // A base outside 2..36, which the callers never pass, also gives
 // "ERROR" rather than text in a base that the digits were not made in.
-void formatNumeral(char* out, ExtReal value, int base, int* scientific);
+int formatNumeral(char* out, ExtReal value, int base, int* scientific);
 // The same text in FastReal arithmetic, bit for bit; needs the mode of an
 // X87TruncatingMode in force.
-void formatNumeral(char* out, FastReal value, int base, int* scientific);
+int formatNumeral(char* out, FastReal value, int base, int* scientific);
 
 // The layout half of formatNumeral, from what generateDigits returned:
 // count (1 .. maxDigits - 1) digit characters, the sign, and the exponent of
@@ -32,13 +33,14 @@ void formatNumeral(char* out, FastReal value, int base, int* scientific);
 // kFormatBufferSize for maxDigits <= 64), and sets *scientific likewise.
 // Standard text has a point only when digits follow it; scientific text has
 // at least one digit after the point and the suffix of formatExponent.
-void layoutNumeral(char* out, const char* digits, int count, int negative, int exponent, int base,
-                   int maxDigits, int* scientific);
+// Returns the text's length.
+int layoutNumeral(char* out, const char* digits, int count, int negative, int exponent, int base,
+                  int maxDigits, int* scientific);
 
 // Writes the exponent suffix at out: nothing for exponent 0, otherwise 'e'
 // (base 10) or '_' (other bases), a sign, and the magnitude in base, upper
 // case; then a NUL. At most 35 bytes for any int exponent; a base outside
-// 2..36 is taken as the nearest of them.
-void formatExponent(char* out, int exponent, int base);
+// 2..36 is taken as the nearest of them. Returns the suffix's length.
+int formatExponent(char* out, int exponent, int base);
 
 #endif

@@ -80,21 +80,6 @@ const char* digits() {
   return found;
 }
 
-// The length of a text that veltrane_convert wrote into a room of at least
-// VELTRANE_TEXT_SIZE bytes: 8 bytes a step within those (a 10 -> 2 text
-// has some 70 bytes), then byte by byte.
-std::size_t textLength(const char* text) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  std::size_t n = 0;
-  for (; n + 8 <= VELTRANE_TEXT_SIZE; n += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text + n, 8);
-    if (((word - kOnes) & ~word & (0x80 * kOnes)) != 0) break;
-  }
-  while (text[n] != '\0') ++n;
-  return n;
-}
-
 // The first LF from `from` on, or `end`: 8 bytes a step while 8 remain
 // (numerals are some 10 to 30 bytes), then byte by byte.
 const char* lineEnd(const char* from, const char* end) {
@@ -146,10 +131,12 @@ int veltrane_js_convert_lines(const char* lines, size_t length, int count, int f
     const char* const feed = lineEnd(numeral, end);
     if ((feed == end) != (done == count - 1)) return kLineFeedsMiscounted;
     char* const text = texts + used;
-    const int outcome = veltrane_convert(numeral, static_cast<std::size_t>(feed - numeral),
-                                         from_base, to_base, flags, text, room - 1);
+    std::size_t length;
+    const int outcome =
+        veltrane_convert_measured(numeral, static_cast<std::size_t>(feed - numeral), from_base,
+                                  to_base, flags, text, room - 1, &length);
     if (outcome == VELTRANE_BAD_BASE) return outcome;
-    if (outcome == VELTRANE_CONVERTED || outcome == VELTRANE_OVERFLOW) used += textLength(text);
+    if (outcome == VELTRANE_CONVERTED || outcome == VELTRANE_OVERFLOW) used += length;
     texts[used++] = '\n';
     numeral = feed + 1;
     ++done;

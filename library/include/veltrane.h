@@ -119,6 +119,13 @@ VELTRANE_API const char *veltrane_version(void);
 VELTRANE_API int veltrane_convert(const char *numeral, size_t length, int from_base, int to_base,
                                   unsigned flags, char *text, size_t text_size);
 
+/* veltrane_convert, also writing the length of the text it wrote (the offset
+ * of its NUL; 0 when text_size is 0) to *text_length unless that is NULL:
+ * for callers that pass the text on and need not measure it again. */
+VELTRANE_API int veltrane_convert_measured(const char *numeral, size_t length, int from_base,
+                                           int to_base, unsigned flags, char *text,
+                                           size_t text_size, size_t *text_length);
+
 /* The same numeral's `--json` object, byte for byte as `veltrane-cli --json`
  * prints it, without the line end; same return codes. flags as above (the
  * object always holds the plain text and the round-trip text both).

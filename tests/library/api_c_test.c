@@ -89,6 +89,20 @@ static void checkCase(const struct Case *c) {
   code = veltrane_convert(c->numeral, length, c->from, c->to, c->flags, plain, sizeof plain);
   CHECK(code == c->outcome && strcmp(plain, text) == 0, "\"%s\"", c->numeral);
 
+  /* So does veltrane_convert_measured, with the text's length, in a room
+   * that holds any text and in one that holds just this one. */
+  const size_t rooms[] = {sizeof plain, strlen(text) + 1};
+  for (int r = 0; r < 2; ++r) {
+    size_t measured = 12345;
+    memset(plain, 'x', sizeof plain);
+    code = veltrane_convert_measured(c->numeral, length, c->from, c->to, c->flags, plain,
+                                     rooms[r], &measured);
+    CHECK(code == c->outcome && strcmp(plain, text) == 0, "\"%s\" in %lu bytes", c->numeral,
+          (unsigned long)rooms[r]);
+    CHECK(measured == strlen(text), "\"%s\" in %lu bytes: length %lu", c->numeral,
+          (unsigned long)rooms[r], (unsigned long)measured);
+  }
+
   /* A message exactly for the outcomes without a value or overflow. */
   char message[512];
   code = veltrane_message(c->numeral, length, c->from, c->to, c->flags, message, sizeof message);
@@ -176,6 +190,12 @@ static void checkBadBases(void) {
     CHECK(veltrane_convert("1", 1, from, to, 0, text, sizeof text) == VELTRANE_BAD_BASE &&
               text[0] == '\0',
           "%d %d", from, to);
+    size_t measured = 12345;
+    strcpy(text, "untouched");
+    CHECK(veltrane_convert_measured("1", 1, from, to, 0, text, sizeof text, &measured) ==
+                  VELTRANE_BAD_BASE &&
+              text[0] == '\0' && measured == 0,
+          "%d %d", from, to);
     strcpy(text, "untouched");
     CHECK(veltrane_json("1", 1, from, to, 0, text, sizeof text) == VELTRANE_BAD_BASE &&
               text[0] == '\0',
@@ -197,6 +217,12 @@ typedef int (*Writer)(char *out, size_t size);
 
 static int writeConvert(char *out, size_t size) {
   return veltrane_convert("0.1", 3, 10, 16, 0, out, size);
+}
+static int writeMeasured(char *out, size_t size) {
+  size_t measured;
+  const int code = veltrane_convert_measured("-1e4930", 7, 10, 16, 0, out, size, &measured);
+  /* The length of what was written: the whole text, or none. */
+  return out != NULL && size > 0 && measured != strlen(out) ? -100 : code;
 }
 static int writeRoundTrip(char *out, size_t size) {
   return veltrane_convert("0.1", 3, 10, 16, VELTRANE_ROUND_TRIP, out, size);
@@ -233,6 +259,7 @@ static void checkBufferSizes(void) {
     int code;
   } kWriters[] = {
       {"convert", writeConvert, VELTRANE_CONVERTED},
+      {"measured", writeMeasured, VELTRANE_OVERFLOW},
       {"round trip", writeRoundTrip, VELTRANE_CONVERTED},
       {"json", writeJson, VELTRANE_CONVERTED},
       {"explain", writeExplain, VELTRANE_CONVERTED},
