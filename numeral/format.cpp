@@ -118,13 +118,13 @@ void generateDigitsOf(char* digits, int* count, int* negative, int* exponent, Ex
                       const ExtReal&, int base) {
   generateDigits(digits, count, negative, exponent, value, base);
 }
-void generateDigitsOf(char* digits, int* count, int* negative, int* exponent, FastReal value,
-                      const ExtReal& image, int base) {
+void generateDigitsOf(char* digits, int* count, int* negative, int* exponent,
+                      const FastReal& value, const ExtReal& image, int base) {
   generateDigits(digits, count, negative, exponent, value, image, base);
 }
 
 template <class Real>
-int formatNumeralIn(char* out, Real value, int base, int* scientific) {
+int formatNumeralIn(char* out, const Real& value, int base, int* scientific) {
   const ExtReal image = imageOf(value);
   if (base < kMinBase || base > kMaxBase || isNotANumber(image)) return writeText(out, "ERROR");
   if (isInfinity(image)) return writeText(out, image.signBit() ? "-INF" : "+INF");
@@ -144,6 +144,6 @@ int formatNumeral(char* out, ExtReal value, int base, int* scientific) {
   return formatNumeralIn(out, value, base, scientific);
 }
 
-int formatNumeral(char* out, FastReal value, int base, int* scientific) {
+int formatNumeral(char* out, const FastReal& value, int base, int* scientific) {
   return formatNumeralIn(out, value, base, scientific);
 }

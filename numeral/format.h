@@ -22,8 +22,9 @@ constexpr int kFormatBufferSize = 250;
 // "ERROR" rather than text in a base that the digits were not made in.
 int formatNumeral(char* out, ExtReal value, int base, int* scientific);
 // The same text in FastReal arithmetic, bit for bit; needs the mode of an
-// X87TruncatingMode in force.
-int formatNumeral(char* out, FastReal value, int base, int* scientific);
+// X87TruncatingMode in force. (By reference: a caller's value that was just
+// stored is then read as it was written, not copied by other widths.)
+int formatNumeral(char* out, const FastReal& value, int base, int* scientific);
 
 // The layout half of formatNumeral, from what generateDigits returned:
 // count (1 .. maxDigits - 1) digit characters, the sign, and the exponent of
