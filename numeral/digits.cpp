@@ -118,18 +118,25 @@ void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
     *exponent += 1;
   }
   // Step 13. The first digit is never 0 here; the floor of 1 only keeps the
-  // formatter's promise of at least one digit for any input. The scan runs
-  // over all n digits, eight at a time, and keeps the last non-zero one by
-  // selection rather than by an exit that depends on the digits.
-  const int words = n / 8;
+  // formatter's promise of at least one digit for any input. Most often the
+  // last kept digit is not 0, which one byte tells: the digits were just
+  // stored byte by byte, and a wider load would wait for those stores.
+  // Otherwise the scan runs over all n digits, eight at a time, and keeps
+  // the last non-zero one by selection rather than by an exit that depends
+  // on the digits.
   int kept = 1;
-  for (int w = 0; w < words; ++w) {
-    const std::uint64_t word = loadWord(digits + 8 * w);
-    // Little-endian: the highest non-zero byte is the last non-zero digit.
-    const int last = 8 * w + (63 - __builtin_clzll(word | 1)) / 8 + 1;
-    kept = word != 0 ? last : kept;
+  if (n >= 2 && digits[n - 2] != 0) {
+    kept = n - 1;
+  } else {
+    const int words = n / 8;
+    for (int w = 0; w < words; ++w) {
+      const std::uint64_t word = loadWord(digits + 8 * w);
+      // Little-endian: the highest non-zero byte is the last non-zero digit.
+      const int last = 8 * w + (63 - __builtin_clzll(word | 1)) / 8 + 1;
+      kept = word != 0 ? last : kept;
+    }
+    for (int i = 8 * words; i < n; ++i) kept = digits[i] != 0 ? i + 1 : kept;
   }
-  for (int i = 8 * words; i < n; ++i) kept = digits[i] != 0 ? i + 1 : kept;
   // Step 14, eight digits at a time while eight remain in the n positions.
   // Digits from kept on are 0 already and are left alone.
   int i = 0;
