@@ -172,9 +172,10 @@ py::object convertOne(const py::handle& numeral, int from_base, int to_base, uns
     long_text.assign(VELTRANE_ROUND_TRIP_TEXT_SIZE, '\0');
     text = &long_text[0];
   }
-  const int outcome =
-      veltrane_convert(bytes.data(), bytes.size(), from_base, to_base, flags, text, c.textSize());
-  if (givesText(outcome)) return py::reinterpret_steal<py::object>(asciiString(text, std::strlen(text)));
+  std::size_t length;
+  const int outcome = veltrane_convert_measured(bytes.data(), bytes.size(), from_base, to_base,
+                                                flags, text, c.textSize(), &length);
+  if (givesText(outcome)) return py::reinterpret_steal<py::object>(asciiString(text, length));
   if (coerce) return py::none();
   raiseNumeralError(py::reinterpret_borrow<py::object>(numeral), bytes, c, py::none());
 }
@@ -361,10 +362,11 @@ void convertChunk(const Source& source, const Conversion& c, std::size_t chunk, 
     if (texts.size() - used < text_size) texts.resize(std::max(texts.size() * 2, used + text_size));
     const std::string_view numeral = source.numeral(i, &scratch);
     char* text = &texts[used];
-    const int outcome = veltrane_convert(numeral.data(), numeral.size(), c.from_base, c.to_base,
-                                         c.flags, text, text_size);
+    std::size_t length;
+    const int outcome = veltrane_convert_measured(numeral.data(), numeral.size(), c.from_base,
+                                                  c.to_base, c.flags, text, text_size, &length);
     results->outcomes[i] = static_cast<signed char>(outcome);
-    if (givesText(outcome)) used += std::strlen(text);
+    if (givesText(outcome)) used += length;
     results->ends[i] = used;
   }
   texts.resize(used);
