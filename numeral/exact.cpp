@@ -214,26 +214,36 @@ int scalePastZeros(Wide* x, int* point, const BaseChunk& c) {
 }
 
 // The fraction's digits after those already in e, a chunk a pass, until it
-// ends or the limit is reached.
-void expandFraction(Wide x, int point, const BaseChunk& c, Expansion* e) {
-  const int k = c.chunk.digits;
-  const int chunkShift = c.twos * k;
+// ends or the limit is reached. The fraction is kept with its point on a
+// limb boundary, F / 2^(64 n): F * B carries the next chunk out of its top
+// limb, and nothing is taken apart or trimmed. F's low limbs that are 0
+// (those below `low`) stay 0 under the products and are skipped; in an even
+// base they grow by twos * k bits a chunk until F is 0 and the fraction ends.
+void expandFraction(const Wide& x, int point, const BaseChunk& c, Expansion* e) {
+  const int n = (point + 63) / 64;
+  const int shift = 64 * n - point;  // below 64
+  std::uint64_t limbs[Wide::kLimbs];
+  limbs[0] = x.limb(0) << shift;
+  for (int i = 1; i < n; ++i)
+    limbs[i] = shift == 0 ? x.limb(i) : (x.limb(i) << shift) | (x.limb(i - 1) >> (64 - shift));
+  int low = 0;
+  while (low < n && limbs[low] == 0) ++low;
+  const std::uint64_t b = c.chunk.power;
   // The chunks first, then their digits in one run.
   std::uint64_t run[kExactDigitLimit / 12 + 2];
   int taken = 0;
-  for (int count = e->count; !x.isZero() && count < kExactDigitLimit; count += k) {
-    x.multiplyAdd(c.oddPower);
-    if (point >= chunkShift) {
-      point -= chunkShift;
-      run[taken++] = x.takeFrom(point);
-    } else {
-      // x * B / 2^point is an integer: the fraction ends in this chunk.
-      run[taken++] = x.limb(0) << (chunkShift - point);
-      x = Wide();
+  for (int count = e->count; low < n && count < kExactDigitLimit; count += c.chunk.digits) {
+    std::uint64_t carry = 0;
+    for (int i = low; i < n; ++i) {
+      const unsigned __int128 product = static_cast<unsigned __int128>(limbs[i]) * b + carry;
+      limbs[i] = static_cast<std::uint64_t>(product);
+      carry = static_cast<std::uint64_t>(product >> 64);
     }
+    run[taken++] = carry;
+    while (low < n && limbs[low] == 0) ++low;
   }
   e->appendRun(c, run, taken);
-  if (!x.isZero()) e->complete = false;
+  if (low < n) e->complete = false;
 }
 
 // significand * 2^q (significand not 0) in a base 2^bits: every digit is a
