@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "numeral/chunk_digits.h"
 #include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
 #include "numeral/round_trip.h"
@@ -225,15 +226,11 @@ void writeDigitsOf(char* digits, u128 n, int c) {
     }
     low = static_cast<std::uint64_t>(rest);
   }
-  int i = c - 1;
-  for (int j = 0; j < kLowDigits && i >= 0; ++j, --i) {
-    digits[i] = digitCharacter(static_cast<int>(low % base));
-    low /= base;
-  }
-  for (; i >= 0; --i) {
-    digits[i] = digitCharacter(static_cast<int>(high % base));
-    high /= base;
-  }
+  // The low digits, then those of high (below 2^17), each by the chunk
+  // writer's multiplications.
+  const int lowCount = c < kLowDigits ? c : kLowDigits;
+  writeChunkDigits<base>(digits + c - lowCount, low, lowCount);
+  if (c > kLowDigits) writeChunkDigits<base>(digits, high, c - kLowDigits);
 }
 
 template <class Offsets>
