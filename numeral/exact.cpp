@@ -134,13 +134,19 @@ struct Expansion {
 };
 
 // The digits of a non-zero integer, most significant first: its chunks,
-// least significant first, by one reciprocal division of the whole number a
-// chunk, then only as many of them written out as the limit takes; a
+// least significant first, by reciprocal divisions of the whole number, two
+// chunks a sweep, then only as many of them written out as the limit takes; a
 // non-zero chunk below those makes the expansion incomplete.
 void expandInteger(Wide n, const BaseChunk& c, Expansion* e) {
   std::uint64_t chunks[kMaxChunks];
   int length = 0;
-  while (!n.isZero() && length < kMaxChunks) chunks[length++] = n.divideBy(c.divisor);
+  // Two chunks a sweep; the last sweep's second chunk may be a 0 above the
+  // top one.
+  while (!n.isZero() && length + 2 <= kMaxChunks) {
+    n.divideTwiceBy(c.divisor, &chunks[length], &chunks[length + 1]);
+    length += 2;
+  }
+  while (length > 1 && chunks[length - 1] == 0) --length;
   const int k = c.chunk.digits;
   // The top chunk without its leading zeros.
   char top[64];
