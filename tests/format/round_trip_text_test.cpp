@@ -568,6 +568,64 @@ TEST(RoundTripText, EveryPlatformGivesTheSameTexts) {
   EXPECT_EQ(digest, 0x7408833571b2fe43ULL) << std::hex << digest;
 }
 
+// shorterThanRoundTrip says a text does not read back only where the parser
+// agrees: on the plain texts of random values of every class and the texts
+// shortened from the round-trip text, with and without zeros after the last
+// digit, and on fixed layouts where it must not tell.
+TEST(RoundTripText, ShorterTextsThanTheRoundTripDoNotReadBack) {
+  std::mt19937_64 random(0x5A0B);
+  X87TruncatingMode mode;
+  int told = 0;
+  for (int i = 0; i < scaled(200); ++i) {
+    const int base = 2 + static_cast<int>(random() % 35);
+    const ExtReal value = randomValue(random, base);
+    const std::string rt = roundTrip(value, base, 1);
+    if (rt.empty()) continue;
+    char plain[kFormatBufferSize];
+    int notation = 1;
+    formatNumeral(plain, FastReal(value), base, &notation);
+    std::vector<std::string> texts = {plain};
+    // The round-trip text cut to fewer digits, and with a zero appended.
+    const Significant s = significantOf(rt, base);
+    for (std::size_t cut = 1; cut < s.digits.size(); cut += 1 + random() % 3) {
+      const std::string digits = s.digits.substr(0, cut);
+      texts.push_back(textOf(digits, s.exponent, base, true, s.negative));
+      texts.push_back(textOf(digits + "0", s.exponent, base, true, s.negative));
+    }
+    for (const std::string& text : texts) {
+      if (!shorterThanRoundTrip(text.c_str(), rt.c_str(), base)) continue;
+      ++told;
+      EXPECT_NE(stored(text, base), hex(value))
+          << hex(value) << " base " << base << ": " << text << " against " << rt;
+    }
+  }
+  EXPECT_GT(told, scaled(200));
+
+  struct Case {
+    const char* text;
+    const char* roundTrip;
+    int base;
+    bool shorter;
+  };
+  const Case cases[] = {
+      {"1.5", "1.53", 10, true},
+      {"-1.5e-3", "-1.53e-3", 10, true},
+      {"1.50", "1.53", 10, false},      // a zero after the last digit reads otherwise
+      {"1.0", "1.01", 10, true},        // one digit, written d.0
+      {"1.53", "1.53", 10, false},      // as long
+      {"1.534", "1.53", 10, false},     // longer
+      {"0.0", "1.5", 10, false},        // zero
+      {"+INF", "1.5", 10, false},       // not a numeral
+      {"1.5", "", 10, false},           // no round-trip text
+      {"A.B_+Z", "A.BC_+Z", 36, true},  // the suffix of another base
+      {"1.1_+1001110001000", "1.11_+1001110001000", 2, false},  // past the guard: zeros follow
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(shorterThanRoundTrip(c.text, c.roundTrip, c.base), c.shorter)
+        << c.text << " against " << c.roundTrip << " base " << c.base;
+  }
+}
+
 // plainNotation is the notation formatNumeral writes, near powers of the
 // base and for subnormals too.
 TEST(RoundTripText, PlainNotationIsTheFormattersNotation) {
