@@ -226,11 +226,25 @@ void writeDigitsOf(char* digits, u128 n, int c) {
     }
     low = static_cast<std::uint64_t>(rest);
   }
-  // The low digits, then those of high (below 2^17), each by the chunk
-  // writer's multiplications.
-  const int lowCount = c < kLowDigits ? c : kLowDigits;
-  writeChunkDigits<base>(digits + c - lowCount, low, lowCount);
-  if (c > kLowDigits) writeChunkDigits<base>(digits, high, c - kLowDigits);
+  if constexpr (kChunkDigitPairs) {
+    // The low digits, then those of high (below 2^17), each by the chunk
+    // writer's multiplications.
+    const int lowCount = c < kLowDigits ? c : kLowDigits;
+    writeChunkDigits<base>(digits + c - lowCount, low, lowCount);
+    if (c > kLowDigits) writeChunkDigits<base>(digits, high, c - kLowDigits);
+  } else {
+    // In the WebAssembly module, where every byte of the page counts, a
+    // division by the base a digit.
+    int i = c - 1;
+    for (int j = 0; j < kLowDigits && i >= 0; ++j, --i) {
+      digits[i] = digitCharacter(static_cast<int>(low % base));
+      low /= base;
+    }
+    for (; i >= 0; --i) {
+      digits[i] = digitCharacter(static_cast<int>(high % base));
+      high /= base;
+    }
+  }
 }
 
 template <class Offsets>
