@@ -121,7 +121,6 @@ struct ChunkDigits {
     }
   }
 
-
   // In the bases up to 7, whose four digits take a table of at most 2,401
   // entries (9.6 KB), a chunk goes out as two pieces of half its digits,
   // each by one multiplication and then four digits a multiplication: half

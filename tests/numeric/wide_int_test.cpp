@@ -285,8 +285,8 @@ TEST(WideInt, TwoDivisionsInOneSweepAgreeWithTwoDivisions) {
   // (the base chunks among them), numerators of one limb up, of the carry
   // patterns, zero, and values just under and at a power of the divisor.
   std::mt19937_64 random(0x2D1);
-  std::vector<std::uint64_t> divisors = {1, 2, 3, 7, 10, ~0ULL, 1ULL << 63, (1ULL << 63) + 1,
-                                         (1ULL << 32) - 1};
+  std::vector<std::uint64_t> divisors = {
+      1, 2, 3, 7, 10, ~0ULL, 1ULL << 63, (1ULL << 63) + 1, (1ULL << 32) - 1};
   for (int base = 2; base <= 36; ++base) divisors.push_back(wordChunkOf(base).power);
   for (int i = 0; i < 100; ++i) divisors.push_back(random() >> (random() % 64) | 1);
   for (std::uint64_t d : divisors) {
