@@ -512,14 +512,6 @@ void writeSixDigits(char* out, std::size_t size, bool negative, std::uint64_t wh
   copyCut(out, size, text, static_cast<std::size_t>(p - text));
 }
 
-// estimatePower memoised per thread: the texts of a run have a few hundred
-// scales in each base, each estimated once.
-PowerEstimate cachedPowerEstimate(int base, int exponent) {
-  struct Tag;
-  return memoisedByBaseAndExponent<Tag, PowerEstimate, 1024, 4>(
-      base, exponent, [=] { return estimatePower(base, exponent); });
-}
-
 // The six leading digits, cut toward zero, of a / 2^62 (a > 0), and the
 // exponent of the first: false where a / 2^62 reaches 2^64.
 bool sixDigitsOf(unsigned __int128 a, std::uint64_t* whole, int* e) {
@@ -707,4 +699,10 @@ bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, 
   }
   writeQuotient(out, size, negative, &u, &denominator);
   return true;
+}
+
+PowerEstimate cachedPowerEstimate(int base, int exponent) {
+  struct Tag;
+  return memoisedByBaseAndExponent<Tag, PowerEstimate, 1024, 4>(
+      base, exponent, [=] { return estimatePower(base, exponent); });
 }
