@@ -245,8 +245,10 @@ void writeImage(char* out, const ExtReal& v) {
   *out = '\0';
 }
 
+// needReadBack: what the text reads back to is needed even where it is
+// surely not the value (the explanation shows it).
 void gatherFacts(StoredFacts* facts, const char* text, const LineDetails& details,
-                 const LineOptions& options) {
+                 const LineOptions& options, bool needReadBack) {
   if (!details.hasValue) return;
   const ExtReal& v = details.value;
   facts->known = true;
@@ -258,10 +260,18 @@ void gatherFacts(StoredFacts* facts, const char* text, const LineDetails& detail
     facts->ulpsKnown =
         formatUlpDistance(facts->ulps, sizeof facts->ulps, text, options.outputBase, v);
   }
+  {
+    X87TruncatingMode mode;
+    facts->roundTrip = roundTripNumeral(facts->roundTripText, kMaxNumeralLength, FastReal(v),
+                                        options.outputBase, details.scientific);
+  }
+  // Where the search went past the text's length, the text does not read
+  // back (readBackKnown stays false).
+  if (!needReadBack && details.scientific == 1 && facts->roundTrip == kRoundTripFound &&
+      shorterThanRoundTrip(text, facts->roundTripText, options.outputBase)) {
+    return;
+  }
   facts->readBackKnown = readBack(text, options.outputBase, &facts->readBack);
-  X87TruncatingMode mode;
-  facts->roundTrip = roundTripNumeral(facts->roundTripText, kMaxNumeralLength, FastReal(v),
-                                      options.outputBase, details.scientific);
 }
 
 bool sameImage(const ExtReal& a, const ExtReal& b) {
@@ -310,7 +320,7 @@ std::size_t writeExplanation(char* out, std::size_t size, LineOutcome outcome, c
                              const LineDetails& details, const LineOptions& options) {
   Sink sink(out, size);
   StoredFacts facts;
-  gatherFacts(&facts, text, details, options);
+  gatherFacts(&facts, text, details, options, true);
 
   sink.put("numeral:   ");
   if (details.numeral != nullptr)
@@ -382,7 +392,7 @@ std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, cons
                           const LineDetails& details, const LineOptions& options) {
   Sink sink(out, size);
   StoredFacts facts;
-  gatherFacts(&facts, text, details, options);
+  gatherFacts(&facts, text, details, options, false);
 
   sink.put("{\"numeral\": ");
   if (details.numeral != nullptr)

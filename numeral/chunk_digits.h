@@ -49,6 +49,18 @@ struct DigitPairCharacters {
   }
 };
 
+// The four characters of each value below base^4, indexed by value.
+template <unsigned base>
+struct DigitQuadCharacters {
+  char of[base * base * base * base][4];
+  constexpr DigitQuadCharacters() : of() {
+    for (unsigned v = 0; v < base * base * base * base; ++v) {
+      for (unsigned i = 0, rest = v; i < 4; ++i, rest /= base)
+        of[v][3 - i] = digitCharacter(static_cast<int>(rest % base));
+    }
+  }
+};
+
 template <unsigned base, bool pairs = kChunkDigitPairs>
 struct ChunkDigits {
   static constexpr int kDigits = [] {
@@ -109,10 +121,43 @@ struct ChunkDigits {
     }
   }
 
+  // In the bases up to 7, whose four digits take a table of at most 2,401
+  // entries (9.6 KB), a chunk goes out as two pieces of half its digits,
+  // each by one multiplication and then four digits a multiplication: half
+  // the multiplications and stores of pairs. Pieces of at most ceil(k / 2)
+  // digits keep every group right, as above.
+  static constexpr bool kQuads = pairs && base <= 7;
+  static constexpr int kLowHalf = kDigits / 2;
+  static constexpr int kHighHalf = kDigits - kLowHalf;
+  static_assert(kLowHalf > 4, "a half chunk of more than one group of four");
+  static constexpr std::uint64_t kLowHalfPower = powerOf(kLowHalf);
+
+  // The n digits (n > 4) of piece (below base^n): a first group of 1 to 4
+  // digits, then groups of four.
+  template <int n>
+  static void writeQuadPiece(char* out, std::uint64_t piece) {
+    static constexpr DigitQuadCharacters<base> kQuadTable{};
+    constexpr int first = n % 4 == 0 ? 4 : n % 4;
+    const unsigned __int128 y = static_cast<unsigned __int128>(piece) * scaleOf(n - first);
+    std::uint64_t fraction = static_cast<std::uint64_t>(y);
+    // The first group's entry has 4 - first leading zeros.
+    std::memcpy(out, kQuadTable.of[static_cast<std::uint64_t>(y >> 64)] + (4 - first),
+                static_cast<std::size_t>(first));
+    for (int i = first; i < n; i += 4) {
+      const unsigned __int128 t = static_cast<unsigned __int128>(fraction) * powerOf(4);
+      fraction = static_cast<std::uint64_t>(t);
+      std::memcpy(out + i, kQuadTable.of[static_cast<std::uint64_t>(t >> 64)], 4);
+    }
+  }
 
   // The kDigits digits of value (below base^kDigits), leading zeros
   // included.
   static void writeAll(char* out, std::uint64_t value) {
+    if constexpr (kQuads) {
+      writeQuadPiece<kHighHalf>(out, value / kLowHalfPower);
+      writeQuadPiece<kLowHalf>(out + kHighHalf, value % kLowHalfPower);
+      return;
+    }
     const std::uint64_t high = value / kHalfPower;
     const std::uint64_t low = value % kHalfPower;
     writePiece<kTop>(out, high / kQuarterPower);

@@ -134,13 +134,19 @@ struct Expansion {
 };
 
 // The digits of a non-zero integer, most significant first: its chunks,
-// least significant first, by one reciprocal division of the whole number a
-// chunk, then only as many of them written out as the limit takes; a
+// least significant first, by reciprocal divisions of the whole number, two
+// chunks a sweep, then only as many of them written out as the limit takes; a
 // non-zero chunk below those makes the expansion incomplete.
 void expandInteger(Wide n, const BaseChunk& c, Expansion* e) {
   std::uint64_t chunks[kMaxChunks];
   int length = 0;
-  while (!n.isZero() && length < kMaxChunks) chunks[length++] = n.divideBy(c.divisor);
+  // Two chunks a sweep; the last sweep's second chunk may be a 0 above the
+  // top one.
+  while (!n.isZero() && length + 2 <= kMaxChunks) {
+    n.divideTwiceBy(c.divisor, &chunks[length], &chunks[length + 1]);
+    length += 2;
+  }
+  while (length > 1 && chunks[length - 1] == 0) --length;
   const int k = c.chunk.digits;
   // The top chunk without its leading zeros.
   char top[64];
@@ -214,26 +220,36 @@ int scalePastZeros(Wide* x, int* point, const BaseChunk& c) {
 }
 
 // The fraction's digits after those already in e, a chunk a pass, until it
-// ends or the limit is reached.
-void expandFraction(Wide x, int point, const BaseChunk& c, Expansion* e) {
-  const int k = c.chunk.digits;
-  const int chunkShift = c.twos * k;
+// ends or the limit is reached. The fraction is kept with its point on a
+// limb boundary, F / 2^(64 n): F * B carries the next chunk out of its top
+// limb, and nothing is taken apart or trimmed. F's low limbs that are 0
+// (those below `low`) stay 0 under the products and are skipped; in an even
+// base they grow by twos * k bits a chunk until F is 0 and the fraction ends.
+void expandFraction(const Wide& x, int point, const BaseChunk& c, Expansion* e) {
+  const int n = (point + 63) / 64;
+  const int shift = 64 * n - point;  // below 64
+  std::uint64_t limbs[Wide::kLimbs];
+  limbs[0] = x.limb(0) << shift;
+  for (int i = 1; i < n; ++i)
+    limbs[i] = shift == 0 ? x.limb(i) : (x.limb(i) << shift) | (x.limb(i - 1) >> (64 - shift));
+  int low = 0;
+  while (low < n && limbs[low] == 0) ++low;
+  const std::uint64_t b = c.chunk.power;
   // The chunks first, then their digits in one run.
   std::uint64_t run[kExactDigitLimit / 12 + 2];
   int taken = 0;
-  for (int count = e->count; !x.isZero() && count < kExactDigitLimit; count += k) {
-    x.multiplyAdd(c.oddPower);
-    if (point >= chunkShift) {
-      point -= chunkShift;
-      run[taken++] = x.takeFrom(point);
-    } else {
-      // x * B / 2^point is an integer: the fraction ends in this chunk.
-      run[taken++] = x.limb(0) << (chunkShift - point);
-      x = Wide();
+  for (int count = e->count; low < n && count < kExactDigitLimit; count += c.chunk.digits) {
+    std::uint64_t carry = 0;
+    for (int i = low; i < n; ++i) {
+      const unsigned __int128 product = static_cast<unsigned __int128>(limbs[i]) * b + carry;
+      limbs[i] = static_cast<std::uint64_t>(product);
+      carry = static_cast<std::uint64_t>(product >> 64);
     }
+    run[taken++] = carry;
+    while (low < n && limbs[low] == 0) ++low;
   }
   e->appendRun(c, run, taken);
-  if (!x.isZero()) e->complete = false;
+  if (low < n) e->complete = false;
 }
 
 // significand * 2^q (significand not 0) in a base 2^bits: every digit is a
@@ -496,14 +512,6 @@ void writeSixDigits(char* out, std::size_t size, bool negative, std::uint64_t wh
   copyCut(out, size, text, static_cast<std::size_t>(p - text));
 }
 
-// estimatePower memoised per thread: the texts of a run have a few hundred
-// scales in each base, each estimated once.
-PowerEstimate cachedPowerEstimate(int base, int exponent) {
-  struct Tag;
-  return memoisedByBaseAndExponent<Tag, PowerEstimate, 1024, 4>(
-      base, exponent, [=] { return estimatePower(base, exponent); });
-}
-
 // The six leading digits, cut toward zero, of a / 2^62 (a > 0), and the
 // exponent of the first: false where a / 2^62 reaches 2^64.
 bool sixDigitsOf(unsigned __int128 a, std::uint64_t* whole, int* e) {
@@ -691,4 +699,10 @@ bool formatUlpDistance(char* out, std::size_t size, const char* text, int base, 
   }
   writeQuotient(out, size, negative, &u, &denominator);
   return true;
+}
+
+PowerEstimate cachedPowerEstimate(int base, int exponent) {
+  struct Tag;
+  return memoisedByBaseAndExponent<Tag, PowerEstimate, 1024, 4>(
+      base, exponent, [=] { return estimatePower(base, exponent); });
 }

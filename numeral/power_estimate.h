@@ -101,4 +101,8 @@ inline PowerEstimate estimatePower(int base, int exponent) {
   return result;
 }
 
+// estimatePower memoised per thread (in numeral/exact.cpp): the texts of a
+// run have a few hundred scales in each base, each estimated once.
+PowerEstimate cachedPowerEstimate(int base, int exponent);
+
 #endif

@@ -321,6 +321,63 @@ RoundTripOutcome roundTripNumeral(char* out, std::size_t maxLength, FastReal val
   return round_trip::roundTripIn(out, maxLength, value, base, scientific);
 }
 
+namespace {
+
+// The significant digits of a scientific-notation text as formatNumeral
+// and roundTripNumeral write it ([-]d.ddd and formatExponent's suffix), its
+// string length n (every digit of the mantissa) and its exponent; false for
+// zero and for a text not of that layout. The mantissa's digits are not
+// looked at one by one: the suffix is found by memchr, and the zeros before
+// it are counted back.
+bool scientificShape(const char* text, int base, int* significant, int* n, int* exponent) {
+  const char* p = text;
+  if (*p == '-') ++p;
+  if (*p < '1' || *p > 'Z' || p[1] != '.' || p[2] == '\0') return false;
+  const std::size_t length = std::strlen(p);
+  const char* end = static_cast<const char*>(std::memchr(p, base == 10 ? 'e' : '_', length));
+  int e = 0;
+  if (end == nullptr) {
+    end = p + length;
+  } else {
+    const char* q = end + 1;
+    const bool negative = *q == '-';
+    if (!negative && *q != '+') return false;
+    for (++q; *q != '\0'; ++q) {
+      const int d = *q <= '9' ? *q - '0' : *q - 'A' + 10;
+      if (d < 0 || d >= base || e > (1 << 20)) return false;
+      e = e * base + d;
+    }
+    if (negative) e = -e;
+  }
+  // p[0] is the first digit, p[j] the j-th from j = 2 on, past the point.
+  const char* last = end - 1;
+  while (*last == '0') --last;
+  *significant = last == p + 1 ? 1 : static_cast<int>(last - p);
+  *n = static_cast<int>(end - p) - 1;
+  *exponent = e;
+  return true;
+}
+
+}  // namespace
+
+bool shorterThanRoundTrip(const char* text, const char* roundTripText, int base) {
+  if (base < kMinBase || base > kMaxBase) return false;
+  int c;
+  int n;
+  int e;
+  int found;
+  int foundN;
+  int foundE;
+  if (!scientificShape(text, base, &c, &n, &e) ||
+      !scientificShape(roundTripText, base, &found, &foundN, &foundE))
+    return false;
+  // The search tried every length below the one it found, with the texts
+  // of shapeOf's layout (whose string length does not depend on the
+  // suffix): a text of c digits laid out so reads the same string, of n
+  // digits at scale e - n + 1.
+  return c < found && n == round_trip::shapeOf(c, e, true, 0).n;
+}
+
 int plainNotation(FastReal value, int base, int scientific) {
   using round_trip::logOf;
   using round_trip::storedOf;

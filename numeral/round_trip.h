@@ -59,6 +59,15 @@ RoundTripOutcome roundTripNumeral(char* out, std::size_t maxLength, ExtReal valu
 RoundTripOutcome roundTripNumeral(char* out, std::size_t maxLength, FastReal value, int base,
                                   int scientific);
 
+// True when text, in scientific notation in base (2..36), certainly does not
+// read back to the value whose round-trip text in scientific notation,
+// roundTripText, is known (kRoundTripFound): text has fewer significant
+// digits, and its digits are laid out as those of the search's texts of
+// that length, none of which reads back, as the search went past that
+// length. False where that does not follow (readBack then tells), for
+// instance for a text with zeros after its last significant digit.
+bool shorterThanRoundTrip(const char* text, const char* roundTripText, int base);
+
 // The notation formatNumeral writes value in, for base (2..36) and its
 // scientific argument: 1 scientific, 0 standard (also for values it writes
 // no digits for). Computes the digits' exponent only where the value lies

@@ -171,12 +171,22 @@ void DigitFilter::extendTo(int target) {
   double magnitude = magnitude_;
   std::uint64_t radius = radius_;
   const unsigned base = static_cast<unsigned>(base_);
+  // The lengths whose scale and its neighbours' (scale - 1 .. scale + 2)
+  // are normal: there a length the cheap radius rules out is ruled out for
+  // the search's every use, with nothing more to work out.
+  const int quickFrom = e_ + 3 - highestScale_;
+  const int quickTo = e_ - lowestScale_;
   for (;;) {
     ++n;
     if (n > 1) {
       fraction = static_cast<std::uint64_t>(static_cast<u128>(fraction) * base);
       magnitude *= base_;
       radius = radius >= saturatedBeforeBase_ ? kSaturated : radius * base;
+    }
+    if (n >= quickFrom && n <= quickTo && fraction > radius && ~fraction >= radius) {
+      ruledOut_[n] = quick_[n] = true;
+      if (n >= target && n + 1 >= limit_) break;
+      continue;
     }
     const int scale = e_ - n + 1;
     const bool normal = scale >= lowestScale_ && scale <= highestScale_;

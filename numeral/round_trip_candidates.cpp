@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <utility>
 
+#include "numeral/chunk_digits.h"
 #include "numeral/digit_alphabet.h"
 #include "numeral/format.h"
+#include "numeral/power_estimate.h"
 #include "numeral/round_trip.h"
 
 namespace round_trip {
@@ -42,9 +44,79 @@ void doubledPosition(const Stored& value, int base, int k, Natural* floorOfTwice
   *integral = rest.isZero();
 }
 
-// The same, saturated into 128 bits (x beyond every narrow candidate).
+// floor(v / 2^drop) for v = limbs[0] + limbs[1] 2^64 + limbs[2] 2^128
+// (drop >= 0), in *floor, and whether a set bit was dropped; false where
+// the floor reaches 2^127.
+bool shiftDown192(const std::uint64_t* limbs, int drop, u128* floor, bool* lost) {
+  if (drop >= 192) {
+    *floor = 0;
+    *lost = (limbs[0] | limbs[1] | limbs[2]) != 0;
+    return true;
+  }
+  const int whole = drop / 64;
+  const int bits = drop % 64;
+  bool dropped = false;
+  for (int i = 0; i < whole; ++i) dropped = dropped || limbs[i] != 0;
+  if (bits != 0) dropped = dropped || (limbs[whole] << (64 - bits)) != 0;
+  std::uint64_t kept[3] = {0, 0, 0};
+  for (int i = whole; i < 3; ++i) {
+    std::uint64_t w = limbs[i] >> bits;
+    if (bits != 0 && i + 1 < 3) w |= limbs[i + 1] << (64 - bits);
+    kept[i - whole] = w;
+  }
+  if (kept[2] != 0 || (kept[1] >> 63) != 0) return false;
+  *floor = (static_cast<u128>(kept[1]) << 64) | kept[0];
+  *lost = dropped;
+  return true;
+}
+
+// floor(2x) and whether 2x is an integer from the 128-bit estimate of
+// base^-k: 2x = significand 2^(q + 1) base^-k lies in [sig P, sig (P + 2
+// error)) 2^(exponent + q + 1) for the estimate P 2^exponent, and where both
+// ends have one floor, 2x has it; 2x is then an integer only if it is the
+// lower end. False, nothing written, where the bracket leaves either open.
+bool estimateDoubledPosition(const Stored& value, int base, int k, u128* floorOfTwice,
+                             bool* integral) {
+  const PowerEstimate power = cachedPowerEstimate(base, -k);
+  const long long shift = static_cast<long long>(power.exponent) + value.binaryExponent + 1;
+  if (shift >= 0) return false;
+  const int drop = shift < -1000 ? 1000 : static_cast<int>(-shift);
+  const u128 upper = power.p + 2 * static_cast<u128>(power.error);
+  if (upper < power.p) return false;
+  u128 floors[2];
+  bool lost[2];
+  for (int end = 0; end < 2; ++end) {
+    const u128 p = end == 0 ? power.p : upper;
+    const u128 low = static_cast<u128>(value.significand) * static_cast<std::uint64_t>(p);
+    const u128 high = static_cast<u128>(value.significand) * static_cast<std::uint64_t>(p >> 64) +
+                      (low >> 64);
+    const std::uint64_t limbs[3] = {static_cast<std::uint64_t>(low),
+                                    static_cast<std::uint64_t>(high),
+                                    static_cast<std::uint64_t>(high >> 64)};
+    if (!shiftDown192(limbs, drop, &floors[end], &lost[end])) return false;
+  }
+  if (power.error == 0) {
+    // The estimate is the power: 2x is the lower end.
+    *floorOfTwice = floors[0];
+    *integral = !lost[0];
+    return true;
+  }
+  // The upper end is exclusive: where it is itself an integer, the floors
+  // below it are one less. And where the lower end is an integer, 2x may
+  // be that integer or lie above it.
+  const u128 floorBelowUpper = lost[1] || floors[1] == 0 ? floors[1] : floors[1] - 1;
+  if (floors[0] != floorBelowUpper || !lost[0]) return false;
+  *floorOfTwice = floors[0];
+  *integral = false;
+  return true;
+}
+
+// The same, saturated into 128 bits (x beyond every narrow candidate): from
+// the estimate where it decides, else exactly.
 __attribute__((noinline)) u128 doubledPosition128(const Stored& value, int base, int k,
                                                   bool* integral) {
+  u128 estimate;
+  if (estimateDoubledPosition(value, base, k, &estimate, integral)) return estimate;
   Natural twice;
   doubledPosition(value, base, k, &twice, integral);
   return twice.fitsIn128() ? twice.low128() : ~static_cast<u128>(0);
@@ -225,14 +297,24 @@ void writeDigitsOf(char* digits, u128 n, int c) {
     }
     low = static_cast<std::uint64_t>(rest);
   }
-  int i = c - 1;
-  for (int j = 0; j < kLowDigits && i >= 0; ++j, --i) {
-    digits[i] = digitCharacter(static_cast<int>(low % base));
-    low /= base;
-  }
-  for (; i >= 0; --i) {
-    digits[i] = digitCharacter(static_cast<int>(high % base));
-    high /= base;
+  if constexpr (kChunkDigitPairs) {
+    // The low digits, then those of high (below 2^17), each by the chunk
+    // writer's multiplications.
+    const int lowCount = c < kLowDigits ? c : kLowDigits;
+    writeChunkDigits<base>(digits + c - lowCount, low, lowCount);
+    if (c > kLowDigits) writeChunkDigits<base>(digits, high, c - kLowDigits);
+  } else {
+    // In the WebAssembly module, where every byte of the page counts, a
+    // division by the base a digit.
+    int i = c - 1;
+    for (int j = 0; j < kLowDigits && i >= 0; ++j, --i) {
+      digits[i] = digitCharacter(static_cast<int>(low % base));
+      low /= base;
+    }
+    for (; i >= 0; --i) {
+      digits[i] = digitCharacter(static_cast<int>(high % base));
+      high /= base;
+    }
   }
 }
 

@@ -59,15 +59,15 @@ inline constexpr Powers kPowers;
 inline u128 powerOf(int base, int i) { return kPowers.of[base][i]; }
 
 // The digits of an exponent suffix: 'e' or '_', the sign and the magnitude.
+// The magnitude's digits are counted against the powers of the base, not
+// by divisions (a division by a base known only at run time is slow).
 inline int suffixLength(int exponent, int base) {
   if (exponent == 0) return 0;
-  unsigned magnitude =
+  const unsigned magnitude =
       exponent < 0 ? 0u - static_cast<unsigned>(exponent) : static_cast<unsigned>(exponent);
-  int digits = 0;
-  do {
-    magnitude /= static_cast<unsigned>(base);
-    ++digits;
-  } while (magnitude != 0);
+  // base^32 > 2^32 > magnitude for every base, so the count stops by 32.
+  int digits = 1;
+  while (magnitude >= kPowers.of[base][digits]) ++digits;
   return 2 + digits;
 }
 

@@ -355,6 +355,41 @@ class WideInt {
     return rest;
   }
 
+  // Two divisions by one divisor in a single sweep: x = floor(x / d^2),
+  // with x mod d in *first and floor(x / d) mod d in *second, as two calls
+  // of divideBy give them. The second division's steps run a limb behind
+  // the first's, on its quotient limbs as they come, so that their two
+  // chains of dependent steps overlap.
+  void divideTwiceBy(const WordDivisor& divisor, std::uint64_t* first, std::uint64_t* second) {
+    if (size_ <= 0) {
+      *first = *second = 0;
+      return;
+    }
+    if (size_ > Limbs) __builtin_unreachable();  // for GCC's bounds analysis
+    // Both divide by the normalised divisor, each dividend shifted left by
+    // as much a window at a time: the same quotients, and remainders times
+    // 2^shift.
+    const int shift = divisor.shift();
+    const auto fromBelow = [shift](std::uint64_t v) { return shift == 0 ? 0 : v >> (64 - shift); };
+    int i = size_ - 1;
+    std::uint64_t restA = fromBelow(limb_[i]);
+    std::uint64_t window = (limb_[i] << shift) | (i > 0 ? fromBelow(limb_[i - 1]) : 0);
+    // The first quotient's limb above the one just made.
+    std::uint64_t previous = divisor.divideNormalisedStep(restA, window, &restA);
+    std::uint64_t restB = fromBelow(previous);
+    for (--i; i >= 0; --i) {
+      window = (limb_[i] << shift) | (i > 0 ? fromBelow(limb_[i - 1]) : 0);
+      const std::uint64_t quotient = divisor.divideNormalisedStep(restA, window, &restA);
+      limb_[i + 1] =
+          divisor.divideNormalisedStep(restB, (previous << shift) | fromBelow(quotient), &restB);
+      previous = quotient;
+    }
+    limb_[0] = divisor.divideNormalisedStep(restB, previous << shift, &restB);
+    *first = restA >> shift;
+    *second = restB >> shift;
+    trim();
+  }
+
   // x mod divisor, x unchanged; 0 < divisor < 2^32, as for divideBy.
   std::uint32_t remainderBy(std::uint32_t divisor) const {
     std::uint64_t remainder = 0;

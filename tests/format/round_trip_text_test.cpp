@@ -18,7 +18,9 @@
 #include "numeral/format.h"
 #include "numeral/parse.h"
 #include "numeral/round_trip.h"
+#include "numeral/round_trip_candidates.h"
 #include "numeric/fast_real.h"
+#include "numeric/wide_int.h"
 #include "numeric/x87_instructions.h"
 #include "tests/format/exact_reference.h"
 #include "tests/support/ext_testing.h"
@@ -566,6 +568,143 @@ TEST(RoundTripText, EveryPlatformGivesTheSameTexts) {
   // (0xea88e9e7f2bdbdc6 with texts cut at 4,096 bytes, before the limit
   // held the longest texts of bases 2 and 3.)
   EXPECT_EQ(digest, 0x7408833571b2fe43ULL) << std::hex << digest;
+}
+
+// shorterThanRoundTrip says a text does not read back only where the parser
+// agrees: on the plain texts of random values of every class and the texts
+// shortened from the round-trip text, with and without zeros after the last
+// digit, and on fixed layouts where it must not tell.
+TEST(RoundTripText, ShorterTextsThanTheRoundTripDoNotReadBack) {
+  std::mt19937_64 random(0x5A0B);
+  X87TruncatingMode mode;
+  int told = 0;
+  for (int i = 0; i < scaled(200); ++i) {
+    const int base = 2 + static_cast<int>(random() % 35);
+    const ExtReal value = randomValue(random, base);
+    const std::string rt = roundTrip(value, base, 1);
+    if (rt.empty()) continue;
+    char plain[kFormatBufferSize];
+    int notation = 1;
+    formatNumeral(plain, FastReal(value), base, &notation);
+    std::vector<std::string> texts = {plain};
+    // The round-trip text cut to fewer digits, and with a zero appended.
+    const Significant s = significantOf(rt, base);
+    for (std::size_t cut = 1; cut < s.digits.size(); cut += 1 + random() % 3) {
+      const std::string digits = s.digits.substr(0, cut);
+      texts.push_back(textOf(digits, s.exponent, base, true, s.negative));
+      texts.push_back(textOf(digits + "0", s.exponent, base, true, s.negative));
+    }
+    for (const std::string& text : texts) {
+      if (!shorterThanRoundTrip(text.c_str(), rt.c_str(), base)) continue;
+      ++told;
+      EXPECT_NE(stored(text, base), hex(value))
+          << hex(value) << " base " << base << ": " << text << " against " << rt;
+    }
+  }
+  EXPECT_GT(told, scaled(200));
+
+  struct Case {
+    const char* text;
+    const char* roundTrip;
+    int base;
+    bool shorter;
+  };
+  const Case cases[] = {
+      {"1.5", "1.53", 10, true},
+      {"-1.5e-3", "-1.53e-3", 10, true},
+      {"1.50", "1.53", 10, false},      // a zero after the last digit reads otherwise
+      {"1.0", "1.01", 10, true},        // one digit, written d.0
+      {"1.53", "1.53", 10, false},      // as long
+      {"1.534", "1.53", 10, false},     // longer
+      {"0.0", "1.5", 10, false},        // zero
+      {"+INF", "1.5", 10, false},       // not a numeral
+      {"1.5", "", 10, false},           // no round-trip text
+      {"A.B_+Z", "A.BC_+Z", 36, true},  // the suffix of another base
+      {"1.1_+1001110001000", "1.11_+1001110001000", 2, false},  // past the guard: zeros follow
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(shorterThanRoundTrip(c.text, c.roundTrip, c.base), c.shorter)
+        << c.text << " against " << c.roundTrip << " base " << c.base;
+  }
+}
+
+// The nearest candidate of a narrow range against the exact distances
+// |N base^k - value|, all brought to integers: ranges around the value's
+// position, beside it, of one and two candidates, in every base and for
+// values above and below 1 (positions from the 128-bit estimate of the
+// power and from the exact division both).
+TEST(RoundTripText, NearestCandidateAgainstExactDistances) {
+  using Big = WideInt<64>;
+  using u128 = unsigned __int128;
+  std::mt19937_64 random(0xCA4D);
+  int checked = 0;
+  for (int i = 0; i < scaled(4000); ++i) {
+    const int base = 2 + static_cast<int>(random() % 35);
+    const round_trip::Stored value = {random() | 0x8000000000000000ULL,
+                                      static_cast<int>(random() % 500) - 250};
+    // The first digit's exponent and a length whose candidates hold x.
+    const double log = (std::log2(static_cast<double>(value.significand)) + value.binaryExponent) /
+                       std::log2(static_cast<double>(base));
+    const int e = static_cast<int>(std::floor(log));
+    const int k0 = round_trip::kPowers.prefixDigits[base];
+    const int c = 1 + static_cast<int>(random() % static_cast<unsigned>(k0));
+    const int k = e - c + 1;
+    // Everything times base^a 2^b: N base^(k + a) 2^b against sig base^a 2^(q + b).
+    const int a = k < 0 ? -k : 0;
+    const int b = value.binaryExponent < 0 ? -value.binaryExponent : 0;
+    Big target(value.significand);
+    target.multiplyByPower(base, a);
+    target.shiftLeft(value.binaryExponent + b);
+    Big unit(1);  // base^(k + a) 2^b, the value of N = 1
+    unit.multiplyByPower(base, k + a);
+    unit.shiftLeft(b);
+    Big floorOfX;
+    Big rest;
+    divide(target, unit, &floorOfX, &rest);
+    if (!floorOfX.fitsIn128()) continue;
+    const u128 first = round_trip::powerOf(base, c - 1);
+    const u128 last = round_trip::powerOf(base, c) - 1;
+    const u128 x = floorOfX.low128();
+    // A range near x (or beside it), within the c-digit strings.
+    const long long from = static_cast<long long>(random() % 9) - 6;
+    const long long width = static_cast<long long>(random() % 4);
+    const u128 low0 = from < 0 && x < static_cast<u128>(-from) ? 0 : x + from;
+    round_trip::Candidates range;
+    range.e = e;
+    range.low = low0 < first ? first : low0 > last ? last : low0;
+    range.high = range.low + static_cast<u128>(width) > last ? last : range.low + width;
+    range.extra = 0;
+    bool anyText = false;
+    for (u128 n = range.low; n <= range.high; ++n) anyText = anyText || n % base != 0;
+    if (!anyText) continue;
+    // The nearest N that is no multiple of the base, the smaller of two as
+    // near.
+    u128 best = 0;
+    Big bestDistance;
+    bool have = false;
+    for (u128 n = range.low; n <= range.high; ++n) {
+      if (c >= 2 && n % base == 0) continue;
+      Big at = multiplyShifted(Big::from128(n), unit, 0);
+      Big distance = at;
+      if (compare(at, target) >= 0) {
+        distance.subtract(target);
+      } else {
+        distance = target;
+        distance.subtract(at);
+      }
+      if (!have || compare(distance, bestDistance) < 0) {
+        best = n;
+        bestDistance = distance;
+        have = true;
+      }
+    }
+    const u128 got = round_trip::nearestNarrow(range, base, c, value);
+    ASSERT_TRUE(got == best) << "base " << base << ", significand " << value.significand
+                             << " * 2^" << value.binaryExponent << ", " << c << " digits";
+    ++checked;
+  }
+  EXPECT_GT(checked, scaled(4000) / 2);
+  std::printf("%d ranges checked\n", checked);
 }
 
 // plainNotation is the notation formatNumeral writes, near powers of the

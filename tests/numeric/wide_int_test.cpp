@@ -280,6 +280,44 @@ TEST(WideInt, DivisionByAWordThroughItsReciprocal) {
   }
 }
 
+TEST(WideInt, TwoDivisionsInOneSweepAgreeWithTwoDivisions) {
+  // divideTwiceBy against two calls of divideBy: divisors of every shift
+  // (the base chunks among them), numerators of one limb up, of the carry
+  // patterns, zero, and values just under and at a power of the divisor.
+  std::mt19937_64 random(0x2D1);
+  std::vector<std::uint64_t> divisors = {
+      1, 2, 3, 7, 10, ~0ULL, 1ULL << 63, (1ULL << 63) + 1, (1ULL << 32) - 1};
+  for (int base = 2; base <= 36; ++base) divisors.push_back(wordChunkOf(base).power);
+  for (int i = 0; i < 100; ++i) divisors.push_back(random() >> (random() % 64) | 1);
+  for (std::uint64_t d : divisors) {
+    const WordDivisor divisor(d);
+    std::vector<WideInt<32>> numerators = {WideInt<32>(), WideInt<32>(d - 1), WideInt<32>(d)};
+    WideInt<32> square(d);
+    square.multiplyAdd(d);
+    numerators.push_back(square);
+    square.subtract(WideInt<32>(1));
+    numerators.push_back(square);
+    for (int k = 0; k < 6; ++k) {
+      const int limbs = 1 + static_cast<int>(random() % 30);
+      numerators.push_back(k % 2 == 0 ? patterned<32>(random, limbs)
+                                      : WideInt<32>(randomBig(random, limbs)));
+    }
+    for (const WideInt<32>& n : numerators) {
+      WideInt<32> once = n;
+      const std::uint64_t first = once.divideBy(divisor);
+      const std::uint64_t second = once.divideBy(divisor);
+      WideInt<32> both = n;
+      std::uint64_t firstOfBoth = 1;
+      std::uint64_t secondOfBoth = 1;
+      both.divideTwiceBy(divisor, &firstOfBoth, &secondOfBoth);
+      ASSERT_EQ(firstOfBoth, first) << d;
+      ASSERT_EQ(secondOfBoth, second) << d;
+      ASSERT_EQ(compare(both, once), 0) << d;
+      ASSERT_EQ(both.size(), once.size()) << d;
+    }
+  }
+}
+
 TEST(WideInt, ScalingPastLeadingZeros) {
   // The largest k with x base^k < 2^point, against one digit at a time.
   std::mt19937_64 random(0x5CA);
