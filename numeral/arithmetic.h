@@ -58,9 +58,14 @@ struct Arithmetic<FastReal> {
   static int logBaseTruncated(int base, FastReal x) {
     int estimate;
     if (logBaseEstimate(base, x, &estimate)) return estimate;
-    return toInt(logBase(base, x));
+    return logBaseRemembered(base, x);
   }
   static bool logBaseEstimate(int base, FastReal x, int* estimate);
+  // toInt(logBase(base, x)) by the literal steps, for the values the
+  // estimate leaves open: those next to powers of the base, which round
+  // numbers bring again and again. So the last results are kept, per thread,
+  // by the value's image and the base.
+  static int logBaseRemembered(int base, FastReal x);
   // Steps 4 to 8 of the digit generator for base 2, 4, 8, 16 or 32 and a
   // normal value away from both ends of the range, image its image (the
   // sign is ignored): writes the n digit values and the exponent e of the

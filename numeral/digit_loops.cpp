@@ -11,6 +11,7 @@
 #include "numeric/ext_image.h"
 #include "numeric/ext_math.h"
 #include "numeric/product_128.h"
+#include "numeric/thread_tables.h"
 
 namespace {
 
@@ -88,6 +89,27 @@ bool Arithmetic<FastReal>::logBaseEstimate(int base, FastReal x, int* estimate) 
   // 0 up and the floor plus one below 0.
   *estimate = quotient > 0 ? below : below + 1;
   return true;
+}
+
+int Arithmetic<FastReal>::logBaseRemembered(int base, FastReal x) {
+  struct Entry {
+    std::uint64_t significand;
+    std::uint16_t signAndExponent;
+    std::int32_t base;  // 0: empty
+    int result;
+  };
+  const ExtReal image = x.toExtReal();
+  Entry* const table = ThreadTables<Entry, 256, 4>::ofThisThread();
+  if (table == nullptr) return toInt(logBase(base, x));
+  const std::uint64_t significand = image.significand();
+  const std::uint16_t signAndExponent = image.signAndExponent();
+  const std::uint64_t mixed = (significand ^ (significand >> 29) ^ signAndExponent) *
+                              0x9E3779B97F4A7C15ULL;
+  Entry& entry = table[((mixed >> 56) ^ static_cast<unsigned>(base)) & 255];
+  if (entry.base != base || entry.significand != significand ||
+      entry.signAndExponent != signAndExponent)
+    entry = {significand, signAndExponent, base, toInt(logBase(base, x))};
+  return entry.result;
 }
 
 namespace {

@@ -2,10 +2,12 @@
 // the literal steps they replace.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "numeral/arithmetic.h"
@@ -155,6 +157,38 @@ TEST(FastReal, LogBaseEstimateIsTheLiteralTruncation) {
   }
   // Nearly every value away from the powers takes the estimate.
   EXPECT_GT(estimated, total - total / 100);
+}
+
+// The remembered fallback against the literal truncated quotient: values at
+// and next to powers of every base, their negatives, and zeros, in three
+// passes of which the later ones meet what the first kept, and with bases
+// and values interleaved so that entries replace one another. A kept result
+// must never answer for another value or base.
+TEST(FastReal, LogBaseRememberedIsTheLiteralTruncation) {
+  std::vector<std::pair<int, ExtReal>> cases;
+  for (int base = 2; base <= 36; ++base) {
+    for (int k = -400; k <= 400; k += 7) {
+      const ExtReal power = extPow(ExtReal(base), ExtReal(k));
+      for (const std::int64_t step : {0, 1, -1, 3}) {
+        const std::uint64_t m = power.significand() + static_cast<std::uint64_t>(step);
+        if ((m >> 63) == 0) continue;
+        cases.emplace_back(base, exttest::bits(m, power.signAndExponent()));
+        cases.emplace_back(base, exttest::bits(m, power.signAndExponent() | 0x8000));
+      }
+    }
+    cases.emplace_back(base, ExtReal(0));
+  }
+  X87TruncatingMode mode;
+  std::mt19937_64 rng(36);
+  for (int pass = 0; pass < 3; ++pass) {
+    for (const auto& [base, value] : cases) {
+      const FastReal x(value);
+      ASSERT_EQ(Arithmetic<FastReal>::logBaseRemembered(base, x),
+                toInt(extLog2(x) / cachedLog2OfBase(base)))
+          << "pass " << pass << ", base " << base << ", " << exttest::describe(value);
+    }
+    std::shuffle(cases.begin(), cases.end(), rng);
+  }
 }
 
 // The power-of-two bases take their digits as bit copies, with the first
