@@ -6,6 +6,7 @@
 #define VELTRANE_NUMERIC_X87_UNIT_FAST_REAL_H
 
 #include <cstdint>
+#include <cstring>
 
 #include "numeric/ext_real.h"
 
@@ -44,10 +45,19 @@ class FastReal {
   }
 
   ExtReal toExtReal() const {
-    ExtReal out;
+    // Stored at an 8-byte boundary and read back as its 8-byte significand
+    // and 2-byte sign and exponent: aligned, those loads take their bytes
+    // from the store itself rather than waiting for it to reach the cache.
+    struct alignas(8) Image {
+      unsigned char bytes[ExtFormat::kBytes];
+    } image;
     long double v = v_;
-    __asm__ volatile("fstpt %0" : "=m"(out) : "t"(v) : "st");
-    return out;
+    __asm__ volatile("fstpt %0" : "=m"(image) : "t"(v) : "st");
+    std::uint64_t significand;
+    std::uint16_t signAndExponent;
+    std::memcpy(&significand, image.bytes, 8);
+    std::memcpy(&signAndExponent, image.bytes + 8, 2);
+    return ExtReal::fromBits(significand, signAndExponent);
   }
 
   FastReal operator+(FastReal b) const { return binary<'+'>(v_, b.v_); }
