@@ -568,24 +568,9 @@ bool approximateUlpDistance(char* out, std::size_t size, bool textNegative, std:
                               static_cast<std::uint64_t>(high >> 64)};
     // floor or ceiling of the product / 2^-shift.
     const long long drop = -shift;
-    u128 kept = 0;
-    bool lost = false;
-    if (drop >= 192) {
-      lost = (limbs[0] | limbs[1] | limbs[2]) != 0;
-    } else {
-      const int whole = static_cast<int>(drop / 64);
-      const int bits = static_cast<int>(drop % 64);
-      for (int i = 0; i < whole; ++i) lost = lost || limbs[i] != 0;
-      if (bits != 0) lost = lost || (limbs[whole] << (64 - bits)) != 0;
-      std::uint64_t shifted[3] = {0, 0, 0};
-      for (int i = whole; i < 3; ++i) {
-        std::uint64_t w = limbs[i] >> bits;
-        if (bits != 0 && i + 1 < 3) w |= limbs[i + 1] << (64 - bits);
-        shifted[i - whole] = w;
-      }
-      if (shifted[2] != 0 || (shifted[1] >> 63) != 0) return false;
-      kept = (static_cast<u128>(shifted[1]) << 64) | shifted[0];
-    }
+    u128 kept;
+    bool lost;
+    if (!shiftDown192(limbs, drop, &kept, &lost)) return false;
     bounds[end] = kept + (end == 1 && lost ? 1 : 0);
   }
   const u128 stored = static_cast<u128>(value.significand()) << kFractionBits;

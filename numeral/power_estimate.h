@@ -101,6 +101,34 @@ inline PowerEstimate estimatePower(int base, int exponent) {
   return result;
 }
 
+// floor(v / 2^drop) for v = limbs[0] + limbs[1] 2^64 + limbs[2] 2^128
+// (drop >= 0), in *floor, and whether a set bit was dropped; false where
+// the floor reaches 2^127. (The products of a power estimate by a 64-bit
+// number, brought to the units their callers count in.)
+inline bool shiftDown192(const std::uint64_t* limbs, long long drop, unsigned __int128* floor,
+                         bool* lost) {
+  if (drop >= 192) {
+    *floor = 0;
+    *lost = (limbs[0] | limbs[1] | limbs[2]) != 0;
+    return true;
+  }
+  const int whole = static_cast<int>(drop / 64);
+  const int bits = static_cast<int>(drop % 64);
+  bool dropped = false;
+  for (int i = 0; i < whole; ++i) dropped = dropped || limbs[i] != 0;
+  if (bits != 0) dropped = dropped || (limbs[whole] << (64 - bits)) != 0;
+  std::uint64_t kept[3] = {0, 0, 0};
+  for (int i = whole; i < 3; ++i) {
+    std::uint64_t w = limbs[i] >> bits;
+    if (bits != 0 && i + 1 < 3) w |= limbs[i + 1] << (64 - bits);
+    kept[i - whole] = w;
+  }
+  if (kept[2] != 0 || (kept[1] >> 63) != 0) return false;
+  *floor = (static_cast<unsigned __int128>(kept[1]) << 64) | kept[0];
+  *lost = dropped;
+  return true;
+}
+
 // estimatePower memoised per thread (in numeral/exact.cpp): the texts of a
 // run have a few hundred scales in each base, each estimated once.
 PowerEstimate cachedPowerEstimate(int base, int exponent);

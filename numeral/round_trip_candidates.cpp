@@ -44,32 +44,6 @@ void doubledPosition(const Stored& value, int base, int k, Natural* floorOfTwice
   *integral = rest.isZero();
 }
 
-// floor(v / 2^drop) for v = limbs[0] + limbs[1] 2^64 + limbs[2] 2^128
-// (drop >= 0), in *floor, and whether a set bit was dropped; false where
-// the floor reaches 2^127.
-bool shiftDown192(const std::uint64_t* limbs, int drop, u128* floor, bool* lost) {
-  if (drop >= 192) {
-    *floor = 0;
-    *lost = (limbs[0] | limbs[1] | limbs[2]) != 0;
-    return true;
-  }
-  const int whole = drop / 64;
-  const int bits = drop % 64;
-  bool dropped = false;
-  for (int i = 0; i < whole; ++i) dropped = dropped || limbs[i] != 0;
-  if (bits != 0) dropped = dropped || (limbs[whole] << (64 - bits)) != 0;
-  std::uint64_t kept[3] = {0, 0, 0};
-  for (int i = whole; i < 3; ++i) {
-    std::uint64_t w = limbs[i] >> bits;
-    if (bits != 0 && i + 1 < 3) w |= limbs[i + 1] << (64 - bits);
-    kept[i - whole] = w;
-  }
-  if (kept[2] != 0 || (kept[1] >> 63) != 0) return false;
-  *floor = (static_cast<u128>(kept[1]) << 64) | kept[0];
-  *lost = dropped;
-  return true;
-}
-
 // floor(2x) and whether 2x is an integer from the 128-bit estimate of
 // base^-k: 2x = significand 2^(q + 1) base^-k lies in [sig P, sig (P + 2
 // error)) 2^(exponent + q + 1) for the estimate P 2^exponent, and where both
