@@ -7,6 +7,7 @@
 
 #include "numeral/arithmetic.h"
 #include "numeral/digit_alphabet.h"
+#include "numeral/log2_middles.h"
 #include "numeric/ext_format.h"
 #include "numeric/ext_image.h"
 #include "numeric/ext_math.h"
@@ -19,27 +20,22 @@ namespace {
 // with c the middle of one of 64 equal parts of [1, 2), so |r| < 2^-7, and
 // log2(1 + r) by its series to r^5. The series' remainder is below
 // |r|^6 / (6 ln 2) < 5.6e-14; the table (extLog2 rounded toward zero to
-// double), the quotient r and the polynomial add a few 1e-16 more. So the
-// result is within 1e-13 of log2(x).
+// double, numeral/log2_middles.h), the quotient r and the polynomial add a
+// few 1e-16 more. So the result is within 1e-13 of log2(x).
 struct Log2Table {
-  double middle[64];
-  double inverseOfMiddle[64];
-  double log2OfMiddle[64];
-  Log2Table() {
-    for (int i = 0; i < 64; ++i) {
-      middle[i] = 1.0 + (i + 0.5) / 64.0;
-      inverseOfMiddle[i] = 1.0 / middle[i];
-      log2OfMiddle[i] = toDouble(extLog2(ExtReal(middle[i])));
-    }
+  double inverseOfMiddle[kLog2Middles];
+  constexpr Log2Table() : inverseOfMiddle() {
+    for (int i = 0; i < kLog2Middles; ++i) inverseOfMiddle[i] = 1.0 / log2Middle(i);
   }
 };
+constexpr Log2Table kLog2Table;
 
-double log2Near(double x, const Log2Table& table) {
-  const int i = static_cast<int>((x - 1.0) * 64.0);
-  const double r = (x - table.middle[i]) * table.inverseOfMiddle[i];
+double log2Near(double x) {
+  const int i = static_cast<int>((x - 1.0) * kLog2Middles);
+  const double r = (x - log2Middle(i)) * kLog2Table.inverseOfMiddle[i];
   constexpr double kInverseLn2 = 1.4426950408889634074;
   const double series = r * (1.0 + r * (-0.5 + r * (1.0 / 3 + r * (-0.25 + r * 0.2))));
-  return table.log2OfMiddle[i] + series * kInverseLn2;
+  return kLog2OfMiddle[i] + series * kInverseLn2;
 }
 
 }  // namespace
@@ -74,12 +70,11 @@ bool Arithmetic<FastReal>::logBaseEstimate(int base, FastReal x, int* estimate) 
   thread_local double inverseLog2OfBase[kMaxBase + 1];
   if (inverseLog2OfBase[base] == 0)
     inverseLog2OfBase[base] = 1.0 / toDouble(cachedLog2OfBase(base).toExtReal());
-  static const Log2Table table;
   const double inverse = inverseLog2OfBase[base];
   // m / 2^63 in [1, 2), cut to 53 bits: exact in double.
   const double fraction = static_cast<double>(significand >> 11) * 0x1p-52;
   const double quotient =
-      (biased - ExtFormat::kExponentBias) * inverse + log2Near(fraction, table) * inverse;
+      (biased - ExtFormat::kExponentBias) * inverse + log2Near(fraction) * inverse;
   // Floors by truncation of positive numbers: |quotient| < 16448.
   constexpr double kMargin = 1e-9;
   constexpr int kOffset = 32768;

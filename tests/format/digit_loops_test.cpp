@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 
 #include "numeral/arithmetic.h"
 #include "numeral/digits.h"
+#include "numeral/log2_middles.h"
 #include "numeric/ext_math.h"
 #include "numeric/fast_real.h"
 #include "tests/support/ext_testing.h"
@@ -157,6 +159,20 @@ TEST(FastReal, LogBaseEstimateIsTheLiteralTruncation) {
   }
   // Nearly every value away from the powers takes the estimate.
   EXPECT_GT(estimated, total - total / 100);
+}
+
+// The written-out table of the estimate is extLog2 of each middle, rounded
+// toward zero to double: exactly so on the software instructions; within a
+// unit of the double's last place on an x87 unit, whose fyl2x may differ in
+// its last bit.
+TEST(FastReal, Log2MiddlesAreExtLog2TruncatedToDouble) {
+  for (int i = 0; i < kLog2Middles; ++i) {
+    const double literal = toDouble(extLog2(ExtReal(log2Middle(i))));
+    if (VELTRANE_SOFT_X87 || !VELTRANE_X87_UNIT)
+      EXPECT_EQ(kLog2OfMiddle[i], literal) << i;
+    else
+      EXPECT_LE(std::fabs(kLog2OfMiddle[i] - literal), std::ldexp(1.0, -53)) << i;
+  }
 }
 
 // The remembered fallback against the literal truncated quotient: values at
