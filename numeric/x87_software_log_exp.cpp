@@ -6,6 +6,7 @@
 #include "numeric/ext_format.h"
 #include "numeric/ext_image.h"
 #include "numeric/wide_int.h"
+#include "numeric/x87_software_exp2_powers.h"
 
 // How every result is found
 // =========================
@@ -724,17 +725,26 @@ struct Exp2Table {
   int log2FactorialFloor[26];  // lf(n)
 };
 
+// 2^(j / 128) as the direct pass encloses it.
+Fast computeExp2Power(int j) {
+  if (j == 0) return one<kTableLimbs>();
+  // j / 128 = (j 2^(63 - top)) 2^((top - 7) - 63), top the index of j's
+  // highest bit; the direct pass gives 2^(j/128) - 1 at scale 2^-(F - e).
+  const int top = 31 - __builtin_clz(static_cast<unsigned>(j));
+  const int e = top - 7;
+  const Fast fraction =
+      shiftDown(directExp2m1<kTableLimbs>(false, std::uint64_t(j) << (63 - top), e), -e);
+  return add(one<kTableLimbs>(), fraction);
+}
+
+// The powers from their written-out rows (x87_software_exp2_powers.h),
+// the rest computed: a few divisions.
 Exp2Table computeExp2Table() {
+  static_assert(kExp2Powers == 128 && kTableLimbs == 3, "the rows' shape");
   Exp2Table table;
-  table.power[0] = one<kTableLimbs>();
-  for (int j = 1; j < 128; ++j) {
-    // j / 128 = (j 2^(63 - top)) 2^((top - 7) - 63), top the index of j's
-    // highest bit; the direct pass gives 2^(j/128) - 1 at scale 2^-(F - e).
-    const int top = 31 - __builtin_clz(static_cast<unsigned>(j));
-    const int e = top - 7;
-    const Fast fraction =
-        shiftDown(directExp2m1<kTableLimbs>(false, std::uint64_t(j) << (63 - top), e), -e);
-    table.power[j] = add(one<kTableLimbs>(), fraction);
+  for (int j = 0; j < kExp2Powers; ++j) {
+    table.power[j].lo = WideInt<kTableLimbs>::fromLimbs(kExp2PowerRows[j]);
+    table.power[j].err = kExp2PowerRows[j][3];
   }
   Fast coefficient = one<kTableLimbs>();
   for (int n = 0; n < 24; ++n) {
@@ -751,6 +761,12 @@ Exp2Table computeExp2Table() {
 const Exp2Table& exp2Table() {
   static const Exp2Table table = computeExp2Table();
   return table;
+}
+
+bool sameEnclosure(const Fast& a, const Fast& b) {
+  for (int i = 0; i < kTableLimbs; ++i)
+    if (a.lo.limb(i) != b.lo.limb(i)) return false;
+  return a.err == b.err;
 }
 
 Fast hornerExpSeries(const Fast& v, bool alternating, const Exp2Table& table) {
@@ -915,6 +931,13 @@ ExtReal truncatedExp2m1Direct(int firstPassBits, bool negative, std::uint64_t si
   if (exp2m1UpFront(negative, significand, exponent, &result)) return result;
   const int start = directStart(firstPassBits);
   return runExp2m1(kDirectExp2m1[start], start < 2 ? 1 : start, negative, significand, exponent);
+}
+
+bool exp2PowersAreTheirComputation() {
+  const Exp2Table& table = exp2Table();
+  for (int j = 0; j < kExp2Powers; ++j)
+    if (!sameEnclosure(table.power[j], computeExp2Power(j))) return false;
+  return true;
 }
 
 }  // namespace x87_software_testing

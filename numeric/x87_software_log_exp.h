@@ -65,6 +65,9 @@ namespace x87_software_testing {
 ExtReal truncatedLog2Direct(int firstPassBits, std::uint64_t significand, int exponent);
 ExtReal truncatedExp2m1Direct(int firstPassBits, bool negative, std::uint64_t significand,
                               int exponent);
+// Whether the written-out powers 2^(j / 128) of f2xm1's table pass
+// (x87_software_exp2_powers.h) are, every one, what the direct pass gives.
+bool exp2PowersAreTheirComputation();
 }  // namespace x87_software_testing
 
 #endif
