@@ -124,9 +124,9 @@ int veltrane_js_convert_lines(const char* lines, size_t length, int count, int f
   const char* numeral = lines;
   int done = 0;
   // One pass: each numeral ends at the next LF, and the last at the end.
-  // Numerals and texts are short, so word loops of our own find their ends:
-  // quicker in WebAssembly than the C library's memchr and strlen, which
-  // first align to whole words.
+  // Numerals are short, so a word loop of our own finds their ends, quicker
+  // in WebAssembly than the C library's memchr, which first aligns to whole
+  // words; each text's length comes with it from the formatter.
   while (done < count && texts_size - used >= room) {
     const char* const feed = lineEnd(numeral, end);
     if ((feed == end) != (done == count - 1)) return kLineFeedsMiscounted;
