@@ -169,9 +169,9 @@ class WideInt {
     return x;
   }
 
-  // value, below 2^128.
   // The number whose limbs, least significant first, are limbs[0 .. Limbs-1].
   static WideInt fromLimbs(const std::uint64_t* limbs) { return fromProduct(limbs, Limbs, 0); }
+  // value, below 2^128.
   static WideInt from128(unsigned __int128 value) {
     WideInt x;
     x.limb_[0] = static_cast<std::uint64_t>(value);
