@@ -12,8 +12,9 @@
 
 namespace {
 
-// Appends to a fixed buffer, cutting what does not fit; always NUL-terminated
-// (when size is not 0). Counts every byte put, kept or cut.
+// Appends to a fixed buffer, cutting what does not fit. Counts every byte
+// put, kept or cut. The NUL goes after the kept bytes once, in finish();
+// the buffer holds "" until then.
 class Sink {
  public:
   Sink(char* out, std::size_t size) : out_(out), size_(size) {
@@ -21,10 +22,7 @@ class Sink {
   }
 
   void put(char c) {
-    if (length_ + 1 < size_) {
-      out_[length_] = c;
-      out_[length_ + 1] = '\0';
-    }
+    if (length_ + 1 < size_) out_[length_] = c;
     ++length_;
   }
   void put(const char* text) { put(text, std::strlen(text)); }
@@ -32,14 +30,17 @@ class Sink {
   void put(const char* text, std::size_t count) {
     if (length_ + count < size_) {
       std::memcpy(out_ + length_, text, count);
-      out_[length_ + count] = '\0';
     } else if (length_ + 1 < size_) {
-      const std::size_t room = size_ - 1 - length_;
-      std::memcpy(out_ + length_, text, room);
-      out_[size_ - 1] = '\0';
+      std::memcpy(out_ + length_, text, size_ - 1 - length_);
     }
     length_ += count;
   }
+  // Where the next count bytes go when all of them fit (with the NUL after
+  // them), for a writer to fill in place and then hand to advance; null
+  // when they do not fit.
+  char* room(std::size_t count) { return length_ + count < size_ ? out_ + length_ : nullptr; }
+  // Counts count bytes written at room(...).
+  void advance(std::size_t count) { length_ += count; }
   // A number in decimal.
   void putDecimal(int value) {
     char digits[16];
@@ -60,8 +61,12 @@ class Sink {
     va_end(args);
     put(piece);
   }
-  // The length of everything put: more than size - 1 when some was cut.
-  std::size_t length() const { return length_; }
+  // Ends the kept bytes with a NUL (when size is not 0) and returns the
+  // length of everything put: more than size - 1 when some was cut.
+  std::size_t finish() {
+    if (size_ > 0) out_[length_ < size_ ? length_ : size_ - 1] = '\0';
+    return length_;
+  }
 
  private:
   char* out_;
@@ -143,6 +148,14 @@ void putJsonString(Sink* sink, const char* text, std::size_t length) {
       std::memcpy(&word, p + end, 8);
       if (hasByteToEscape(word)) break;
     }
+    // Fewer than eight bytes left: the string's last eight as one word,
+    // which may overlap bytes already passed (then an escaped one among
+    // them sends the rest byte by byte, as without the word).
+    if (end < length && end + 8 > length && length >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p + length - 8, 8);
+      if (!hasByteToEscape(word)) end = length;
+    }
     while (end < length && isPlainJsonByte(p[end])) ++end;
     if (end != i) {
       sink->put(text + i, end - i);
@@ -213,17 +226,16 @@ void putReason(Sink* sink, LineOutcome outcome, const LineDetails& details) {
   }
 }
 
-// Everything the reports say about the stored value.
+// Everything the reports say about the stored value but its exact
+// expansion, which putExactValue writes in place.
 // (The texts are made empty, not filled with zeros: together they are some
-// 14 KB, more than a whole --json line costs to write.)
+// 13 KB, more than a whole --json line costs to write.)
 struct StoredFacts {
-  StoredFacts() { image[0] = exact[0] = ulps[0] = roundTripText[0] = '\0'; }
+  StoredFacts() { image[0] = ulps[0] = roundTripText[0] = '\0'; }
   bool known = false;
   char image[24];  // 20 hex digits
   StoredClass kind = kStoredZero;
-  char exact[kExactTextSize];
-  bool exactKnown = false;
-  bool complete = false;
+  bool exactKnown = false;  // the value is finite: it has an exact expansion
   char ulps[48];
   bool ulpsKnown = false;
   // What the plain text reads back to, and the round-trip text.
@@ -255,7 +267,6 @@ void gatherFacts(StoredFacts* facts, const char* text, const LineDetails& detail
   writeImage(facts->image, v);
   facts->kind = classifyStored(v);
   if (facts->kind != kStoredInfinity && facts->kind != kStoredNotANumber) {
-    facts->complete = formatExactValue(facts->exact, v, options.outputBase);
     facts->exactKnown = true;
     facts->ulpsKnown =
         formatUlpDistance(facts->ulps, sizeof facts->ulps, text, options.outputBase, v);
@@ -272,6 +283,23 @@ void gatherFacts(StoredFacts* facts, const char* text, const LineDetails& detail
     return;
   }
   facts->readBackKnown = readBack(text, options.outputBase, &facts->readBack);
+}
+
+// The exact expansion of value in base (formatExactValue's text), written
+// straight into the sink where it has room for any; returns whether it is
+// complete.
+bool putExactValue(Sink* sink, const ExtReal& value, int base) {
+  std::size_t length;
+  bool complete;
+  if (char* at = sink->room(kExactTextSize)) {
+    complete = formatExactValue(at, value, base, &length);
+    sink->advance(length);
+  } else {
+    char exact[kExactTextSize];
+    complete = formatExactValue(exact, value, base, &length);
+    sink->put(exact, length);
+  }
+  return complete;
 }
 
 bool sameImage(const ExtReal& a, const ExtReal& b) {
@@ -293,7 +321,7 @@ std::size_t describeRejection(char* out, std::size_t size, LineOutcome outcome,
     sink.put(": ");
   }
   putReason(&sink, outcome, details);
-  return sink.length();
+  return sink.finish();
 }
 
 const char* outcomeWord(LineOutcome outcome) {
@@ -345,9 +373,9 @@ std::size_t writeExplanation(char* out, std::size_t size, LineOutcome outcome, c
                 v.biasedExponent(), v.significand(), className(facts.kind));
     if (facts.exactKnown) {
       sink.put("exact:     ");
-      sink.put(facts.exact);
+      const bool complete = putExactValue(&sink, v, options.outputBase);
       sink.put('\n');
-      if (!facts.complete)
+      if (!complete)
         sink.format("           (cut after %d significant digits; the expansion goes on)\n",
                     kExactDigitLimit);
     }
@@ -385,7 +413,7 @@ std::size_t writeExplanation(char* out, std::size_t size, LineOutcome outcome, c
     sink.put('\n');
   }
   sink.put('\n');
-  return sink.length();
+  return sink.finish();
 }
 
 std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, const char* text,
@@ -424,8 +452,8 @@ std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, cons
   sink.put(", \"exact\": ");
   if (facts.exactKnown) {
     sink.put('"');
-    sink.put(facts.exact);
-    sink.put(facts.complete ? "\", \"exact_complete\": true" : "\", \"exact_complete\": false");
+    const bool complete = putExactValue(&sink, details.value, options.outputBase);
+    sink.put(complete ? "\", \"exact_complete\": true" : "\", \"exact_complete\": false");
   } else {
     sink.put("null, \"exact_complete\": null");
   }
@@ -442,5 +470,5 @@ std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, cons
   else
     sink.put("null");
   sink.put('}');
-  return sink.length();
+  return sink.finish();
 }

@@ -301,13 +301,14 @@ int lastPlaceExponent(ExtReal value) {
   return (biased == 0 ? 1 : biased) - kPointBias;
 }
 
-bool formatExactValue(char* out, ExtReal value, int base) {
+bool formatExactValue(char* out, ExtReal value, int base, std::size_t* length) {
   char* p = out;
   if (value.signBit()) *p++ = '-';
   const std::uint64_t significand = value.significand();
   const StoredClass kind = classifyStored(value);
   if (significand == 0 || kind == kStoredInfinity || kind == kStoredNotANumber) {
     std::strcpy(p, "0.0");
+    if (length != nullptr) *length = static_cast<std::size_t>(p - out) + 3;
     return significand == 0;
   }
 
@@ -346,7 +347,8 @@ bool formatExactValue(char* out, ExtReal value, int base) {
   if (e.count == 1) *p++ = '0';
   std::memcpy(p, e.digit + 1, static_cast<std::size_t>(e.count - 1));
   p += e.count - 1;
-  formatExponent(p, e.exponent, base);
+  p += formatExponent(p, e.exponent, base);
+  if (length != nullptr) *length = static_cast<std::size_t>(p - out);
   return e.complete;
 }
 

@@ -39,8 +39,9 @@ int lastPlaceExponent(ExtReal value);
 // for the exponent of the first digit. Digits are upper case. Returns true
 // when every non-zero digit is written, false when the expansion was cut at
 // kExactDigitLimit significant digits (always so for a fraction in a base
-// without the factor 2, unless the fraction ends within the limit).
-bool formatExactValue(char* out, ExtReal value, int base);
+// without the factor 2, unless the fraction ends within the limit). When
+// length is not null, it receives the text's length (without the NUL).
+bool formatExactValue(char* out, ExtReal value, int base, std::size_t* length = nullptr);
 
 // Reads text as an output numeral of base (2..36): an optional '-', digits
 // '0'-'9' and 'A'-'Z' with at most one '.', and an optional suffix of 'e'

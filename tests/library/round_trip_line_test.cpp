@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -282,6 +283,42 @@ TEST(JsonLine, NumeralStringsEscapedAtEveryPlace) {
         const std::string expected = "{\"numeral\": " + escapedReference(numeral) + ", ";
         ASSERT_EQ(std::string(report.data()).substr(0, expected.size()), expected)
             << before << " " << after;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every report into every smaller buffer: the whole report's first size - 1
+// bytes and a NUL, the sentinel after the buffer untouched, and the whole
+// length returned. The sizes cross the exact expansion, which goes in
+// place only where the buffer holds any expansion.
+TEST(Reports, CutToEveryBufferSize) {
+  using Writer = std::size_t (*)(char*, std::size_t, LineOutcome, const char*,
+                                 const LineDetails&, const LineOptions&);
+  const Writer writers[] = {writeJsonLine, writeExplanation};
+  LineOptions options;
+  options.inputBase = 10;
+  options.outputBase = 7;
+  char out[kLineOutputSize];
+  for (const std::string numeral : {"0.1", "-1e-300", "x\"1", "1e4930"}) {
+    LineDetails details;
+    const LineOutcome outcome = convertLine(numeral.data(), numeral.size(), options, out, &details);
+    for (const Writer write : writers) {
+      std::vector<char> full(kReportSize);
+      const std::size_t length = write(full.data(), full.size(), outcome, out, details, options);
+      ASSERT_LT(length, full.size());
+      ASSERT_EQ(std::string(full.data()).size(), length);
+      for (std::size_t size = 0; size <= length + 1; ++size) {
+        std::vector<char> cut(size + 1, '#');
+        ASSERT_EQ(write(cut.data(), size, outcome, out, details, options), length) << size;
+        ASSERT_EQ(cut[size], '#') << size;
+        if (size == 0) continue;
+        ASSERT_EQ(std::string(cut.data()), std::string(full.data(), std::min(length, size - 1)))
+            << numeral << " " << size;
       }
     }
   }
