@@ -182,6 +182,14 @@ void putJsonString(Sink* sink, const char* text, std::size_t length) {
   sink->put('"');
 }
 
+// A text the converter wrote (its digits, letters, '.', '+', '-', '_',
+// "+INF", "ERROR"), as a JSON string: nothing in it needs escaping.
+void putOwnText(Sink* sink, const char* text) {
+  sink->put('"');
+  sink->put(text);
+  sink->put('"');
+}
+
 const char* className(StoredClass kind) {
   switch (kind) {
     case kStoredZero:
@@ -432,7 +440,7 @@ std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, cons
   sink.put(", \"to\": ");
   sink.putDecimal(options.outputBase);
   sink.put(", \"text\": ");
-  putJsonString(&sink, text, std::strlen(text));
+  putOwnText(&sink, text);
   sink.put(", \"notation\": ");
   sink.put(details.scientific == 0   ? "\"standard\""
            : details.scientific == 1 ? "\"scientific\""
@@ -466,7 +474,7 @@ std::size_t writeJsonLine(char* out, std::size_t size, LineOutcome outcome, cons
     sink.put("null");
   sink.put(", \"round_trip\": ");
   if (facts.roundTrip == kRoundTripFound)
-    putJsonString(&sink, facts.roundTripText, std::strlen(facts.roundTripText));
+    putOwnText(&sink, facts.roundTripText);
   else
     sink.put("null");
   sink.put('}');
