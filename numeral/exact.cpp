@@ -235,10 +235,38 @@ void expandFraction(const Wide& x, int point, const BaseChunk& c, Expansion* e) 
   int low = 0;
   while (low < n && limbs[low] == 0) ++low;
   const std::uint64_t b = c.chunk.power;
-  // The chunks first, then their digits in one run.
-  std::uint64_t run[kExactDigitLimit / 12 + 2];
+  const int k = c.chunk.digits;
+  // The chunks first, then their digits in one run (room for one chunk of
+  // 0 past the end, from the pair of passes below).
+  std::uint64_t run[kExactDigitLimit / 12 + 3];
   int taken = 0;
-  for (int count = e->count; low < n && count < kExactDigitLimit; count += c.chunk.digits) {
+  int count = e->count;
+  // Two passes at a time while both chunks are wanted: the second pass
+  // takes limb i - 1 in the step where the first takes limb i, so that
+  // their two chains of carries overlap. Where the fraction ends with the
+  // first, the second carries out a chunk of 0, whose zeros are trimmed
+  // as any trailing zeros are.
+  while (low + 1 < n && count + k < kExactDigitLimit) {
+    unsigned __int128 first = static_cast<unsigned __int128>(limbs[low]) * b;
+    limbs[low] = static_cast<std::uint64_t>(first);
+    std::uint64_t carry = static_cast<std::uint64_t>(first >> 64);
+    std::uint64_t secondCarry = 0;
+    for (int i = low + 1; i < n; ++i) {
+      first = static_cast<unsigned __int128>(limbs[i]) * b + carry;
+      const unsigned __int128 second = static_cast<unsigned __int128>(limbs[i - 1]) * b + secondCarry;
+      limbs[i] = static_cast<std::uint64_t>(first);
+      carry = static_cast<std::uint64_t>(first >> 64);
+      limbs[i - 1] = static_cast<std::uint64_t>(second);
+      secondCarry = static_cast<std::uint64_t>(second >> 64);
+    }
+    const unsigned __int128 second = static_cast<unsigned __int128>(limbs[n - 1]) * b + secondCarry;
+    limbs[n - 1] = static_cast<std::uint64_t>(second);
+    run[taken++] = carry;
+    run[taken++] = static_cast<std::uint64_t>(second >> 64);
+    count += 2 * k;
+    while (low < n && limbs[low] == 0) ++low;
+  }
+  for (; low < n && count < kExactDigitLimit; count += k) {
     std::uint64_t carry = 0;
     for (int i = low; i < n; ++i) {
       const unsigned __int128 product = static_cast<unsigned __int128>(limbs[i]) * b + carry;
