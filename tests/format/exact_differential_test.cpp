@@ -464,6 +464,31 @@ TEST(ExactDifferential, ExpansionsAgreeWithTheSimpleAlgorithm) {
   }
 }
 
+// Fractions that end after every count of chunks, in every base, over one
+// to eight limbs: the chunks go two passes at a time while two are wanted,
+// so an expansion may end with the first of a pair (in an even base) or
+// stop at the limit in either. Also the length formatExactValue reports.
+TEST(ExactDifferential, FractionsEndingAtEveryChunk) {
+  static char fast[kExactTextSize + 64];
+  static char reference[kExactTextSize + 64];
+  for (int base = kMinBase; base <= kMaxBase; ++base) {
+    for (int point = 1; point <= 8 * 64; point += 7) {
+      for (const std::uint64_t significand :
+           {std::uint64_t{1} << 63, (std::uint64_t{1} << 63) | 1, ~std::uint64_t{0}}) {
+        // significand * 2^(point - 63 - point) lies in [2^-point, 2^(1 - point)).
+        const int biased = 16383 - point;
+        const ExtReal value = ExtReal::fromBits(significand, static_cast<std::uint16_t>(biased));
+        std::size_t length = 0;
+        const bool fastComplete = formatExactValue(fast, value, base, &length);
+        const bool referenceComplete = simple::formatExactValue(reference, value, base);
+        ASSERT_STREQ(fast, reference) << "base " << base << ", point " << point;
+        ASSERT_EQ(fastComplete, referenceComplete) << base << " " << point;
+        ASSERT_EQ(length, std::strlen(fast));
+      }
+    }
+  }
+}
+
 TEST(ExactDifferential, DistancesAgreeWithTheSimpleAlgorithm) {
   std::mt19937_64 random(0xD157);
   for (int i = 0; i < 20000; ++i) {
