@@ -142,7 +142,8 @@ bool DigitFilter::start(const ExtReal& v0, int e, int base, int prefixDigits) {
   errorOfE_ = cachedErrorOfPower(base, e);
   if (std::fabs(errorOfE_) > 0x1p-40) return false;
   fraction_ = static_cast<std::uint64_t>(scaled);
-  magnitude_ = static_cast<double>(v0.significand()) * std::ldexp(1.0, exponent - 63);
+  // 2^(exponent - 63) exactly, exponent being 0 to 5, without a call.
+  magnitude_ = static_cast<double>(v0.significand()) * (0x1p-63 * (1 << exponent));
   lowestScale_ = log2Table().lowestScale[base];
   highestScale_ = log2Table().highestScale[base];
   // Strings with digits past the prefix do not accumulate exactly.
