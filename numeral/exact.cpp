@@ -133,10 +133,35 @@ struct Expansion {
   }
 };
 
+// Writes an integer's digits from its chunks (length of them, least
+// significant first, the top one not 0): the top chunk without its leading
+// zeros, then only as many chunks as the limit takes, in one run; a
+// non-zero chunk below those makes the expansion incomplete.
+void writeIntegerChunks(const std::uint64_t* chunks, int length, const BaseChunk& c,
+                        Expansion* e) {
+  const int k = c.chunk.digits;
+  char top[64];
+  c.writeDigits(top, chunks[length - 1], k);
+  int lead = 0;
+  while (top[lead] == '0') ++lead;
+  std::memcpy(e->digit, top + lead, static_cast<std::size_t>(k - lead));
+  e->count = k - lead;
+  e->exponent = (length - 1) * k + (k - lead) - 1;
+  // The chunks the limit takes (the last of them perhaps in part), most
+  // significant first.
+  std::uint64_t run[kExactDigitLimit / 12 + 2];
+  int taken = 0;
+  int i = length - 2;
+  for (int count = e->count; i >= 0 && count < kExactDigitLimit; --i, count += k)
+    run[taken++] = chunks[i];
+  e->appendRun(c, run, taken);
+  for (; i >= 0; --i)
+    if (chunks[i] != 0) e->complete = false;
+}
+
 // The digits of a non-zero integer, most significant first: its chunks,
 // least significant first, by reciprocal divisions of the whole number, two
-// chunks a sweep, then only as many of them written out as the limit takes; a
-// non-zero chunk below those makes the expansion incomplete.
+// chunks a sweep.
 void expandInteger(Wide n, const BaseChunk& c, Expansion* e) {
   std::uint64_t chunks[kMaxChunks];
   int length = 0;
@@ -147,25 +172,126 @@ void expandInteger(Wide n, const BaseChunk& c, Expansion* e) {
     length += 2;
   }
   while (length > 1 && chunks[length - 1] == 0) --length;
-  const int k = c.chunk.digits;
-  // The top chunk without its leading zeros.
-  char top[64];
-  c.writeDigits(top, chunks[length - 1], k);
-  int lead = 0;
-  while (top[lead] == '0') ++lead;
-  std::memcpy(e->digit, top + lead, static_cast<std::size_t>(k - lead));
-  e->count = k - lead;
-  e->exponent = (length - 1) * k + (k - lead) - 1;
-  // The chunks the limit takes (the last of them perhaps in part), most
-  // significant first, in one run.
-  std::uint64_t run[kExactDigitLimit / 12 + 2];
-  int taken = 0;
-  int i = length - 2;
-  for (int count = e->count; i >= 0 && count < kExactDigitLimit; --i, count += k)
-    run[taken++] = chunks[i];
-  e->appendRun(c, run, taken);
-  for (; i >= 0; --i)
-    if (chunks[i] != 0) e->complete = false;
+  writeIntegerChunks(chunks, length, c, e);
+}
+
+// ---------------------------------------------------------------------------
+// Integers significand * 2^q by powers of 2^64 kept in chunks.
+//
+// Taking an integer of L chunks apart by divisions costs about L^2 / 2
+// division steps. With 2^(64 j) at hand in chunks of B (T_j below), the
+// integer significand * 2^(64 j + r) is T_j times significand, times 2^r:
+// two passes of L steps, each a product and one division step. The T_j
+// are kept per thread for one base at a time (a CLI run writes one base),
+// each built from the one before by one pass, as far as the values have
+// asked; a change of base starts them again, which costs what the
+// divisions would.
+
+// The largest q of a finite image is 0x7FFE - 16446 = 16320: j from 0 to 255.
+constexpr int kBinaryPowers = 256;
+// Room for T_0 .. T_255: T_j has at most 64 j / 59 + 1 chunks, as every
+// chunk holds 59 bits or more.
+constexpr int powerChunkRoom() {
+  int room = 0;
+  for (int j = 0; j < kBinaryPowers; ++j) room += 64 * j / kMinChunkBits + 1;
+  return room;
+}
+
+// Tables for the first threads (about 280 KB each, touched only as far as
+// used); the WebAssembly module runs one thread in a fixed memory.
+#if defined(__wasm__)
+constexpr int kPowerChunkTables = 1;
+#else
+constexpr int kPowerChunkTables = 4;
+#endif
+
+struct BinaryPowerChunks {
+  int base;   // of the chunks; 0 while none are built
+  int built;  // T_0 .. T_(built - 1) are built
+  int start[kBinaryPowers + 1];  // T_j is chunks[start[j] .. start[j + 1])
+  std::uint64_t chunks[powerChunkRoom()];
+};
+
+// floor(v / B) and v mod B for v = high * 2^64 + low < B * 2^64 (high < B):
+// one step by the normalised divisor, v shifted left as far.
+inline std::uint64_t divideByChunk(const WordDivisor& divisor, std::uint64_t high,
+                                   std::uint64_t low, std::uint64_t* rest) {
+  const int shift = divisor.shift();
+  const std::uint64_t windowHigh = shift == 0 ? high : (high << shift) | (low >> (64 - shift));
+  const std::uint64_t quotient = divisor.divideNormalisedStep(windowHigh, low << shift, rest);
+  *rest >>= shift;
+  return quotient;
+}
+
+// out = in * factor, both in chunks of B (out has room for length + 2);
+// returns out's length. Every chunk is below B and the carry below 2^64,
+// so each product and carry is below B * 2^64.
+int multiplyChunks(const std::uint64_t* in, int length, std::uint64_t factor,
+                   const WordDivisor& divisor, std::uint64_t* out) {
+  std::uint64_t carry = 0;
+  for (int i = 0; i < length; ++i) {
+    const unsigned __int128 v = static_cast<unsigned __int128>(in[i]) * factor + carry;
+    carry = divideByChunk(divisor, static_cast<std::uint64_t>(v >> 64),
+                          static_cast<std::uint64_t>(v), &out[i]);
+  }
+  while (carry != 0) {
+    const std::uint64_t high = carry / divisor.divisor();
+    out[length++] = carry - high * divisor.divisor();
+    carry = high;
+  }
+  return length;
+}
+
+// T_j for c's base in table (built on to j), as its chunks and length.
+const std::uint64_t* powerChunks(BinaryPowerChunks* table, const BaseChunk& c, int j,
+                                 int* length) {
+  const int base = static_cast<int>(c.odd << c.twos);
+  if (table->base != base) {
+    table->base = base;
+    table->start[0] = 0;
+    table->chunks[0] = 1;
+    table->start[1] = 1;
+    table->built = 1;
+  }
+  // T_(i+1) = T_i * 2^64: each chunk times 2^64 plus the carry, divided by B.
+  for (; table->built <= j; ++table->built) {
+    const int i = table->built - 1;
+    const std::uint64_t* in = table->chunks + table->start[i];
+    std::uint64_t* out = table->chunks + table->start[i + 1];
+    int count = table->start[i + 1] - table->start[i];
+    std::uint64_t carry = 0;
+    for (int at = 0; at < count; ++at) carry = divideByChunk(c.divisor, in[at], carry, &out[at]);
+    while (carry != 0) {
+      const std::uint64_t high = carry / c.divisor.divisor();
+      out[count++] = carry - high * c.divisor.divisor();
+      carry = high;
+    }
+    table->start[i + 2] = table->start[i + 1] + count;
+  }
+  *length = table->start[j + 1] - table->start[j];
+  return table->chunks + table->start[j];
+}
+
+// The digits of significand * 2^q (significand not 0, q >= 0).
+void expandBinaryInteger(std::uint64_t significand, int q, const BaseChunk& c, Expansion* e) {
+  BinaryPowerChunks* const table = ThreadTables<BinaryPowerChunks, 1, kPowerChunkTables>::ofThisThread();
+  if (table == nullptr) {
+    Wide n(significand);
+    n.shiftLeft(q);
+    expandInteger(n, c, e);
+    return;
+  }
+  int length;
+  const std::uint64_t* power = powerChunks(table, c, q >> 6, &length);
+  std::uint64_t product[kMaxChunks];
+  length = multiplyChunks(power, length, significand, c.divisor, product);
+  if ((q & 63) != 0) {
+    std::uint64_t shifted[kMaxChunks];
+    length = multiplyChunks(product, length, std::uint64_t{1} << (q & 63), c.divisor, shifted);
+    writeIntegerChunks(shifted, length, c, e);
+    return;
+  }
+  writeIntegerChunks(product, length, c, e);
 }
 
 // Scales a fraction x / 2^point (0 < x < 2^point) past its leading zero
@@ -346,9 +472,7 @@ bool formatExactValue(char* out, ExtReal value, int base, std::size_t* length) {
   if ((base & (base - 1)) == 0) {
     expandInPowerOfTwo(significand, q, __builtin_ctz(static_cast<unsigned>(base)), &e);
   } else if (q >= 0) {
-    Wide n(significand);
-    n.shiftLeft(q);
-    expandInteger(n, kBaseChunks[base - kMinBase], &e);
+    expandBinaryInteger(significand, q, kBaseChunks[base - kMinBase], &e);
   } else {
     // significand * 2^-m: the integer part first, then the fraction, each
     // chunk of digits the bits that a multiplication by B carries past the

@@ -489,6 +489,36 @@ TEST(ExactDifferential, FractionsEndingAtEveryChunk) {
   }
 }
 
+// Integers significand * 2^q over the whole range of q, in one base at a
+// time going up (the powers of 2^64 kept per thread are extended), then
+// down (they are reused), then with the base changing at every value (they
+// are built again), against the simple algorithm's divisions.
+TEST(ExactDifferential, IntegersOfEveryExponent) {
+  static char fast[kExactTextSize + 64];
+  static char reference[kExactTextSize + 64];
+  const int bases[] = {3, 10, 7, 36, 31, 6};
+  const std::uint64_t significands[] = {std::uint64_t{1} << 63, ~std::uint64_t{0},
+                                        0x8000000000000001ULL, 0xC0FFEE1234567891ULL};
+  std::vector<int> exponents;
+  for (int q = 0; q <= 16320; q += q < 256 ? 13 : 509) exponents.push_back(q);
+  exponents.push_back(16320);
+  const auto expectSame = [&](int base, std::uint64_t significand, int q) {
+    const ExtReal value =
+        ExtReal::fromBits(significand, static_cast<std::uint16_t>(q + 16383 + 63));
+    const bool fastComplete = formatExactValue(fast, value, base);
+    const bool referenceComplete = simple::formatExactValue(reference, value, base);
+    ASSERT_STREQ(fast, reference) << "base " << base << ", q " << q;
+    ASSERT_EQ(fastComplete, referenceComplete) << base << " " << q;
+  };
+  for (const int base : bases) {
+    for (const int q : exponents) expectSame(base, significands[q % 4], q);
+    for (auto q = exponents.rbegin(); q != exponents.rend(); ++q)
+      expectSame(base, significands[(*q + 1) % 4], *q);
+  }
+  for (std::size_t i = 0; i < exponents.size(); ++i)
+    expectSame(bases[i % 6], significands[i % 4], exponents[exponents.size() - 1 - i]);
+}
+
 TEST(ExactDifferential, DistancesAgreeWithTheSimpleAlgorithm) {
   std::mt19937_64 random(0xD157);
   for (int i = 0; i < 20000; ++i) {
