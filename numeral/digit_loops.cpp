@@ -365,7 +365,7 @@ bool Arithmetic<FastReal>::roundedPowerOfTwoBaseDigits(char* digits, int n, cons
     integer = std::uint64_t{1} << (keptBits - bits);
     first += 1;
   }
-  *kept = n - 1 - __builtin_ctzll(integer) / bits;
+  *kept = n - 1 - floorDivide(__builtin_ctzll(integer), bits);
   *e = first;
   // The digits from the top of a 64-bit word: the guard position and every
   // one past the kept digits come out 0.
