@@ -29,8 +29,8 @@ struct Arithmetic<ExtReal> {
   static ExtReal logBase(int base, ExtReal x) { return extLogBase(ExtReal(base), x); }
   // toInt(logBase(base, x))
   static int logBaseTruncated(int base, ExtReal x) { return toInt(logBase(base, x)); }
-  // Steps 4 to 8 of the digit generator in one, where they reduce to integer
-  // work: never for the literal arithmetic.
+  // Steps 4 to 13 of the digit generator in one, where they reduce to
+  // integer work: never for the literal arithmetic.
   static bool roundedPowerOfTwoBaseDigits(char*, int, const ExtReal&, int*, int*, int) {
     return false;
   }
