@@ -29,9 +29,11 @@ struct Arithmetic<ExtReal> {
   static ExtReal logBase(int base, ExtReal x) { return extLogBase(ExtReal(base), x); }
   // toInt(logBase(base, x))
   static int logBaseTruncated(int base, ExtReal x) { return toInt(logBase(base, x)); }
-  // Steps 4 to 8 of the digit generator in one, where they reduce to integer
-  // work: never for the literal arithmetic.
-  static bool powerOfTwoBaseDigits(char*, int, const ExtReal&, int*, int) { return false; }
+  // Steps 4 to 13 of the digit generator in one, where they reduce to
+  // integer work: never for the literal arithmetic.
+  static bool roundedPowerOfTwoBaseDigits(char*, int, const ExtReal&, int*, int*, int) {
+    return false;
+  }
   // n digit loop steps: digit = toInt(value), stored as a signed 8-bit value;
   // value = (value - stored) * base. baseValue is ExtReal(base).
   static void extractDigits(char* digits, int n, ExtReal* value, ExtReal baseValue, int base) {
@@ -66,12 +68,16 @@ struct Arithmetic<FastReal> {
   // numbers bring again and again. So the last results are kept, per thread,
   // by the value's image and the base.
   static int logBaseRemembered(int base, FastReal x);
-  // Steps 4 to 8 of the digit generator for base 2, 4, 8, 16 or 32 and a
+  // Steps 4 to 13 of the digit generator for base 2, 4, 8, 16 or 32 and a
   // normal value away from both ends of the range, image its image (the
-  // sign is ignored): writes the n digit values and the exponent e of the
-  // first and returns true; false, having written nothing, elsewhere. There
-  // every step is exact (see fast_real.cpp), so the digits are bit copies.
-  static bool powerOfTwoBaseDigits(char* digits, int n, const ExtReal& image, int* e, int base);
+  // sign is ignored), where the n digits take at most 64 bits: writes the n
+  // digit values as step 13 leaves them (the kept ones, then 0s), the
+  // exponent e of the first and the count of kept digits, and returns true;
+  // false, having written nothing, elsewhere. There every step of the loop
+  // is exact (see fast_real.cpp), so the digits are bit copies, and the
+  // rounding works on them as one integer.
+  static bool roundedPowerOfTwoBaseDigits(char* digits, int n, const ExtReal& image, int* e,
+                                          int* kept, int base);
   // The same steps, computed exactly in integers: for a positive normal
   // value below 2^63 the integer part is the significand's top bits, the
   // subtraction is exact, and the product by an integer base truncated to 64

@@ -320,13 +320,23 @@ int floorDivide(int n, int bits) {
 // exact multiplications and divisions by b, bring it to v / b^F in [1, b)
 // with exponent F whatever the estimate was. That value is m * 2^(E - k F
 // - 63) with 0 <= E - k F < k, and its digit loop is powerOfTwoDigits.
-bool Arithmetic<FastReal>::powerOfTwoBaseDigits(char* digits, int n, const ExtReal& image, int* e,
-                                                int base) {
-  if (base < 2 || base > 32 || (base & (base - 1)) != 0 || n < 1) return false;
+//
+// With n * bits <= 64 the n digits of powerOfTwoDigits, groups of `bits`
+// bits of the expansion from the top, all lie in the window's top 64 bits:
+// the n - 1 kept digits are one integer K and the guard digit the group
+// below it. Rounding up adds 1 to the last kept digit and carries as K + 1
+// does; a carry out of the first digit (every kept digit base - 1) leaves
+// the digits 1, 0, ..., 0 and the exponent one up. The trailing zero digits
+// are K's trailing zero bits over `bits`, and K is never 0 (its first digit
+// is the integer part of a value from 1 up).
+bool Arithmetic<FastReal>::roundedPowerOfTwoBaseDigits(char* digits, int n, const ExtReal& image,
+                                                       int* e, int* kept, int base) {
+  if (base < 2 || base > 32 || (base & (base - 1)) != 0 || n < 2) return false;
   if (!isNormalImage(image)) return false;
   const int biased = image.biasedExponent();
   const std::uint64_t significand = image.significand();
   const int bits = __builtin_ctz(static_cast<unsigned>(base));
+  if (n * bits > 64) return false;
   // The argument needs log2(base) to be exactly bits, which `fyl2x` gives for
   // these powers of two; checked once per thread and base all the same.
   thread_local signed char exactLogarithm[33];
@@ -339,12 +349,41 @@ bool Arithmetic<FastReal>::powerOfTwoBaseDigits(char* digits, int n, const ExtRe
   }
   if (exactLogarithm[base] < 0) return false;
   const int exponent = biased - ExtFormat::kExponentBias;
-  const int first = floorDivide(exponent, bits);
+  int first = floorDivide(exponent, bits);
   if (bits * (first - 1) < 1 - ExtFormat::kExponentBias ||
       bits * (first + 1) > ExtFormat::kExponentBias)
     return false;
-  powerOfTwoDigits(digits, n, significand, exponent - bits * first, bits);
+  // The window of powerOfTwoDigits: the significand moved up by shift.
+  const int shift = 65 - bits + exponent - bits * first;  // 60 .. 64
+  const std::uint64_t top = shift == 64 ? significand : significand >> (64 - shift);
+  const int keptBits = (n - 1) * bits;
+  const unsigned mask = (1u << bits) - 1;
+  std::uint64_t integer = top >> (64 - keptBits);
+  const unsigned guard = static_cast<unsigned>(top >> (64 - n * bits)) & mask;
+  integer += guard > static_cast<unsigned>(base / 2) ? 1 : 0;
+  if ((integer >> keptBits) != 0) {
+    integer = std::uint64_t{1} << (keptBits - bits);
+    first += 1;
+  }
+  *kept = n - 1 - floorDivide(__builtin_ctzll(integer), bits);
   *e = first;
+  // The digits from the top of a 64-bit word: the guard position and every
+  // one past the kept digits come out 0.
+  const std::uint64_t aligned = integer << (64 - keptBits);
+  int i = 0;
+  if (bits == 1) {
+    for (; i + 8 <= n; i += 8) {
+      const std::uint64_t spread = kBitSpread.of[(aligned >> (56 - i)) & 0xFF];
+      std::memcpy(digits + i, &spread, 8);
+    }
+  } else if (bits == 4) {
+    for (; i + 8 <= n; i += 8) {
+      const std::uint64_t spread =
+          spreadNibbles(static_cast<std::uint32_t>(aligned >> (32 - 4 * i)));
+      std::memcpy(digits + i, &spread, 8);
+    }
+  }
+  for (; i < n; ++i) digits[i] = static_cast<char>((aligned >> (64 - bits * (i + 1))) & mask);
   return true;
 }
 

@@ -89,6 +89,19 @@ void convertWord(char* at, int kept) {
   storeWord(at, (word + 0x30 * kOnes + 7 * letters) & keep);
 }
 
+// Step 14 on n digit values of which the first `kept` are kept and the rest
+// are 0: eight digits at a time while eight remain in the n positions.
+// Digits from kept on are 0 already and are left alone.
+__attribute__((always_inline)) inline void writeCharacters(char* digits, int n, int kept) {
+  int i = 0;
+  for (; i + 8 <= kept; i += 8) convertWord(digits + i, 8);
+  if (i < kept && i + 8 <= n) {
+    convertWord(digits + i, kept - i);
+  } else {
+    for (; i < kept; ++i) digits[i] = digitCharacter(digits[i]);
+  }
+}
+
 // Steps 9 to 14: rounds digit values 0 .. n-2 on the guard digit n-1, drops
 // trailing zeros and turns the kept values into characters.
 void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
@@ -137,15 +150,7 @@ void roundDigits(char* digits, int n, int base, int* exponent, int* count) {
     }
     for (int i = 8 * words; i < n; ++i) kept = digits[i] != 0 ? i + 1 : kept;
   }
-  // Step 14, eight digits at a time while eight remain in the n positions.
-  // Digits from kept on are 0 already and are left alone.
-  int i = 0;
-  for (; i + 8 <= kept; i += 8) convertWord(digits + i, 8);
-  if (i < kept && i + 8 <= n) {
-    convertWord(digits + i, kept - i);
-  } else {
-    for (; i < kept; ++i) digits[i] = digitCharacter(digits[i]);
-  }
+  writeCharacters(digits, n, kept);
   *count = kept;
 }
 
@@ -229,8 +234,10 @@ void generateDigitsIn(char* digits, int* count, int* negative, int* exponent, Re
 
   int e;
   const int digitCount = Arithmetic<Real>::maxDigits(base);
-  if (Arithmetic<Real>::powerOfTwoBaseDigits(digits, digitCount, finite, &e, base)) {
-    roundDigits(digits, digitCount, base, &e, count);
+  int kept;
+  if (Arithmetic<Real>::roundedPowerOfTwoBaseDigits(digits, digitCount, finite, &e, &kept, base)) {
+    writeCharacters(digits, digitCount, kept);
+    *count = kept;
     *exponent = e;
     return;
   }

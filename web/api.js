@@ -358,7 +358,8 @@ function makeApi(exports) {
     // Numerals go in joined by LF, as many as fit the input buffer, written
     // straight into it (ASCII byte by byte, anything else through the
     // encoder): no joined string to build and collect. The texts come out
-    // one a line, and one string for the batch, split once. A batch whose
+    // one a line, and one string for the batch, cut at its LFs into the
+    // results (slices of it, and no array of lines to collect). A batch whose
     // texts overflowed the output buffer sets how many numerals the next
     // ones take. Large batches, as the module's buffers allow: fewer calls,
     // and batch strings large enough for the collector to leave in place.
@@ -396,11 +397,11 @@ function makeApi(exports) {
       if (done <= 0) throw unexpected(done);
       if (done < count) batch = done;
       memory();
-      const lines = decoder.decode(bytes.subarray(output, output + words[sizeSlot >> 2]))
-        .split('\n', done);
-      for (let i = 0; i < done; i++) {
-        const line = lines[i];
-        results[at + i] = line === '' ? null : line;
+      const texts = decoder.decode(bytes.subarray(output, output + words[sizeSlot >> 2]));
+      for (let i = 0, from = 0; i < done; i++) {
+        const to = texts.indexOf('\n', from);
+        results[at + i] = to === from ? null : texts.slice(from, to);
+        from = to + 1;
       }
       at += done;
     }

@@ -81,14 +81,18 @@ const char* digits() {
 }
 
 // The first LF from `from` on, or `end`: 8 bytes a step while 8 remain
-// (numerals are some 10 to 30 bytes), then byte by byte.
+// (numerals are some 10 to 30 bytes), then byte by byte. In a word the
+// lowest flagged byte is the first LF (a flag above it may be false, from
+// the borrow), and WebAssembly is little-endian: its offset is the count of
+// trailing zero bits over 8.
 const char* lineEnd(const char* from, const char* end) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
   for (; end - from >= 8; from += 8) {
     std::uint64_t word;
     std::memcpy(&word, from, 8);
     const std::uint64_t feeds = word ^ ('\n' * kOnes);
-    if (((feeds - kOnes) & ~feeds & (0x80 * kOnes)) != 0) break;
+    const std::uint64_t flags = (feeds - kOnes) & ~feeds & (0x80 * kOnes);
+    if (flags != 0) return from + (__builtin_ctzll(flags) >> 3);
   }
   while (from != end && *from != '\n') ++from;
   return from;

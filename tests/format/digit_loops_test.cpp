@@ -236,3 +236,76 @@ TEST(FastReal, PowerOfTwoDigitsMatchTheLiteralGeneratorAtEveryExponent) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rounding of the power-of-two bases on their digits as one integer, at
+// its corners: a guard digit just below, at and above half the base, kept
+// digits all base - 1 (the carry runs out of the first digit), runs of
+// trailing zero digits (dropped, or made by the carry), and a single kept
+// non-zero digit, at every offset of the first digit's bits and at
+// exponents across the range, against the literal digit generator.
+TEST(FastReal, PowerOfTwoRoundingCornersMatchTheLiteralGenerator) {
+  std::mt19937_64 rng(64);
+  for (int base = 2; base <= 32; base *= 2) {
+    const int bits = __builtin_ctz(static_cast<unsigned>(base));
+    const int n = maxDigits(base);
+    const int keptBits = (n - 1) * bits;
+    const std::uint64_t keptMask = (std::uint64_t{1} << keptBits) - 1;
+    const unsigned guards[] = {0u, static_cast<unsigned>(base / 2) - (base > 2 ? 1 : 0),
+                               static_cast<unsigned>(base / 2),
+                               static_cast<unsigned>(base / 2) + 1,
+                               static_cast<unsigned>(base - 1)};
+    for (int offset = 0; offset < bits; ++offset) {
+      // The significand's top bit is bit shift - 1 of the top 64 bits of the
+      // expansion, where the first digit holds offset + 1 bits.
+      const int shift = 65 - bits + offset;
+      for (int pattern = 0; pattern < 5; ++pattern) {
+        for (const unsigned guard : guards) {
+          if (guard >= static_cast<unsigned>(base)) continue;
+          for (int trial = 0; trial < 8; ++trial) {
+            std::uint64_t kept = rng() & keptMask;
+            if (pattern == 1) kept = keptMask;  // every kept digit base - 1
+            if (pattern == 2)  // the last few kept digits base - 1
+              kept |= (std::uint64_t{1} << (bits * (1 + trial))) - 1;
+            if (pattern == 3)  // trailing zero digits
+              kept &= ~((std::uint64_t{1} << (bits * (1 + trial))) - 1);
+            if (pattern == 4) kept = 0;  // the first digit alone
+            // The first digit: its top bit at offset, the rest as drawn.
+            const int firstShift = keptBits - bits;
+            kept &= ~(static_cast<std::uint64_t>(base - 1) << firstShift);
+            kept |= (pattern == 1 ? (std::uint64_t{2} << offset) - 1
+                                  : (std::uint64_t{1} << offset) |
+                                        (rng() & ((std::uint64_t{1} << offset) - 1)))
+                    << firstShift;
+            std::uint64_t top = kept << (64 - keptBits);
+            top |= static_cast<std::uint64_t>(guard) << (64 - n * bits);
+            if (n * bits < 64 && trial % 2 == 1)
+              top |= rng() & ((std::uint64_t{1} << (64 - n * bits)) - 1);
+            std::uint64_t significand = shift == 64 ? top : top << (64 - shift);
+            if (shift < 64 && trial % 4 == 3)
+              significand |= rng() & ((std::uint64_t{1} << (64 - shift)) - 1);
+            ASSERT_NE(significand >> 63, 0u) << "base " << base << ", offset " << offset;
+            const int first = static_cast<int>(rng() % 4001) - 2000;
+            const int biased = 16383 + bits * first + offset;
+            const ExtReal value = exttest::bits(
+                significand, static_cast<std::uint16_t>(biased | (trial % 3 == 0 ? 0x8000 : 0)));
+            char literal[80], fast[80];
+            int literalCount, literalNegative, literalExponent;
+            int fastCount, fastNegative, fastExponent;
+            generateDigits(literal, &literalCount, &literalNegative, &literalExponent, value, base);
+            X87TruncatingMode mode;
+            generateDigits(fast, &fastCount, &fastNegative, &fastExponent, FastReal(value), base);
+            ASSERT_STREQ(fast, literal) << exttest::describe(value) << " in base " << base;
+            ASSERT_EQ(fastExponent, literalExponent)
+                << exttest::describe(value) << " in base " << base;
+            ASSERT_EQ(fastCount, literalCount) << exttest::describe(value) << " in base " << base;
+            ASSERT_EQ(fastNegative, literalNegative) << exttest::describe(value);
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace

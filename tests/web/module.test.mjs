@@ -93,6 +93,11 @@ test('a batch: texts one a line, empty lines for no value, stopping when full', 
   };
   assert.deepEqual(lines(['255', 'x', '', '1e4930', '-1']), [5, 'FF\n\n\n+INF\n-1\n']);
   assert.deepEqual(lines(['255']), [1, 'FF\n']);
+  // Lines of every length from 1 to 40 bytes, so that their ends fall at
+  // every place in a word of 8: each text as the numeral alone gives it.
+  const numerals = Array.from({ length: 40 }, (_, i) => '9'.repeat(i + 1));
+  assert.deepEqual(lines(numerals),
+    [numerals.length, numerals.map((numeral) => lines([numeral])[1]).join('')]);
   // count must match the line feeds: a numeral with one of its own, found
   // in the numerals converted or in those left when the texts are full.
   const miscounted = (text, count, size) => {

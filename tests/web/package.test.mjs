@@ -243,6 +243,27 @@ test('batches: empty, large, with line feeds, long and non-ASCII numerals', () =
     Array(20000).fill(convert('0.1', { to: 2 })));
 });
 
+// Lines of every length from 1 to 40 bytes, so that the batch's line ends
+// fall at every place in a word of 8, and texts of every length from 1 to
+// 64 digits with and without a point (2^k - 1 in binary is k ones; over
+// 2^m the point moves in), against veltrane-cli's texts.
+test('convertMany: every line length and every text length, as veltrane-cli', () => {
+  const numerals = [];
+  for (let length = 1; length <= 40; length++) {
+    numerals.push('7'.repeat(length), '-0.' + '3'.repeat(Math.max(1, length - 3)));
+  }
+  for (let k = 1; k <= 64; k++) {
+    const ones = (1n << BigInt(k)) - 1n;
+    numerals.push(String(ones), `${ones}e-${k % 20}`, `${ones.toString(2)}@2`);
+  }
+  for (const [from, to] of [[10, 2], [10, 16], [2, 8], [10, 32]]) {
+    const expected = runCli(['--from', String(from), '--to', String(to)], numerals).stdout;
+    const got = convertMany(numerals, { from, to });
+    got.forEach((text, i) => assert.equal(text ?? 'ERROR', expected[i],
+      `${JSON.stringify(numerals[i])} from ${from} to ${to}`));
+  }
+});
+
 test('convertDetails: the stored value, its class, the sign of an overflow', () => {
   // numeral, from, to, text, outcome, notation, stored, class
   const cases = [
