@@ -506,6 +506,27 @@ bool formatExactValue(char* out, ExtReal value, int base, std::size_t* length) {
 
 namespace {
 
+// The value of the eight digit characters in word (the first in its lowest
+// byte) in a base from 2 to 10: false when one is no digit below the base.
+// Every byte is '0' and its value: a high nibble of 3, a low one below the
+// base. Then pairs, fours and the eight digits are gathered in place, each
+// lane holding less than base^8 <= 10^8.
+bool eightDigitsOf(std::uint64_t word, std::uint64_t base, std::uint64_t* value) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  const std::uint64_t digits = word & (0x0F * kOnes);
+  if ((word & (0xF0 * kOnes)) != 0x30 * kOnes ||
+      ((digits + (16 - base) * kOnes) & (0xF0 * kOnes)) != 0)
+    return false;
+  // Byte 2i: digit 2i times the base plus digit 2i + 1 (below 100).
+  const std::uint64_t pairs = digits * base + (digits >> 8);
+  // 16-bit lanes 0 and 2: two pairs each (below 10^4).
+  constexpr std::uint64_t kPairMask = 0x00FF00FF00FF00FFULL;
+  const std::uint64_t fours = (pairs & kPairMask) * (base * base) + ((pairs >> 16) & kPairMask);
+  const std::uint64_t base4 = base * base * base * base;
+  *value = (fours & 0xFFFF) * base4 + ((fours >> 32) & 0xFFFF);
+  return true;
+}
+
 // An output numeral read back: |value| = mantissa * base^scale.
 bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantissa, int* scale) {
   const char* p = text;
@@ -522,7 +543,32 @@ bool readOutputNumeral(const char* text, int base, bool* negative, Wide* mantiss
   int pendingDigits = 0;
   const char* const start = p;
   const char* pointAt = nullptr;
+  // In the bases up to 10, eight digits at a time where eight whole ones
+  // lie before the NUL and fit the chunk (read as a little-endian word;
+  // other hosts take the digits one by one).
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  const char* const end = base <= 10 ? p + std::strlen(p) : p;
+#else
+  const char* const end = p;
+#endif
+  const std::uint64_t eightPower = b * b * b * b * b * b * b * b;
   for (;; ++p) {
+    while (end - p >= 8 && pendingDigits + 8 <= chunk.digits) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      std::uint64_t eight;
+      if (!eightDigitsOf(word, b, &eight)) break;
+      pending = pending * eightPower + eight;
+      pendingPower *= eightPower;
+      pendingDigits += 8;
+      p += 8;
+      if (pendingDigits == chunk.digits) {
+        mantissa->multiplyAdd(pendingPower, pending);
+        pending = 0;
+        pendingPower = 1;
+        pendingDigits = 0;
+      }
+    }
     const unsigned d = static_cast<unsigned>(writtenDigitOf(*p));
     if (d < static_cast<unsigned>(base)) {
       pending = pending * b + d;

@@ -9,7 +9,13 @@ bool readBack(const char* text, int base, ExtReal* stored) {
   X87TruncatingMode mode;
   FastReal value;
   int readBase = base;
-  const bool accepted = parseNumeral(&value, text, &readBase) == kParseValue && readBase == base;
+  // With its length and '@' known, the parser reads runs of binary digits
+  // eight at a time, as in a conversion.
+  const std::size_t length = std::strlen(text);
+  const char* suffix = static_cast<const char*>(std::memchr(text, '@', length));
+  const bool accepted =
+      parseNumeralWithSuffixAt(&value, text, length, suffix, &readBase) == kParseValue &&
+      readBase == base;
   if (accepted) *stored = value.toExtReal();
   return accepted;
 }

@@ -397,6 +397,33 @@ void expectSameDistance(const std::string& text, int base, ExtReal value) {
                                 << value.signAndExponent() << ":" << value.significand();
 }
 
+// Texts in the bases up to 10, whose digits are read eight at a time, with
+// one byte at every place of runs of 1 to 40 digits: a digit, the largest
+// digit, the first byte past the base's digits, the bytes on either side of
+// the digits ('/' and ':'), a letter, a point and a byte from 0x80 up,
+// before an exponent or not. The digit reader must take exactly the digits
+// the simple one takes.
+TEST(ExactDifferential, DistancesOfTextsWithAByteAtEveryPlace) {
+  const ExtReal value = ExtReal::fromBits(0xB504F333F9DE6484ULL, 16383 + 20);
+  for (int base = 2; base <= 10; ++base) {
+    const std::string odd[] = {"0", std::string(1, static_cast<char>('0' + base - 1)),
+                               std::string(1, static_cast<char>('0' + base)), "/", ":", "A",
+                               ".", "\xB7"};
+    for (int length = 1; length <= 40; ++length) {
+      for (int at = 0; at < length; ++at) {
+        for (const std::string& byte : odd) {
+          std::string digits;
+          for (int i = 0; i < length; ++i) digits += static_cast<char>('0' + (i * 7 + 1) % base);
+          digits.replace(static_cast<std::size_t>(at), 1, byte);
+          expectSameDistance(digits, base, value);
+          expectSameDistance("-" + digits + (base == 10 ? "e+3" : "_+3"), base, value);
+          expectSameDistance("1." + digits, base, value);
+        }
+      }
+    }
+  }
+}
+
 // writeChunkDigits against a division per digit, for every count of
 // digits a 64-bit chunk holds, on the values where a fixed-point digit
 // would first go wrong: runs of the largest digit (base^i - 1 and the
