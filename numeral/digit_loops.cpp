@@ -7,6 +7,7 @@
 
 #include "numeral/arithmetic.h"
 #include "numeral/digit_alphabet.h"
+#include "numeral/digit_words.h"
 #include "numeral/log2_middles.h"
 #include "numeric/ext_format.h"
 #include "numeric/ext_image.h"
@@ -109,27 +110,6 @@ int Arithmetic<FastReal>::logBaseRemembered(int base, FastReal x) {
 
 namespace {
 
-// Byte b as its eight bits, one a byte, most significant first.
-struct BitSpread {
-  std::uint64_t of[256];
-  constexpr BitSpread() : of() {
-    for (int b = 0; b < 256; ++b)
-      for (int j = 0; j < 8; ++j) of[b] |= std::uint64_t((b >> (7 - j)) & 1) << (8 * j);
-  }
-};
-constexpr BitSpread kBitSpread;
-
-// The eight hexadecimal digits of v, one a byte, the most significant in the
-// lowest byte (first in memory).
-std::uint64_t spreadNibbles(std::uint32_t v) {
-  std::uint64_t t = v;
-  t = ((t & 0xFFFF0000ULL) << 16) | (t & 0xFFFFULL);
-  t = ((t & 0x0000FF000000FF00ULL) << 8) | (t & 0x000000FF000000FFULL);
-  t = ((t & 0x00F000F000F000F0ULL) << 4) | (t & 0x000F000F000F000FULL);
-  // Digit j (from the least significant) is now byte j.
-  return __builtin_bswap64(t);
-}
-
 // The digit loop for base 2^bits (bits 1 to 5) on a value in [1, base),
 // value = significand * 2^(exponent - 63) with 0 <= exponent < bits: every
 // step is exact there. The integer part of a value below 2^bits is a digit
@@ -155,13 +135,13 @@ ExtReal powerOfTwoDigits(char* digits, int n, std::uint64_t significand, int exp
   if (bits == 1) {
     for (; i + 8 <= inWindow; i += 8) {
       const std::uint64_t spread = kBitSpread.of[(words[i / 64] >> (56 - i % 64)) & 0xFF];
-      std::memcpy(digits + i, &spread, 8);
+      storeDigitWord(digits + i, spread);
     }
   } else if (bits == 4) {
     for (; i + 8 <= inWindow; i += 8) {
       const std::uint64_t spread =
           spreadNibbles(static_cast<std::uint32_t>(words[i / 16] >> (32 - 4 * (i % 16))));
-      std::memcpy(digits + i, &spread, 8);
+      storeDigitWord(digits + i, spread);
     }
   }
   const unsigned mask = (1u << bits) - 1;
@@ -374,13 +354,13 @@ bool Arithmetic<FastReal>::roundedPowerOfTwoBaseDigits(char* digits, int n, cons
   if (bits == 1) {
     for (; i + 8 <= n; i += 8) {
       const std::uint64_t spread = kBitSpread.of[(aligned >> (56 - i)) & 0xFF];
-      std::memcpy(digits + i, &spread, 8);
+      storeDigitWord(digits + i, spread);
     }
   } else if (bits == 4) {
     for (; i + 8 <= n; i += 8) {
       const std::uint64_t spread =
           spreadNibbles(static_cast<std::uint32_t>(aligned >> (32 - 4 * i)));
-      std::memcpy(digits + i, &spread, 8);
+      storeDigitWord(digits + i, spread);
     }
   }
   for (; i < n; ++i) digits[i] = static_cast<char>((aligned >> (64 - bits * (i + 1))) & mask);

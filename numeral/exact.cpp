@@ -6,6 +6,7 @@
 
 #include "numeral/chunk_digits.h"
 #include "numeral/digit_alphabet.h"
+#include "numeral/digit_words.h"
 #include "numeral/format.h"
 #include "numeral/power_estimate.h"
 #include "numeric/ext_format.h"
@@ -408,22 +409,36 @@ void expandFraction(const Wide& x, int point, const BaseChunk& c, Expansion* e) 
 
 // significand * 2^q (significand not 0) in a base 2^bits: every digit is a
 // group of bits, at most 66 of them, so the expansion is always complete.
+// The significand goes into a 128-bit window with the top of the first
+// digit at its top; each digit is then the window's next bits, eight
+// digits at a time in bases 2 and 16.
 void expandInPowerOfTwo(std::uint64_t significand, int q, int bits, Expansion* e) {
+  using u128 = unsigned __int128;
   const auto floorDivide = [bits](int x) { return x >= 0 ? x / bits : -((-x + bits - 1) / bits); };
   const int topBit = q + 63 - __builtin_clzll(significand);
   const int lowBit = q + __builtin_ctzll(significand);
   const int first = floorDivide(topBit);
   const int last = floorDivide(lowBit);
-  const std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
   e->exponent = first;
-  e->count = 0;
-  for (int j = first; j >= last; --j) {
-    // Digit j holds the value's bits bits * j .. bits * j + bits - 1, which
-    // are the significand's from bits * j - q, a position above -bits.
-    const int at = bits * j - q;
-    const std::uint64_t group = at >= 0 ? significand >> at : significand << -at;
-    e->digit[e->count++] = digitCharacter(static_cast<int>(group & mask));
+  e->count = first - last + 1;
+  // The first digit's top lies bits * (first + 1) - q bits above the
+  // significand's lowest, from 1 to 63 + bits.
+  const u128 window = static_cast<u128>(significand) << (128 - (bits * (first + 1) - q));
+  int i = 0;
+  if (bits == 1) {
+    for (; i + 8 <= e->count; i += 8) {
+      const unsigned byte = static_cast<unsigned>(window >> (120 - i)) & 0xFF;
+      storeDigitWord(e->digit + i, digitCharactersOf(kBitSpread.of[byte]));
+    }
+  } else if (bits == 4) {
+    for (; i + 8 <= e->count; i += 8) {
+      const std::uint32_t nibbles = static_cast<std::uint32_t>(window >> (96 - 4 * i));
+      storeDigitWord(e->digit + i, digitCharactersOf(spreadNibbles(nibbles)));
+    }
   }
+  const unsigned mask = (1u << bits) - 1;
+  for (; i < e->count; ++i)
+    e->digit[i] = digitCharacter(static_cast<int>(window >> (128 - bits * (i + 1))) & mask);
 }
 
 }  // namespace
