@@ -207,6 +207,21 @@ TEST(FastReal, LogBaseRememberedIsTheLiteralTruncation) {
   }
 }
 
+// The FastReal digit generator's digits, count, sign and exponent for
+// value in base, against the literal generator's.
+void expectLiteralDigits(const ExtReal& value, int base) {
+  char literal[80], fast[80];
+  int literalCount, literalNegative, literalExponent;
+  int fastCount, fastNegative, fastExponent;
+  generateDigits(literal, &literalCount, &literalNegative, &literalExponent, value, base);
+  X87TruncatingMode mode;
+  generateDigits(fast, &fastCount, &fastNegative, &fastExponent, FastReal(value), base);
+  ASSERT_STREQ(fast, literal) << exttest::describe(value) << " in base " << base;
+  ASSERT_EQ(fastExponent, literalExponent) << exttest::describe(value) << " in base " << base;
+  ASSERT_EQ(fastCount, literalCount) << exttest::describe(value) << " in base " << base;
+  ASSERT_EQ(fastNegative, literalNegative) << exttest::describe(value);
+}
+
 // The power-of-two bases take their digits as bit copies, with the first
 // digit's exponent the floor of the value's exponent over log2(base). Every
 // exponent of the normal range, both ends (where the shortcut hands over to
@@ -221,16 +236,8 @@ TEST(FastReal, PowerOfTwoDigitsMatchTheLiteralGeneratorAtEveryExponent) {
           biased % 3 == 0 ? 0x8000000000000000ULL : rng() | 0x8000000000000000ULL;
       const ExtReal value = exttest::bits(
           significand, static_cast<std::uint16_t>(biased | (biased % 2 == 0 ? 0x8000 : 0)));
-      char literal[80], fast[80];
-      int literalCount, literalNegative, literalExponent;
-      int fastCount, fastNegative, fastExponent;
-      generateDigits(literal, &literalCount, &literalNegative, &literalExponent, value, base);
-      X87TruncatingMode mode;
-      generateDigits(fast, &fastCount, &fastNegative, &fastExponent, FastReal(value), base);
-      ASSERT_STREQ(fast, literal) << exttest::describe(value) << " in base " << base;
-      ASSERT_EQ(fastExponent, literalExponent) << exttest::describe(value) << " in base " << base;
-      ASSERT_EQ(fastNegative, literalNegative) << exttest::describe(value);
-      ASSERT_EQ(fastCount, literalCount) << exttest::describe(value);
+      expectLiteralDigits(value, base);
+      if (::testing::Test::HasFatalFailure()) return;
     }
   }
 }
@@ -290,17 +297,8 @@ TEST(FastReal, PowerOfTwoRoundingCornersMatchTheLiteralGenerator) {
             const int biased = 16383 + bits * first + offset;
             const ExtReal value = exttest::bits(
                 significand, static_cast<std::uint16_t>(biased | (trial % 3 == 0 ? 0x8000 : 0)));
-            char literal[80], fast[80];
-            int literalCount, literalNegative, literalExponent;
-            int fastCount, fastNegative, fastExponent;
-            generateDigits(literal, &literalCount, &literalNegative, &literalExponent, value, base);
-            X87TruncatingMode mode;
-            generateDigits(fast, &fastCount, &fastNegative, &fastExponent, FastReal(value), base);
-            ASSERT_STREQ(fast, literal) << exttest::describe(value) << " in base " << base;
-            ASSERT_EQ(fastExponent, literalExponent)
-                << exttest::describe(value) << " in base " << base;
-            ASSERT_EQ(fastCount, literalCount) << exttest::describe(value) << " in base " << base;
-            ASSERT_EQ(fastNegative, literalNegative) << exttest::describe(value);
+            expectLiteralDigits(value, base);
+            if (::testing::Test::HasFatalFailure()) return;
           }
         }
       }
