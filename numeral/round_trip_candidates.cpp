@@ -318,8 +318,18 @@ namespace {
 __attribute__((noinline)) void writeWide(char* out, Natural n, int c, int stringLength, int e,
                                          int base, bool scientific, bool negative) {
   char digits[kRoundTripMaxLength + 2];
-  for (int i = c - 1; i >= 0; --i)
-    digits[i] = digitCharacter(static_cast<int>(n.divideBy(static_cast<std::uint32_t>(base))));
+  // A 64-bit chunk of digits a division of the whole number (a text can
+  // run to thousands of digits), then the chunk's digits.
+  const WordChunk chunk = wordChunkOf(base);
+  const WordDivisor divisor(chunk.power);
+  const unsigned b = static_cast<unsigned>(base);
+  for (int end = c; end > 0; end -= chunk.digits) {
+    std::uint64_t piece = n.divideBy(divisor);
+    for (int i = end - 1; i >= 0 && i >= end - chunk.digits; --i) {
+      digits[i] = digitCharacter(static_cast<int>(piece % b));
+      piece /= b;
+    }
+  }
   layOut(out, digits, c, stringLength, e, base, scientific, negative);
 }
 

@@ -347,6 +347,100 @@ void solveByAccumulation(const Reader<Real>& reader, const Real& target, int bas
   group->empty = false;
 }
 
+// ---------------------------------------------------------------------------
+// Strings longer than the prefix, in FastReal.
+//
+// Past its first K digits a string's digits add nothing: each only
+// multiplies the accumulation by the base, truncated, a = T(a * base). A
+// probe of such a string takes a product per digit, and the search probes
+// each length about a hundred times; a value whose shortest text runs to
+// thousands of digits (large values in base 3, say) then cost milliseconds
+// a length. Here each length costs a few products per digit past the
+// prefix, and mostly far fewer: the accumulations that read back, an
+// interval of representable values, are taken back through the products
+// one at a time, and where no value of the step before gives one of them
+// (as happens within a few steps for most lengths) the length has none.
+//
+// With L representable, T(x) >= L exactly when x >= L, so the least
+// representable a with T(a * m) >= L is the least at or above L / m: the
+// truncated quotient or the value after it. The largest a with T(a * m)
+// <= H is the one below the least with T(a * m) >= H's successor.
+
+// The representable neighbours of a positive normal value.
+ExtReal nextUp(const ExtReal& v) {
+  const std::uint64_t significand = v.significand() + 1;
+  if (significand == 0)
+    return ExtReal::fromBits(std::uint64_t{1} << 63,
+                             static_cast<std::uint16_t>(v.biasedExponent() + 1));
+  return ExtReal::fromBits(significand, static_cast<std::uint16_t>(v.biasedExponent()));
+}
+ExtReal nextDown(const ExtReal& v) {
+  if (v.significand() == std::uint64_t{1} << 63)
+    return ExtReal::fromBits(~std::uint64_t{0}, static_cast<std::uint16_t>(v.biasedExponent() - 1));
+  return ExtReal::fromBits(v.significand() - 1, static_cast<std::uint16_t>(v.biasedExponent()));
+}
+
+// The least representable a with T(a * m) >= bound, for a bound and a
+// quotient well inside the normal range.
+template <class Real>
+ExtReal leastProductAtLeast(const ExtReal& bound, const Real& m) {
+  const Real limit(bound);
+  const ExtReal q = imageOf(limit / m);
+  return Real(q) * m < limit ? nextUp(q) : q;
+}
+
+// True when v is normal with its biased exponent in [low, high].
+bool exponentWithin(const ExtReal& v, int low, int high) {
+  return (v.significand() >> 63) != 0 && v.biasedExponent() >= low && v.biasedExponent() <= high;
+}
+
+// solveGroup for n > k digits in FastReal: false, with the group
+// untouched, where a value could leave the range this works in (then the
+// probes answer).
+template <class Real>
+bool solvePastPrefix(const Reader<Real>& reader, const Real& target, int base, int n, int k,
+                     u128 last, Group* group) {
+  // Accumulations lie between 2^64 and T(base^n); the quotients below stay
+  // far from both ends of the range.
+  constexpr int kLowest = ExtFormat::kExponentBias + 64;
+  constexpr int kHighest = ExtFormat::kMaxBiasedExponent - 64;
+  const ExtReal targetImage = imageOf(target);
+  if (!exponentWithin(targetImage, 1, kHighest)) return false;
+  // The accumulations of n digits that read back: [low, high].
+  ExtReal low = targetImage;
+  ExtReal high = targetImage;
+  if (reader.multiplies()) {
+    const ExtReal q = imageOf(target / reader.power());
+    if (!exponentWithin(q, 1, kHighest)) return false;
+    low = leastProductAtLeast(targetImage, reader.power());
+    high = nextDown(leastProductAtLeast(nextUp(targetImage), reader.power()));
+  }
+  const Real baseValue(base);
+  for (int digits = n; digits > k; --digits) {
+    // No accumulation of more than k digits lies below 2^64.
+    if (!exponentWithin(high, kLowest, kHighest) || !exponentWithin(low, 1, kHighest)) {
+      if (high.biasedExponent() < kLowest) return true;
+      return false;
+    }
+    if (Real(low) > Real(high)) return true;
+    // The accumulations of digits - 1 digits whose product reaches them.
+    low = leastProductAtLeast(low, baseValue);
+    high = nextDown(leastProductAtLeast(nextUp(high), baseValue));
+  }
+  if (Real(low) > Real(high)) return true;
+  // The prefixes of k digits that accumulate into [low, high].
+  const Floor lowFloor = floorOf(low);
+  const Floor highFloor = floorOf(high);
+  const u128 lowPrefix = leastAccumulatingTo(lowFloor.value + (lowFloor.integral ? 0 : 1), k, base);
+  const u128 highPrefix =
+      highFloor.value == ~static_cast<u128>(0) ? last : leastAccumulatingTo(highFloor.value + 1, k, base) - 1;
+  if (lowPrefix > highPrefix || lowPrefix > last) return true;
+  group->low = lowPrefix;
+  group->high = highPrefix;
+  group->empty = false;
+  return true;
+}
+
 }  // namespace
 
 // Finds the prefixes of (n, s) that read back to the target; the reader
@@ -367,6 +461,9 @@ void solveGroup(Reader<Real>* reader, const Real& target, int base, int n, int s
     solveByAccumulation(*reader, target, base, last, group);
     return;
   }
+  if (std::is_same<Real, FastReal>::value && n > k &&
+      solvePastPrefix(*reader, target, base, n, k, last, group))
+    return;
   Probe<Real> probe(*reader);
 
   // The estimate only steers the search: target / P(s) is what the string

@@ -19,6 +19,7 @@
 #include "numeral/parse.h"
 #include "numeral/round_trip.h"
 #include "numeral/round_trip_candidates.h"
+#include "numeral/round_trip_internal.h"
 #include "numeric/fast_real.h"
 #include "numeric/wide_int.h"
 #include "numeric/x87_instructions.h"
@@ -431,6 +432,45 @@ TEST(RoundTripText, LiteralArithmeticGivesTheSameTexts) {
         EXPECT_EQ(std::string(literal.data()), fast) << hex(value) << " base " << base;
       }
     }
+  }
+}
+
+// Texts of more digits than the strings' first K (the prefix, which alone
+// accumulates; each digit past it only multiplies by the base): FastReal
+// takes each such length back through those products, the literal
+// arithmetic probes it string by string. Values whose texts run past K by
+// up to 80 digits, in bases that reach that far, in both notations (the
+// literal probes take a step per digit, so no longer texts here).
+TEST(RoundTripText, TextsPastThePrefixAsTheLiteralArithmetic) {
+  std::mt19937_64 random(0x9A57);
+  for (const int base : {3, 5, 7, 10, 36}) {
+    const int k = round_trip::kPowers.prefixDigits[base];
+    // In bases 3, 5 and 7 texts of 3 to 80 digits past K (from values below
+    // 2^8000, whose texts stay short enough for the literal probes); in 10
+    // and 36, where texts past K are rare, any.
+    const bool far = base < 10;
+    int compared = 0;
+    for (int attempt = 0; attempt < scaled(8000) && compared < scaled(6); ++attempt) {
+      const int top = far ? ExtFormat::kExponentBias + 8000 : 0x7FFE;
+      const ExtReal value = bits(random() | 0x8000000000000000ULL,
+                                 static_cast<std::uint16_t>(1 + random() % top));
+      const int scientific = static_cast<int>(attempt % 2);
+      X87TruncatingMode mode;
+      if (scientific == 0 && plainNotation(FastReal(value), base, 0) == 1) continue;
+      RoundTripOutcome fastOutcome;
+      const std::string fast = roundTrip(value, base, scientific, &fastOutcome);
+      const std::size_t digits = significantOf(fast, base).digits.size();
+      if (digits < static_cast<std::size_t>(k) + (far ? 3 : 1) ||
+          digits > static_cast<std::size_t>(k) + 80)
+        continue;
+      std::vector<char> literal(kRoundTripMaxLength + 1);
+      const RoundTripOutcome literalOutcome =
+          roundTripNumeral(literal.data(), kRoundTripMaxLength, value, base, scientific);
+      EXPECT_EQ(literalOutcome, fastOutcome) << hex(value) << " base " << base;
+      EXPECT_EQ(std::string(literal.data()), fast) << hex(value) << " base " << base;
+      ++compared;
+    }
+    EXPECT_EQ(compared, scaled(6)) << "base " << base;
   }
 }
 
