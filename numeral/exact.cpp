@@ -138,8 +138,7 @@ struct Expansion {
 // significant first, the top one not 0): the top chunk without its leading
 // zeros, then only as many chunks as the limit takes, in one run; a
 // non-zero chunk below those makes the expansion incomplete.
-void writeIntegerChunks(const std::uint64_t* chunks, int length, const BaseChunk& c,
-                        Expansion* e) {
+void writeIntegerChunks(const std::uint64_t* chunks, int length, const BaseChunk& c, Expansion* e) {
   const int k = c.chunk.digits;
   char top[64];
   c.writeDigits(top, chunks[length - 1], k);
@@ -207,8 +206,8 @@ constexpr int kPowerChunkTables = 4;
 #endif
 
 struct BinaryPowerChunks {
-  int base;   // of the chunks; 0 while none are built
-  int built;  // T_0 .. T_(built - 1) are built
+  int base;                      // of the chunks; 0 while none are built
+  int built;                     // T_0 .. T_(built - 1) are built
   int start[kBinaryPowers + 1];  // T_j is chunks[start[j] .. start[j + 1])
   std::uint64_t chunks[powerChunkRoom()];
 };
@@ -244,8 +243,7 @@ int multiplyChunks(const std::uint64_t* in, int length, std::uint64_t factor,
 }
 
 // T_j for c's base in table (built on to j), as its chunks and length.
-const std::uint64_t* powerChunks(BinaryPowerChunks* table, const BaseChunk& c, int j,
-                                 int* length) {
+const std::uint64_t* powerChunks(BinaryPowerChunks* table, const BaseChunk& c, int j, int* length) {
   const int base = static_cast<int>(c.odd << c.twos);
   if (table->base != base) {
     table->base = base;
@@ -275,7 +273,8 @@ const std::uint64_t* powerChunks(BinaryPowerChunks* table, const BaseChunk& c, i
 
 // The digits of significand * 2^q (significand not 0, q >= 0).
 void expandBinaryInteger(std::uint64_t significand, int q, const BaseChunk& c, Expansion* e) {
-  BinaryPowerChunks* const table = ThreadTables<BinaryPowerChunks, 1, kPowerChunkTables>::ofThisThread();
+  BinaryPowerChunks* const table =
+      ThreadTables<BinaryPowerChunks, 1, kPowerChunkTables>::ofThisThread();
   if (table == nullptr) {
     Wide n(significand);
     n.shiftLeft(q);
@@ -380,7 +379,8 @@ void expandFraction(const Wide& x, int point, const BaseChunk& c, Expansion* e) 
     std::uint64_t secondCarry = 0;
     for (int i = low + 1; i < n; ++i) {
       first = static_cast<unsigned __int128>(limbs[i]) * b + carry;
-      const unsigned __int128 second = static_cast<unsigned __int128>(limbs[i - 1]) * b + secondCarry;
+      const unsigned __int128 second =
+          static_cast<unsigned __int128>(limbs[i - 1]) * b + secondCarry;
       limbs[i] = static_cast<std::uint64_t>(first);
       carry = static_cast<std::uint64_t>(first >> 64);
       limbs[i - 1] = static_cast<std::uint64_t>(second);

@@ -432,8 +432,9 @@ bool solvePastPrefix(const Reader<Real>& reader, const Real& target, int base, i
   const Floor lowFloor = floorOf(low);
   const Floor highFloor = floorOf(high);
   const u128 lowPrefix = leastAccumulatingTo(lowFloor.value + (lowFloor.integral ? 0 : 1), k, base);
-  const u128 highPrefix =
-      highFloor.value == ~static_cast<u128>(0) ? last : leastAccumulatingTo(highFloor.value + 1, k, base) - 1;
+  const u128 highPrefix = highFloor.value == ~static_cast<u128>(0)
+                              ? last
+                              : leastAccumulatingTo(highFloor.value + 1, k, base) - 1;
   if (lowPrefix > highPrefix || lowPrefix > last) return true;
   group->low = lowPrefix;
   group->high = highPrefix;

@@ -452,8 +452,8 @@ TEST(RoundTripText, TextsPastThePrefixAsTheLiteralArithmetic) {
     int compared = 0;
     for (int attempt = 0; attempt < scaled(8000) && compared < scaled(6); ++attempt) {
       const int top = far ? ExtFormat::kExponentBias + 8000 : 0x7FFE;
-      const ExtReal value = bits(random() | 0x8000000000000000ULL,
-                                 static_cast<std::uint16_t>(1 + random() % top));
+      const ExtReal value =
+          bits(random() | 0x8000000000000000ULL, static_cast<std::uint16_t>(1 + random() % top));
       const int scientific = static_cast<int>(attempt % 2);
       X87TruncatingMode mode;
       if (scientific == 0 && plainNotation(FastReal(value), base, 0) == 1) continue;
