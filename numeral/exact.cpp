@@ -184,8 +184,10 @@ void expandInteger(Wide n, const BaseChunk& c, Expansion* e) {
 // two passes of L steps, each a product and one division step. The T_j
 // are kept per thread for one base at a time (a CLI run writes one base),
 // each built from the one before by one pass, as far as the values have
-// asked; a change of base starts them again, which costs what the
-// divisions would.
+// asked. A new base gets them once it comes a second time in a row (they
+// are then built again, which costs what the divisions would); a base that
+// comes and goes, as in a program that switches bases at every value,
+// keeps the divisions.
 
 // The largest q of a finite image is 0x7FFE - 16446 = 16320: j from 0 to 255.
 constexpr int kBinaryPowers = 256;
@@ -208,6 +210,7 @@ constexpr int kPowerChunkTables = 4;
 struct BinaryPowerChunks {
   int base;                      // of the chunks; 0 while none are built
   int built;                     // T_0 .. T_(built - 1) are built
+  int asked;                     // the base of the last value not taken from the chunks
   int start[kBinaryPowers + 1];  // T_j is chunks[start[j] .. start[j + 1])
   std::uint64_t chunks[powerChunkRoom()];
 };
@@ -242,16 +245,23 @@ int multiplyChunks(const std::uint64_t* in, int length, std::uint64_t factor,
   return length;
 }
 
-// T_j for c's base in table (built on to j), as its chunks and length.
+// T_j for c's base in table (built on to j), as its chunks and length; null
+// for a base other than the table's unless the value before asked for it
+// too.
 const std::uint64_t* powerChunks(BinaryPowerChunks* table, const BaseChunk& c, int j, int* length) {
   const int base = static_cast<int>(c.odd << c.twos);
   if (table->base != base) {
+    if (table->asked != base) {
+      table->asked = base;
+      return nullptr;
+    }
     table->base = base;
     table->start[0] = 0;
     table->chunks[0] = 1;
     table->start[1] = 1;
     table->built = 1;
   }
+  table->asked = 0;
   // T_(i+1) = T_i * 2^64: each chunk times 2^64 plus the carry, divided by B.
   for (; table->built <= j; ++table->built) {
     const int i = table->built - 1;
@@ -275,14 +285,15 @@ const std::uint64_t* powerChunks(BinaryPowerChunks* table, const BaseChunk& c, i
 void expandBinaryInteger(std::uint64_t significand, int q, const BaseChunk& c, Expansion* e) {
   BinaryPowerChunks* const table =
       ThreadTables<BinaryPowerChunks, 1, kPowerChunkTables>::ofThisThread();
-  if (table == nullptr) {
+  int length;
+  const std::uint64_t* const power =
+      table != nullptr ? powerChunks(table, c, q >> 6, &length) : nullptr;
+  if (power == nullptr) {
     Wide n(significand);
     n.shiftLeft(q);
     expandInteger(n, c, e);
     return;
   }
-  int length;
-  const std::uint64_t* power = powerChunks(table, c, q >> 6, &length);
   std::uint64_t product[kMaxChunks];
   length = multiplyChunks(power, length, significand, c.divisor, product);
   if ((q & 63) != 0) {
