@@ -163,16 +163,12 @@ const count = Number(options.count);
 const rng = random(20261209);
 const sink = openSync('/dev/null', 'w');
 console.log(`convertMany in Node against ${path.relative(repo, options.cli)} (whole process, ` +
-  `reading the corpus file), ${count.toLocaleString('en')} numerals a pair, medians of 3 runs:`);
-let worst = Infinity;
-let firstCorpus = null;
-for (const [from, to] of PAIRS) {
-  const file = path.join(scratch, `corpus-${from}-${to}.txt`);
-  writeFileSync(file, Array.from({ length: count }, () => wideNumeral(rng, from)).join('\n') + '\n');
-  // The numerals as a program reads them from that file: its lines.
-  const numerals = readFileSync(file, 'utf8').split('\n').slice(0, count);
-  firstCorpus ??= numerals;
-  // The same texts, or the pair is not compared at all.
+  `reading the corpus file), ${count.toLocaleString('en')} numerals a pair, medians of 5 runs:`);
+// The same texts from convertMany as from veltrane-cli, or the pair is not
+// compared at all. A function of its own, so that both lists of texts are
+// garbage before the timed runs: kept alive, they would make every
+// collection during convertMany's runs dearer.
+function checkSameTexts(numerals, file, from, to) {
   const expected = spawnSync(options.cli, ['--from', String(from), '--to', String(to)],
     { input: readFileSync(file), maxBuffer: 1 << 30 }).stdout.toString().split('\n');
   const got = api.convertMany(numerals, { from, to });
@@ -181,9 +177,20 @@ for (const [from, to] of PAIRS) {
     throw new Error(`${from}->${to}: ${JSON.stringify(numerals[differ])} gives ` +
       `${got[differ]}, veltrane-cli ${expected[differ]}`);
   }
+}
+
+let worst = Infinity;
+let firstCorpus = null;
+for (const [from, to] of PAIRS) {
+  const file = path.join(scratch, `corpus-${from}-${to}.txt`);
+  writeFileSync(file, Array.from({ length: count }, () => wideNumeral(rng, from)).join('\n') + '\n');
+  // The numerals as a program reads them from that file: its lines.
+  const numerals = readFileSync(file, 'utf8').split('\n').slice(0, count);
+  firstCorpus ??= numerals;
+  checkSameTexts(numerals, file, from, to);
   const cliRates = [];
   const jsRates = [];
-  for (let run = 0; run < 3; run++) {
+  for (let run = 0; run < 5; run++) {
     const input = openSync(file, 'r');
     let start = process.hrtime.bigint();
     spawnSync(options.cli, ['--from', String(from), '--to', String(to)],
