@@ -16,6 +16,7 @@
 #include "numeral/log2_middles.h"
 #include "numeric/ext_math.h"
 #include "numeric/fast_real.h"
+#include "tests/format/literal_digits.h"
 #include "tests/support/ext_testing.h"
 
 namespace {
@@ -205,21 +206,6 @@ TEST(FastReal, LogBaseRememberedIsTheLiteralTruncation) {
     }
     std::shuffle(cases.begin(), cases.end(), rng);
   }
-}
-
-// The FastReal digit generator's digits, count, sign and exponent for
-// value in base, against the literal generator's.
-void expectLiteralDigits(const ExtReal& value, int base) {
-  char literal[80], fast[80];
-  int literalCount, literalNegative, literalExponent;
-  int fastCount, fastNegative, fastExponent;
-  generateDigits(literal, &literalCount, &literalNegative, &literalExponent, value, base);
-  X87TruncatingMode mode;
-  generateDigits(fast, &fastCount, &fastNegative, &fastExponent, FastReal(value), base);
-  ASSERT_STREQ(fast, literal) << exttest::describe(value) << " in base " << base;
-  ASSERT_EQ(fastExponent, literalExponent) << exttest::describe(value) << " in base " << base;
-  ASSERT_EQ(fastCount, literalCount) << exttest::describe(value) << " in base " << base;
-  ASSERT_EQ(fastNegative, literalNegative) << exttest::describe(value);
 }
 
 // The power-of-two bases take their digits as bit copies, with the first

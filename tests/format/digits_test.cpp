@@ -11,6 +11,7 @@
 
 #include "numeric/ext_math.h"
 #include "tests/format/exact_reference.h"
+#include "tests/format/literal_digits.h"
 #include "tests/support/ext_testing.h"
 
 using exttest::bits;
@@ -363,17 +364,8 @@ TEST(GenerateDigitsPowerOfTwoBases, FastDigitsAreTheLiteralDigits) {
   }
   for (int base : {2, 4, 8, 16, 32}) {
     for (const ExtReal& value : values) {
-      char literal[64], fast[64];
-      int literalCount, literalNegative, literalExponent;
-      int fastCount, fastNegative, fastExponent;
-      generateDigits(literal, &literalCount, &literalNegative, &literalExponent, value, base);
-      X87TruncatingMode mode;
-      generateDigits(fast, &fastCount, &fastNegative, &fastExponent, FastReal(value), base);
-      ASSERT_STREQ(fast, literal) << "base " << base << ", " << exttest::describe(value);
-      ASSERT_EQ(fastCount, literalCount) << exttest::describe(value);
-      ASSERT_EQ(fastNegative, literalNegative) << exttest::describe(value);
-      ASSERT_EQ(fastExponent, literalExponent)
-          << "base " << base << ", " << exttest::describe(value);
+      expectLiteralDigits(value, base);
+      if (::testing::Test::HasFatalFailure()) return;
     }
   }
 }
