@@ -164,13 +164,12 @@ bool convertLine(Batch* batch, char* report, unsigned long index, const char* li
                                        at, room, written);
     });
   } else {
-    const auto writeReport = options.report == kReportExplain ? veltrane_explain : veltrane_json;
+    const auto writeReport =
+        options.report == kReportExplain ? veltrane_explain_measured : veltrane_json_measured;
     outcome =
         convertAt(VELTRANE_REPORT_SIZE, [&](char* at, std::size_t room, std::size_t* written) {
-          const int converted =
-              writeReport(line, length, options.inputBase, options.outputBase, flags, at, room);
-          *written = std::strlen(at);
-          return converted;
+          return writeReport(line, length, options.inputBase, options.outputBase, flags, at, room,
+                             written);
         });
   }
   if (givesText(outcome)) return true;

@@ -99,7 +99,7 @@ const char kHelp[] =
 char stdoutBuffer[1 << 16];
 char stderrBuffer[1 << 12];
 
-// Text lines are converted straight into this block and go to stdout a
+// Text lines and reports are converted straight into this block and go to stdout a
 // block at a time: one fwrite per line cost more than converting the
 // numeral. drainText runs wherever stdout is flushed, so the bytes and their
 // order are those of a write per line.
@@ -112,8 +112,8 @@ void drainText() {
   textLength = 0;
 }
 
-// One byte more than any report, for the line end of a --json line.
-char reportBuffer[VELTRANE_REPORT_SIZE + 1];
+// The library's message about a numeral, for standard error.
+char messageBuffer[VELTRANE_REPORT_SIZE];
 
 unsigned flagsOf(const CliOptions& options) {
   return (options.scientific != 0 ? VELTRANE_SCIENTIFIC : 0u) |
@@ -126,10 +126,10 @@ bool givesText(int outcome) { return outcome == VELTRANE_CONVERTED || outcome ==
 // The library's message about the numeral, if it has one, on stderr.
 void reportMessage(const char* where, unsigned long position, const char* line,
                    std::size_t length, const CliOptions& options, unsigned flags) {
-  veltrane_message(line, length, options.inputBase, options.outputBase, flags, reportBuffer,
-                   sizeof reportBuffer);
-  if (reportBuffer[0] != '\0')
-    std::fprintf(stderr, "veltrane-cli: %s %lu: %s\n", where, position, reportBuffer);
+  veltrane_message(line, length, options.inputBase, options.outputBase, flags, messageBuffer,
+                   sizeof messageBuffer);
+  if (messageBuffer[0] != '\0')
+    std::fprintf(stderr, "veltrane-cli: %s %lu: %s\n", where, position, messageBuffer);
 }
 
 // Converts one numeral with --round-trip (and no report) and writes its
@@ -170,14 +170,17 @@ bool convertAndPrint(const char* where, unsigned long position, const char* line
     out[textEnd] = '\n';
     textLength += textEnd + 1;
   } else {
+    // Reports go into the block as texts do; a --json line ends in LF.
+    if (sizeof textBlock - textLength < VELTRANE_REPORT_SIZE + 1) drainText();
+    char* out = textBlock + textLength;
+    std::size_t reportLength;
     outcome = options.report == kReportExplain
-                  ? veltrane_explain(line, length, options.inputBase, options.outputBase, flags,
-                                     reportBuffer, VELTRANE_REPORT_SIZE)
-                  : veltrane_json(line, length, options.inputBase, options.outputBase, flags,
-                                  reportBuffer, VELTRANE_REPORT_SIZE);
-    std::size_t reportLength = std::strlen(reportBuffer);
-    if (options.report == kReportJson) reportBuffer[reportLength++] = '\n';
-    std::fwrite(reportBuffer, 1, reportLength, stdout);
+                  ? veltrane_explain_measured(line, length, options.inputBase, options.outputBase,
+                                              flags, out, VELTRANE_REPORT_SIZE, &reportLength)
+                  : veltrane_json_measured(line, length, options.inputBase, options.outputBase,
+                                           flags, out, VELTRANE_REPORT_SIZE, &reportLength);
+    if (options.report == kReportJson) out[reportLength++] = '\n';
+    textLength += reportLength;
   }
   if (givesText(outcome)) return true;
   // A rejected numeral is converted again for its message, which gives the

@@ -127,7 +127,9 @@ using ReportWriter = std::size_t (*)(char* out, std::size_t size, LineOutcome ou
                                      const LineOptions& options);
 
 int writeReport(ReportWriter write, const char* numeral, size_t length, int from_base,
-                int to_base, unsigned flags, char* out, size_t out_size) {
+                int to_base, unsigned flags, char* out, size_t out_size,
+                size_t* out_length = nullptr) {
+  if (out_length != nullptr) *out_length = 0;
   if (!validBase(from_base) || !validBase(to_base)) {
     clear(out, out_size);
     return VELTRANE_BAD_BASE;
@@ -140,10 +142,12 @@ int writeReport(ReportWriter write, const char* numeral, size_t length, int from
   char none[1];
   char* to = out != nullptr ? out : none;
   const std::size_t size = out != nullptr ? out_size : 0;
-  if (write(to, size, outcome, text, line, options) >= size) {
+  const std::size_t written = write(to, size, outcome, text, line, options);
+  if (written >= size) {
     clear(out, out_size);
     return VELTRANE_BUFFER_TOO_SMALL;
   }
+  if (out_length != nullptr) *out_length = written;
   return outcome;
 }
 
@@ -228,6 +232,18 @@ int veltrane_json(const char* numeral, size_t length, int from_base, int to_base
 int veltrane_explain(const char* numeral, size_t length, int from_base, int to_base,
                      unsigned flags, char* out, size_t out_size) {
   return writeReport(writeExplanation, numeral, length, from_base, to_base, flags, out, out_size);
+}
+
+int veltrane_json_measured(const char* numeral, size_t length, int from_base, int to_base,
+                           unsigned flags, char* json, size_t json_size, size_t* out_length) {
+  return writeReport(writeJsonLine, numeral, length, from_base, to_base, flags, json, json_size,
+                     out_length);
+}
+
+int veltrane_explain_measured(const char* numeral, size_t length, int from_base, int to_base,
+                              unsigned flags, char* out, size_t out_size, size_t* out_length) {
+  return writeReport(writeExplanation, numeral, length, from_base, to_base, flags, out, out_size,
+                     out_length);
 }
 
 int veltrane_message(const char* numeral, size_t length, int from_base, int to_base,

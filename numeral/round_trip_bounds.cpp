@@ -204,7 +204,7 @@ void DigitFilter::extendTo(int target) {
             0x1p-40;
         const double f = static_cast<double>(fraction) * 0x1p-64;
         const double low = f + magnitude * p - slack;
-        const double high = f + magnitude * (p + 0x1p-60) + slack;
+        const double high = f + magnitude * (p + 0x1.00001p-62) + slack;
         // No integer in [low, high] (both below 2^23 in magnitude).
         const double lowFloor = floorOfSmall(low);
         ruledOut = floorOfSmall(high) == lowFloor && low != lowFloor;

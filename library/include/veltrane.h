@@ -139,6 +139,16 @@ VELTRANE_API int veltrane_json(const char *numeral, size_t length, int from_base
 VELTRANE_API int veltrane_explain(const char *numeral, size_t length, int from_base, int to_base,
                                   unsigned flags, char *out, size_t out_size);
 
+/* veltrane_json and veltrane_explain, also writing the length of what they
+ * wrote (the offset of its NUL; 0 when nothing was written) to *out_length
+ * unless that is NULL, as veltrane_convert_measured does for texts. */
+VELTRANE_API int veltrane_json_measured(const char *numeral, size_t length, int from_base,
+                                        int to_base, unsigned flags, char *json, size_t json_size,
+                                        size_t *out_length);
+VELTRANE_API int veltrane_explain_measured(const char *numeral, size_t length, int from_base,
+                                           int to_base, unsigned flags, char *out,
+                                           size_t out_size, size_t *out_length);
+
 /* What veltrane-cli writes on standard error about this numeral after
  * "veltrane-cli: line N: ", without line end: why a numeral that gives no
  * value gives none (the numeral quoted, the rule and its 1-based column),

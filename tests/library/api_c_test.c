@@ -119,6 +119,24 @@ static void checkCase(const struct Case *c) {
   char word[64];
   snprintf(word, sizeof word, "\"outcome\": \"%s\"", veltrane_outcome_name(c->outcome));
   CHECK(strstr(json, word) != NULL, "%s", json);
+
+  /* The measured reports are the same bytes, with their lengths. */
+  static char measuredJson[VELTRANE_REPORT_SIZE];
+  size_t measured = 12345;
+  code = veltrane_json_measured(c->numeral, length, c->from, c->to, c->flags, measuredJson,
+                                sizeof measuredJson, &measured);
+  CHECK(code == c->outcome && strcmp(measuredJson, json) == 0 && measured == strlen(json),
+        "\"%s\": json of %lu bytes", c->numeral, (unsigned long)measured);
+  static char explanation[VELTRANE_REPORT_SIZE];
+  code = veltrane_explain(c->numeral, length, c->from, c->to, c->flags, explanation,
+                          sizeof explanation);
+  CHECK(code == c->outcome, "\"%s\": %d", c->numeral, code);
+  measured = 12345;
+  code = veltrane_explain_measured(c->numeral, length, c->from, c->to, c->flags, measuredJson,
+                                   sizeof measuredJson, &measured);
+  CHECK(code == c->outcome && strcmp(measuredJson, explanation) == 0 &&
+            measured == strlen(explanation),
+        "\"%s\": explanation of %lu bytes", c->numeral, (unsigned long)measured);
 }
 
 /* In every base from 24 (INF, -INF) and 28 (ERROR) up these texts are
@@ -201,6 +219,11 @@ static void checkBadBases(void) {
               text[0] == '\0',
           "%d %d", from, to);
     CHECK(veltrane_explain("1", 1, from, to, 0, text, sizeof text) == VELTRANE_BAD_BASE, "%s", "");
+    measured = 12345;
+    CHECK(veltrane_json_measured("1", 1, from, to, 0, text, sizeof text, &measured) ==
+                  VELTRANE_BAD_BASE &&
+              text[0] == '\0' && measured == 0,
+          "%d %d", from, to);
     CHECK(veltrane_message("1", 1, from, to, 0, text, sizeof text) == VELTRANE_BAD_BASE, "%s", "");
   }
   unsigned char stored[VELTRANE_STORED_SIZE];
@@ -229,6 +252,17 @@ static int writeRoundTrip(char *out, size_t size) {
 }
 static int writeJson(char *out, size_t size) {
   return veltrane_json("-INF", 4, 31, 31, 0, out, size);
+}
+/* The length of what was written: the whole report, or none. */
+static int writeJsonMeasured(char *out, size_t size) {
+  size_t measured = 12345;
+  const int code = veltrane_json_measured("-INF", 4, 31, 31, 0, out, size, &measured);
+  return measured != (out != NULL && size > 0 ? strlen(out) : 0) ? -100 : code;
+}
+static int writeExplainMeasured(char *out, size_t size) {
+  size_t measured = 12345;
+  const int code = veltrane_explain_measured("0.1", 3, 10, 16, 0, out, size, &measured);
+  return measured != (out != NULL && size > 0 ? strlen(out) : 0) ? -100 : code;
 }
 static int writeExplain(char *out, size_t size) {
   return veltrane_explain("0.1", 3, 10, 16, 0, out, size);
@@ -263,6 +297,8 @@ static void checkBufferSizes(void) {
       {"round trip", writeRoundTrip, VELTRANE_CONVERTED},
       {"json", writeJson, VELTRANE_CONVERTED},
       {"explain", writeExplain, VELTRANE_CONVERTED},
+      {"measured json", writeJsonMeasured, VELTRANE_CONVERTED},
+      {"measured explanation", writeExplainMeasured, VELTRANE_CONVERTED},
       {"message", writeMessage, VELTRANE_REJECTED},
       {"round-trip note", writeRoundTripNote, VELTRANE_CONVERTED},
       {"format", writeFormat, VELTRANE_CONVERTED},
