@@ -126,9 +126,8 @@ using ReportWriter = std::size_t (*)(char* out, std::size_t size, LineOutcome ou
                                      const char* text, const LineDetails& details,
                                      const LineOptions& options);
 
-int writeReport(ReportWriter write, const char* numeral, size_t length, int from_base,
-                int to_base, unsigned flags, char* out, size_t out_size,
-                size_t* out_length = nullptr) {
+int writeReport(ReportWriter write, const char* numeral, size_t length, int from_base, int to_base,
+                unsigned flags, char* out, size_t out_size, size_t* out_length = nullptr) {
   if (out_length != nullptr) *out_length = 0;
   if (!validBase(from_base) || !validBase(to_base)) {
     clear(out, out_size);
