@@ -96,9 +96,7 @@ const char kHelp[] =
 
 // Both streams are fully buffered through these and flushed before every read
 // of standard input, so the output keeps pace with an interactive writer.
-// stdout's is small: the blocks drained into it below (tens of KB) then pass
-// mostly straight to write(), not through one more copy.
-char stdoutBuffer[1 << 12];
+char stdoutBuffer[1 << 16];
 char stderrBuffer[1 << 12];
 
 // Text lines and reports are converted straight into this block and go to stdout a

@@ -356,35 +356,6 @@ int scalePastZeros(Wide* x, int* point, const BaseChunk& c) {
   return zeros;
 }
 
-// expandFraction's passes over a fraction of N limbs (at f, least
-// significant first), with the limbs in registers: in the values of a modest
-// exponent the fraction has one to four limbs, and a loop through memory
-// would spend more on its stores and loads than on the products. Each pass
-// appends one chunk to run; returns the count of digits reached, and leaves
-// in f what the limit left of the fraction (all 0 where it ended).
-template <int N>
-int expandShortFraction(std::uint64_t* f, std::uint64_t b, int k, int count,
-                        std::uint64_t* run, int* taken) {
-  std::uint64_t limbs[N];
-  for (int i = 0; i < N; ++i) limbs[i] = f[i];
-  const auto any = [&limbs] {
-    std::uint64_t bits = 0;
-    for (int i = 0; i < N; ++i) bits |= limbs[i];
-    return bits != 0;
-  };
-  for (; count < kExactDigitLimit && any(); count += k) {
-    std::uint64_t carry = 0;
-    for (int i = 0; i < N; ++i) {
-      const unsigned __int128 product = static_cast<unsigned __int128>(limbs[i]) * b + carry;
-      limbs[i] = static_cast<std::uint64_t>(product);
-      carry = static_cast<std::uint64_t>(product >> 64);
-    }
-    run[(*taken)++] = carry;
-  }
-  for (int i = 0; i < N; ++i) f[i] = limbs[i];
-  return count;
-}
-
 // The fraction's digits after those already in e, a chunk a pass, until it
 // ends or the limit is reached. The fraction is kept with its point on a
 // limb boundary, F / 2^(64 n): F * B carries the next chunk out of its top
@@ -407,28 +378,6 @@ void expandFraction(const Wide& x, int point, const BaseChunk& c, Expansion* e) 
   std::uint64_t run[kExactDigitLimit / 12 + 3];
   int taken = 0;
   int count = e->count;
-  const int used = n - low;
-  if (used >= 1 && used <= 4) {
-    std::uint64_t* const f = limbs + low;
-    switch (used) {
-      case 1:
-        count = expandShortFraction<1>(f, b, k, count, run, &taken);
-        break;
-      case 2:
-        count = expandShortFraction<2>(f, b, k, count, run, &taken);
-        break;
-      case 3:
-        count = expandShortFraction<3>(f, b, k, count, run, &taken);
-        break;
-      default:
-        count = expandShortFraction<4>(f, b, k, count, run, &taken);
-        break;
-    }
-    e->appendRun(c, run, taken);
-    for (int i = 0; i < used; ++i)
-      if (f[i] != 0) e->complete = false;
-    return;
-  }
   // Two passes at a time while both chunks are wanted: the second pass
   // takes limb i - 1 in the step where the first takes limb i, so that
   // their two chains of carries overlap. Where the fraction ends with the
