@@ -99,10 +99,10 @@ const char kHelp[] =
 char stdoutBuffer[1 << 16];
 char stderrBuffer[1 << 12];
 
-// Text lines and reports are converted straight into this block and go to stdout a
-// block at a time: one fwrite per line cost more than converting the
-// numeral. drainText runs wherever stdout is flushed, so the bytes and their
-// order are those of a write per line.
+// Text lines and reports are converted straight into this block and go to
+// stdout a block at a time: one fwrite per line cost more than converting
+// the numeral. drainText runs wherever stdout is flushed, so the bytes and
+// their order are those of a write per line.
 char textBlock[1 << 16];
 std::size_t textLength = 0;
 

@@ -61,8 +61,8 @@ double logOf(const Stored& value, int base);
 // and the unit u of a normal value is at most 2^-63 of it, so value+ / P(s)
 // = x_n (1 + p) (1 + u) / (1 - r) < x_n (1 + p + 2^-62 (1 + 2^-20)), as
 // (1 + u) / (1 - r) < 1 + 2^-62 (1 + 2^-62) and |p| is below 2^-39 where
-// the powers' errors are below 2^-40. No N reads back when no integer lies in that
-// interval, which x_n's fractional part tells exactly. The slack covers the
+// the powers' errors are below 2^-40. No N reads back when no integer lies
+// in that interval, which x_n's fractional part tells exactly. The slack covers the
 // errors of d_e and d_s (errorOfPower), of x_n in double (a few parts in
 // 2^53) times p, and of the double arithmetic, with room to spare. Powers
 // must be normal and the value normal.

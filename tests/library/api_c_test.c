@@ -121,20 +121,20 @@ static void checkCase(const struct Case *c) {
   CHECK(strstr(json, word) != NULL, "%s", json);
 
   /* The measured reports are the same bytes, with their lengths. */
-  static char measuredJson[VELTRANE_REPORT_SIZE];
+  static char measuredReport[VELTRANE_REPORT_SIZE];
   size_t measured = 12345;
-  code = veltrane_json_measured(c->numeral, length, c->from, c->to, c->flags, measuredJson,
-                                sizeof measuredJson, &measured);
-  CHECK(code == c->outcome && strcmp(measuredJson, json) == 0 && measured == strlen(json),
+  code = veltrane_json_measured(c->numeral, length, c->from, c->to, c->flags, measuredReport,
+                                sizeof measuredReport, &measured);
+  CHECK(code == c->outcome && strcmp(measuredReport, json) == 0 && measured == strlen(json),
         "\"%s\": json of %lu bytes", c->numeral, (unsigned long)measured);
   static char explanation[VELTRANE_REPORT_SIZE];
   code = veltrane_explain(c->numeral, length, c->from, c->to, c->flags, explanation,
                           sizeof explanation);
   CHECK(code == c->outcome, "\"%s\": %d", c->numeral, code);
   measured = 12345;
-  code = veltrane_explain_measured(c->numeral, length, c->from, c->to, c->flags, measuredJson,
-                                   sizeof measuredJson, &measured);
-  CHECK(code == c->outcome && strcmp(measuredJson, explanation) == 0 &&
+  code = veltrane_explain_measured(c->numeral, length, c->from, c->to, c->flags, measuredReport,
+                                   sizeof measuredReport, &measured);
+  CHECK(code == c->outcome && strcmp(measuredReport, explanation) == 0 &&
             measured == strlen(explanation),
         "\"%s\": explanation of %lu bytes", c->numeral, (unsigned long)measured);
 }
