@@ -26,10 +26,26 @@ constexpr int kPointBias = ExtFormat::kExponentBias + ExtFormat::kSignificandBit
 // 22,200 bits. formatUlpDistance refuses texts that would need more.
 using Wide = WideInt<400>;
 
+// The value of each byte as a digit of this file's numerals (upper case),
+// 0xFF for any other byte. A lookup: the range tests it replaces branch on
+// digit or letter, which in a text of base 11 up comes in no order that a
+// branch predictor could follow.
+struct WrittenDigits {
+  std::uint8_t of[256];
+  constexpr WrittenDigits() : of() {
+    for (int c = 0; c < 256; ++c)
+      of[c] = static_cast<std::uint8_t>(c >= '0' && c <= '9'   ? c - '0'
+                                        : c >= 'A' && c <= 'Z' ? c - 'A' + 10
+                                                               : 0xFF);
+  }
+};
+inline constexpr WrittenDigits kWrittenDigits;
+
 // The value of a digit as this file's numerals write it (upper case), or
 // kNotADigit.
 inline int writtenDigitOf(char c) {
-  return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'Z' ? c - 'A' + 10 : kNotADigit;
+  const int value = kWrittenDigits.of[static_cast<unsigned char>(c)];
+  return value == 0xFF ? kNotADigit : value;
 }
 
 // What an expansion in one base works with: the 64-bit chunk B = base^k,
