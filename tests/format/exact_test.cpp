@@ -129,11 +129,10 @@ const Distance kDistances[] = {
     {"1_+U00", 36, kOne, 0x3FFF, nullptr},
     {"1_-2GD", 36, kOne, 0x3FFF, "-9.22337e18"},  // 36^-3181, as far as a subnormal's text
     {"ff", 16, 0xFF00000000000000ULL, 0x3FFF + 7, nullptr},  // output digits are upper case
-    // The bytes beside the digit ranges, and one from 128 up, are no digits.
-    {"1:", 10, kOne, 0x3FFF, nullptr},
+    // The bytes just past '9' and before 'A', which a range one off would
+    // read as digits of base 16, and a byte from 128 up, are no digits.
+    {"1:", 16, kOne, 0x3FFF, nullptr},
     {"1@", 16, kOne, 0x3FFF, nullptr},
-    {"Z[", 36, kOne, 0x3FFF, nullptr},
-    {"/1", 10, kOne, 0x3FFF, nullptr},
     {"1\xC1", 36, kOne, 0x3FFF, nullptr},
     {"1", 10, kOne, 0x7FFF, nullptr},    // an infinity has no last place
 };
