@@ -121,11 +121,13 @@ unsigned flagsOf(const CliOptions& options) {
 }
 
 // True for the outcomes that give a text other than ERROR.
-bool givesText(int outcome) { return outcome == VELTRANE_CONVERTED || outcome == VELTRANE_OVERFLOW; }
+bool givesText(int outcome) {
+  return outcome == VELTRANE_CONVERTED || outcome == VELTRANE_OVERFLOW;
+}
 
 // The library's message about the numeral, if it has one, on stderr.
-void reportMessage(const char* where, unsigned long position, const char* line,
-                   std::size_t length, const CliOptions& options, unsigned flags) {
+void reportMessage(const char* where, unsigned long position, const char* line, std::size_t length,
+                   const CliOptions& options, unsigned flags) {
   veltrane_message(line, length, options.inputBase, options.outputBase, flags, messageBuffer,
                    sizeof messageBuffer);
   if (messageBuffer[0] != '\0')
@@ -141,9 +143,8 @@ bool convertAndPrintRoundTrip(const char* where, unsigned long position, const c
   char* out = textBlock + textLength;
   const unsigned flags = flagsOf(options);
   veltrane_details details;
-  const int outcome =
-      veltrane_convert_details(line, length, options.inputBase, options.outputBase, flags, out,
-                               VELTRANE_ROUND_TRIP_TEXT_SIZE, &details);
+  const int outcome = veltrane_convert_details(line, length, options.inputBase, options.outputBase,
+                                               flags, out, VELTRANE_ROUND_TRIP_TEXT_SIZE, &details);
   const std::size_t textEnd = std::strlen(out);
   out[textEnd] = '\n';
   textLength += textEnd + 1;
@@ -296,8 +297,9 @@ int convertStandardInputInParallel(const CliOptions& options, int threads) {
 int threadsFor(int jobs) {
   if (jobs != 0) return jobs;
   const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : cores > static_cast<unsigned>(kMaxJobs) ? kMaxJobs
-                                                                 : static_cast<int>(cores);
+  return cores == 0                                ? 1
+         : cores > static_cast<unsigned>(kMaxJobs) ? kMaxJobs
+                                                   : static_cast<int>(cores);
 }
 
 }  // namespace

@@ -89,7 +89,8 @@ LineOptions optionsOf(int from, int to, unsigned flags) {
 std::size_t columnOf(const LineDetails& line, char c) {
   if (line.numeral == nullptr) return 0;
   const void* at = std::memchr(line.numeral, c, line.numeralLength);
-  return at == nullptr ? 0 : static_cast<std::size_t>(static_cast<const char*>(at) - line.numeral) + 1;
+  return at == nullptr ? 0
+                       : static_cast<std::size_t>(static_cast<const char*>(at) - line.numeral) + 1;
 }
 
 void fillDetails(veltrane_details* out, LineOutcome outcome, const LineDetails& line,
@@ -156,14 +157,14 @@ extern "C" {
 
 const char* veltrane_version(void) { return VELTRANE_VERSION_STRING; }
 
-int veltrane_convert(const char* numeral, size_t length, int from_base, int to_base,
-                     unsigned flags, char* text, size_t text_size) {
+int veltrane_convert(const char* numeral, size_t length, int from_base, int to_base, unsigned flags,
+                     char* text, size_t text_size) {
   // The plain text straight into a buffer that holds any: the road of
   // veltrane-cli's plain runs, one call deep.
   if (validBase(from_base) && validBase(to_base) && (flags & VELTRANE_ROUND_TRIP) == 0 &&
       text != nullptr && text_size >= kLineOutputSize)
-    return convertLine(numeral, lengthOf(numeral, length),
-                       optionsOf(from_base, to_base, flags), text);
+    return convertLine(numeral, lengthOf(numeral, length), optionsOf(from_base, to_base, flags),
+                       text);
   return veltrane_convert_details(numeral, length, from_base, to_base, flags, text, text_size,
                                   nullptr);
 }
@@ -178,8 +179,8 @@ int veltrane_convert_measured(const char* numeral, size_t length, int from_base,
     outcome = convertLine(numeral, lengthOf(numeral, length), optionsOf(from_base, to_base, flags),
                           text, nullptr, &measured);
   } else {
-    outcome = veltrane_convert_details(numeral, length, from_base, to_base, flags, text,
-                                       text_size, nullptr);
+    outcome = veltrane_convert_details(numeral, length, from_base, to_base, flags, text, text_size,
+                                       nullptr);
     if (text != nullptr && text_size > 0) measured = std::strlen(text);
   }
   if (text_length != nullptr) *text_length = measured;
@@ -228,8 +229,8 @@ int veltrane_json(const char* numeral, size_t length, int from_base, int to_base
   return writeReport(writeJsonLine, numeral, length, from_base, to_base, flags, json, json_size);
 }
 
-int veltrane_explain(const char* numeral, size_t length, int from_base, int to_base,
-                     unsigned flags, char* out, size_t out_size) {
+int veltrane_explain(const char* numeral, size_t length, int from_base, int to_base, unsigned flags,
+                     char* out, size_t out_size) {
   return writeReport(writeExplanation, numeral, length, from_base, to_base, flags, out, out_size);
 }
 
@@ -245,8 +246,8 @@ int veltrane_explain_measured(const char* numeral, size_t length, int from_base,
                      out_length);
 }
 
-int veltrane_message(const char* numeral, size_t length, int from_base, int to_base,
-                     unsigned flags, char* message, size_t message_size) {
+int veltrane_message(const char* numeral, size_t length, int from_base, int to_base, unsigned flags,
+                     char* message, size_t message_size) {
   if (!validBase(from_base) || !validBase(to_base)) {
     clear(message, message_size);
     return VELTRANE_BAD_BASE;
@@ -288,8 +289,8 @@ int veltrane_parse(const char* numeral, size_t length, int base,
     std::memcpy(stored, image.bytes(), VELTRANE_STORED_SIZE);
   } else if (outcome == kOverflow) {
     const ExtReal infinity = ExtReal::fromBits(
-        0x8000000000000000ULL,
-        static_cast<std::uint16_t>(ExtFormat::kMaxBiasedExponent | (overflowSign < 0 ? 0x8000 : 0)));
+        0x8000000000000000ULL, static_cast<std::uint16_t>(ExtFormat::kMaxBiasedExponent |
+                                                          (overflowSign < 0 ? 0x8000 : 0)));
     std::memcpy(stored, infinity.bytes(), VELTRANE_STORED_SIZE);
   }
   return outcome;
@@ -410,10 +411,21 @@ const char* veltrane_outcome_name(int outcome) {
 
 const char* veltrane_rule_name(int rule) {
   static const char* const kNames[] = {
-      "none",          "empty_text",          "suffix_missing",       "suffix_not_a_base",
-      "suffix_after_letter", "suffix_second_not_decimal", "digit_too_large", "not_a_digit",
-      "sign_not_first", "exponent_sign_order", "point_without_digit", "second_point",
-      "point_in_exponent", "second_exponent",  "exponent_without_digit",
+      "none",
+      "empty_text",
+      "suffix_missing",
+      "suffix_not_a_base",
+      "suffix_after_letter",
+      "suffix_second_not_decimal",
+      "digit_too_large",
+      "not_a_digit",
+      "sign_not_first",
+      "exponent_sign_order",
+      "point_without_digit",
+      "second_point",
+      "point_in_exponent",
+      "second_exponent",
+      "exponent_without_digit",
   };
   static_assert(sizeof kNames / sizeof kNames[0] == VELTRANE_RULE_EXPONENT_WITHOUT_DIGIT + 1,
                 "one name a rule");

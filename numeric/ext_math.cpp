@@ -30,7 +30,7 @@ ExtReal extExp2(ExtReal x) {
   const ExtReal integerPart = x87::frndint(x);
   // Exact, and strictly inside (-1, 1): the operand range of f2xm1.
   const ExtReal fraction = x - integerPart;
-  const ExtReal fractionPower = x87::f2xm1(fraction);  // 2^fraction - 1
+  const ExtReal fractionPower = x87::f2xm1(fraction);           // 2^fraction - 1
   const ExtReal scaled = x87::fscale(ExtReal(1), integerPart);  // 1 * 2^integerPart
   return scaled * (fractionPower + ExtReal(1));
 }

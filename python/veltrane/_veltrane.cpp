@@ -20,13 +20,13 @@
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <new>
-#include <exception>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,7 +66,8 @@ std::string_view utf8Of(PyObject* text, py::object* keep) {
   const char* data = PyUnicode_AsUTF8AndSize(text, &size);
   if (data != nullptr) return {data, static_cast<std::size_t>(size)};
   PyErr_Clear();
-  *keep = py::reinterpret_steal<py::object>(PyUnicode_AsEncodedString(text, "utf-8", "surrogatepass"));
+  *keep =
+      py::reinterpret_steal<py::object>(PyUnicode_AsEncodedString(text, "utf-8", "surrogatepass"));
   if (!*keep) throw py::error_already_set();
   return {PyBytes_AS_STRING(keep->ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(keep->ptr()))};
 }
@@ -140,8 +141,8 @@ struct Conversion {
   veltrane_convert_details(bytes.data(), bytes.size(), c.from_base, c.to_base, c.flags, &text[0],
                            text.size(), &details);
   std::string message(1024, '\0');
-  while (veltrane_message(bytes.data(), bytes.size(), c.from_base, c.to_base, c.flags,
-                          &message[0], message.size()) == VELTRANE_BUFFER_TOO_SMALL)
+  while (veltrane_message(bytes.data(), bytes.size(), c.from_base, c.to_base, c.flags, &message[0],
+                          message.size()) == VELTRANE_BUFFER_TOO_SMALL)
     message.assign(message.size() * 2, '\0');
   message.resize(std::strlen(message.c_str()));
   // The rule broken, or for the outcomes that break no rule of the grammar
@@ -149,8 +150,8 @@ struct Conversion {
   const char* rule = details.outcome == VELTRANE_REJECTED ? veltrane_rule_name(details.rule)
                                                           : veltrane_outcome_name(details.outcome);
   py::object cls = py::reinterpret_borrow<py::object>(numeral_error_class);
-  py::object error = cls(py::str(message), numeral, py::str(rule),
-                         py::int_(details.column), py::int_(details.base), index);
+  py::object error = cls(py::str(message), numeral, py::str(rule), py::int_(details.column),
+                         py::int_(details.base), index);
   PyErr_SetObject(numeral_error_class, error.ptr());
   throw py::error_already_set();
 }
@@ -224,9 +225,9 @@ PyObject* convertOneFast(PyObject*, PyObject* const* args, Py_ssize_t count) {
   return nullptr;
 }
 
-PyMethodDef convert_one_method = {"convert_one", reinterpret_cast<PyCFunction>(
-                                      reinterpret_cast<void (*)()>(convertOneFast)),
-                                  METH_FASTCALL, "convert_one(numeral, from_base, to_base, flags, coerce)"};
+PyMethodDef convert_one_method = {
+    "convert_one", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(convertOneFast)),
+    METH_FASTCALL, "convert_one(numeral, from_base, to_base, flags, coerce)"};
 
 py::dict explainOne(const py::handle& numeral, int from_base, int to_base, unsigned flags) {
   py::object keep;
@@ -247,8 +248,8 @@ py::bytes parseOne(const py::handle& numeral, int base) {
   unsigned char stored[VELTRANE_STORED_SIZE];
   const int outcome = veltrane_parse(bytes.data(), bytes.size(), base, stored);
   if (!givesText(outcome))
-    raiseNumeralError(py::reinterpret_borrow<py::object>(numeral), bytes,
-                      Conversion{base, base, 0}, py::none());
+    raiseNumeralError(py::reinterpret_borrow<py::object>(numeral), bytes, Conversion{base, base, 0},
+                      py::none());
   return py::bytes(reinterpret_cast<const char*>(stored), VELTRANE_STORED_SIZE);
 }
 
@@ -263,11 +264,13 @@ py::str formatOne(const py::handle& stored, int base, unsigned flags) {
   checkBase(base, "base");
   unsigned char image[VELTRANE_STORED_SIZE];
   std::memcpy(image, info.ptr, VELTRANE_STORED_SIZE);
-  std::string text((flags & VELTRANE_ROUND_TRIP) != 0 ? VELTRANE_ROUND_TRIP_TEXT_SIZE
-                                                      : VELTRANE_TEXT_SIZE, '\0');
+  std::string text(
+      (flags & VELTRANE_ROUND_TRIP) != 0 ? VELTRANE_ROUND_TRIP_TEXT_SIZE : VELTRANE_TEXT_SIZE,
+      '\0');
   int notation = -1;
   const int outcome = veltrane_format(image, base, flags, &text[0], text.size(), &notation);
-  if (!givesText(outcome)) throw py::value_error("the stored value is not a number (a NaN or an image the x87 rejects)");
+  if (!givesText(outcome))
+    throw py::value_error("the stored value is not a number (a NaN or an image the x87 rejects)");
   text.resize(std::strlen(text.c_str()));
   return asciiStr(text);
 }
@@ -301,13 +304,14 @@ struct Source {
 // text lies in the buffer of the chunk that converted it.
 struct Results {
   std::vector<signed char> outcomes;
-  std::vector<std::size_t> ends;  // end of numeral i's text in its chunk's buffer
+  std::vector<std::size_t> ends;         // end of numeral i's text in its chunk's buffer
   std::vector<std::size_t> chunk_begin;  // first numeral of each chunk, then n
   std::vector<std::string> texts;        // one buffer per chunk
 
   std::size_t chunkOf(std::size_t i) const {
     return static_cast<std::size_t>(std::upper_bound(chunk_begin.begin(), chunk_begin.end(), i) -
-                                    chunk_begin.begin()) - 1;
+                                    chunk_begin.begin()) -
+           1;
   }
 };
 
@@ -541,7 +545,8 @@ py::list convertSequence(const py::sequence& numerals, int from_base, int to_bas
                          bool coerce, long threads) {
   checkBatch(from_base, to_base, threads);
   // A list or tuple, so that its items can be read as one array.
-  py::object fast = py::reinterpret_steal<py::object>(PySequence_Fast(numerals.ptr(), "numerals must be a sequence"));
+  py::object fast = py::reinterpret_steal<py::object>(
+      PySequence_Fast(numerals.ptr(), "numerals must be a sequence"));
   if (!fast) throw py::error_already_set();
   const std::size_t n = static_cast<std::size_t>(PySequence_Fast_GET_SIZE(fast.ptr()));
   PyObject* const* items = PySequence_Fast_ITEMS(fast.ptr());
@@ -549,11 +554,10 @@ py::list convertSequence(const py::sequence& numerals, int from_base, int to_bas
   gather(items, n, &source);
   const Conversion c{from_base, to_base, flags};
   py::list out(n);
-  const std::size_t failure =
-      convertAndPut(source, n, c, static_cast<std::size_t>(threads), !coerce,
-                    [&](std::size_t i, PyObject* text) {
-                      PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), text);
-                    });
+  const std::size_t failure = convertAndPut(
+      source, n, c, static_cast<std::size_t>(threads), !coerce, [&](std::size_t i, PyObject* text) {
+        PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), text);
+      });
   if (failure < n) {
     // The list may have changed while the GIL was released: report the
     // numeral that was converted, from the bytes read.
@@ -584,24 +588,25 @@ py::array convertArray(const py::array& numerals, int from_base, int to_base, un
   } else if (kind == 'O') {
     gather(static_cast<PyObject* const*>(numerals.data()), n, &source);
   } else {
-    throw py::type_error("numerals must be str: an array of str ('U') or of objects, not of dtype " +
-                         py::str(numerals.dtype()).cast<std::string>());
+    throw py::type_error(
+        "numerals must be str: an array of str ('U') or of objects, not of dtype " +
+        py::str(numerals.dtype()).cast<std::string>());
   }
   if (kind == 'O') {
     // NumPy fills a new object array with NULL pointers.
     py::array out(py::dtype("O"), std::vector<py::ssize_t>{static_cast<py::ssize_t>(n)});
     PyObject** slots = static_cast<PyObject**>(out.mutable_data());
-    const std::size_t failure =
-        convertAndPut(source, n, c, static_cast<std::size_t>(threads), !coerce,
-                      [&](std::size_t i, PyObject* text) {
-                        if (text == Py_None) {
-                          Py_DECREF(text);
-                          text = PyUnicode_New(0, 127);
-                          if (text == nullptr) throw py::error_already_set();
-                        }
-                        Py_XDECREF(slots[i]);
-                        slots[i] = text;
-                      });
+    const std::size_t failure = convertAndPut(source, n, c, static_cast<std::size_t>(threads),
+                                              !coerce, [&](std::size_t i, PyObject* text) {
+                                                if (text == Py_None) {
+                                                  Py_DECREF(text);
+                                                  text = PyUnicode_New(0, 127);
+                                                  if (text == nullptr)
+                                                    throw py::error_already_set();
+                                                }
+                                                Py_XDECREF(slots[i]);
+                                                slots[i] = text;
+                                              });
     if (failure < n) {
       // The item as read (the array may have changed while the GIL was released).
       std::string scratch;
@@ -639,17 +644,19 @@ py::array convertArray(const py::array& numerals, int from_base, int to_base, un
     // conversion, so each thread reads the buffer it wrote.
     py::gil_scoped_release release;
     std::vector<std::size_t> begins;
-    runChunks(n, results.texts.size(), &begins, [&](std::size_t, std::size_t begin, std::size_t end) {
-      for (std::size_t i = begin; i < end; ++i) {
-        std::uint32_t* item = points + i * width;
-        std::size_t length = 0;
-        if (givesText(results.outcomes[i])) {
-          const std::string_view text = textOf(results, i);
-          for (; length < text.size(); ++length) item[length] = static_cast<unsigned char>(text[length]);
-        }
-        std::fill(item + length, item + width, 0u);
-      }
-    });
+    runChunks(n, results.texts.size(), &begins,
+              [&](std::size_t, std::size_t begin, std::size_t end) {
+                for (std::size_t i = begin; i < end; ++i) {
+                  std::uint32_t* item = points + i * width;
+                  std::size_t length = 0;
+                  if (givesText(results.outcomes[i])) {
+                    const std::string_view text = textOf(results, i);
+                    for (; length < text.size(); ++length)
+                      item[length] = static_cast<unsigned char>(text[length]);
+                  }
+                  std::fill(item + length, item + width, 0u);
+                }
+              });
   }
   return out;
 }
