@@ -1,13 +1,14 @@
 #include "library/base_field.h"
 
 #include <climits>
+#include <cstddef>
 
 #include "numeral/digit_alphabet.h"
 
 void trimSpaces(char* text) {
-  int start = 0;
+  std::size_t start = 0;
   while (text[start] == ' ') ++start;
-  int length = 0;
+  std::size_t length = 0;
   while (text[start + length] != '\0') {
     text[length] = text[start + length];
     ++length;

@@ -16,6 +16,7 @@
 #include "numeral/round_trip.h"
 #include "numeric/ext_real.h"
 #include "numeric/fast_real.h"
+#include "numeric/x87_caller_mode.h"
 
 // The public codes are the internal enumerations' values.
 static_assert(kConverted == VELTRANE_CONVERTED && kOverflow == VELTRANE_OVERFLOW &&
@@ -129,6 +130,7 @@ using ReportWriter = std::size_t (*)(char* out, std::size_t size, LineOutcome ou
 
 int writeReport(ReportWriter write, const char* numeral, size_t length, int from_base, int to_base,
                 unsigned flags, char* out, size_t out_size, size_t* out_length = nullptr) {
+  const X87CallerMode keep;
   if (out_length != nullptr) *out_length = 0;
   if (!validBase(from_base) || !validBase(to_base)) {
     clear(out, out_size);
@@ -153,12 +155,15 @@ int writeReport(ReportWriter write, const char* numeral, size_t length, int from
 
 }  // namespace
 
+// Every function below that computes keeps its caller's x87 control word
+// (X87CallerMode): the mode the operations need is the library's own.
 extern "C" {
 
 const char* veltrane_version(void) { return VELTRANE_VERSION_STRING; }
 
 int veltrane_convert(const char* numeral, size_t length, int from_base, int to_base, unsigned flags,
                      char* text, size_t text_size) {
+  const X87CallerMode keep;
   // The plain text straight into a buffer that holds any: the road of
   // veltrane-cli's plain runs, one call deep.
   if (validBase(from_base) && validBase(to_base) && (flags & VELTRANE_ROUND_TRIP) == 0 &&
@@ -171,6 +176,7 @@ int veltrane_convert(const char* numeral, size_t length, int from_base, int to_b
 
 int veltrane_convert_measured(const char* numeral, size_t length, int from_base, int to_base,
                               unsigned flags, char* text, size_t text_size, size_t* text_length) {
+  const X87CallerMode keep;
   std::size_t measured = 0;
   int outcome;
   if (validBase(from_base) && validBase(to_base) && (flags & VELTRANE_ROUND_TRIP) == 0 &&
@@ -190,6 +196,7 @@ int veltrane_convert_measured(const char* numeral, size_t length, int from_base,
 int veltrane_convert_details(const char* numeral, size_t length, int from_base, int to_base,
                              unsigned flags, char* text, size_t text_size,
                              veltrane_details* details) {
+  const X87CallerMode keep;
   if (!validBase(from_base) || !validBase(to_base)) {
     clear(text, text_size);
     if (details != nullptr) {
@@ -248,6 +255,7 @@ int veltrane_explain_measured(const char* numeral, size_t length, int from_base,
 
 int veltrane_message(const char* numeral, size_t length, int from_base, int to_base, unsigned flags,
                      char* message, size_t message_size) {
+  const X87CallerMode keep;
   if (!validBase(from_base) || !validBase(to_base)) {
     clear(message, message_size);
     return VELTRANE_BAD_BASE;
@@ -277,6 +285,7 @@ int veltrane_message(const char* numeral, size_t length, int from_base, int to_b
 
 int veltrane_parse(const char* numeral, size_t length, int base,
                    unsigned char stored[VELTRANE_STORED_SIZE]) {
+  const X87CallerMode keep;
   if (!validBase(base)) return VELTRANE_BAD_BASE;
   length = lengthOf(numeral, length);
   X87TruncatingMode mode;
@@ -298,6 +307,7 @@ int veltrane_parse(const char* numeral, size_t length, int base,
 
 int veltrane_format(const unsigned char stored[VELTRANE_STORED_SIZE], int base, unsigned flags,
                     char* text, size_t text_size, int* notation) {
+  const X87CallerMode keep;
   int written = -1;
   int code;
   char out[kRoundTripOutputSize];
@@ -337,6 +347,7 @@ int veltrane_format(const unsigned char stored[VELTRANE_STORED_SIZE], int base, 
 
 int veltrane_exact(const unsigned char stored[VELTRANE_STORED_SIZE], int base, char* text,
                    size_t text_size, int* complete) {
+  const X87CallerMode keep;
   if (!validBase(base)) {
     clear(text, text_size);
     return VELTRANE_BAD_BASE;
@@ -356,6 +367,7 @@ int veltrane_exact(const unsigned char stored[VELTRANE_STORED_SIZE], int base, c
 
 int veltrane_ulps(const char* text, size_t text_length, int base,
                   const unsigned char stored[VELTRANE_STORED_SIZE], char* out, size_t out_size) {
+  const X87CallerMode keep;
   if (!validBase(base)) {
     clear(out, out_size);
     return VELTRANE_BAD_BASE;
@@ -447,6 +459,9 @@ int veltrane_read_base(const char* text, size_t length, int* base) {
   length = lengthOf(text, length);
   if (length > kBaseFieldLength) length = kBaseFieldLength;
   if (length > 0) std::memcpy(field, text, length);
+  // A NUL byte among them is a non-digit like any other, not the end.
+  for (std::size_t i = 0; i < length; ++i)
+    if (field[i] == '\0') field[i] = '\x01';
   field[length] = '\0';
   trimSpaces(field);
   int read;
@@ -460,5 +475,9 @@ size_t veltrane_trim(char* text) {
   trimSpaces(text);
   return std::strlen(text);
 }
+
+// The mode stays after the object ends (X87TruncatingMode restores
+// nothing); the software build's has nothing to put in force.
+void veltrane_adopt_x87_mode(void) { const X87TruncatingMode mode; }
 
 }  // extern "C"

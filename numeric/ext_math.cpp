@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "numeric/startup.h"
+#include "numeric/x87_caller_mode.h"
 #include "numeric/x87_instructions.h"
 
 namespace {
@@ -11,7 +12,10 @@ namespace {
 int startupTicketCounter = 0;
 int twoPow64Ticket = 0;
 
+// Runs before main, on the thread of the program that loads the library:
+// that program's control word is its own again afterwards.
 ExtReal computeTwoPow64() {
+  const X87CallerMode keep;
   twoPow64Ticket = takeStartupTicket();
   return extPow(ExtReal(2), ExtReal(64));
 }

@@ -12,7 +12,8 @@
  *     cut without notice.
  *   - Nothing allocates on the heap, nothing blocks, no exception crosses
  *     this interface, and no call keeps state for a later one: any thread may
- *     call any function at any time.
+ *     call any function at any time. On x86 the calls leave the caller's x87
+ *     control word as they found it (veltrane_adopt_x87_mode tells more).
  *   - Bases are plain ints from 2 to 36; a numeral's '@' suffix overrides the
  *     input base for that numeral alone.
  */
@@ -240,6 +241,19 @@ VELTRANE_API int veltrane_read_base(const char *text, size_t length, int *base);
  * the converter does around a numeral and the dialog around each box.
  * Returns the new length. */
 VELTRANE_API size_t veltrane_trim(char *text);
+
+/* On a build that computes on the x87 unit (x86 and x86-64, but for the
+ * software build): every call above that computes leaves the calling
+ * thread's x87 control word as it found it, so a program's own long double
+ * arithmetic rounds as before. That costs each call a change of the unit's
+ * mode and a change back. A thread that does nothing but convert (a worker
+ * of a batch) may instead take the library's mode for good with this call:
+ * control word 0x0F7F (64-bit precision, rounding toward zero, every
+ * exception masked); its later calls then change nothing. Long double
+ * arithmetic of that thread's own then truncates too, and threads it starts
+ * inherit the mode. Does nothing on other builds. The one call here that
+ * keeps state: the thread's mode. */
+VELTRANE_API void veltrane_adopt_x87_mode(void);
 
 #ifdef __cplusplus
 }

@@ -392,6 +392,19 @@ static void checkNamesAndBoxes(void) {
     CHECK(valid == kBoxes[i].valid && base == kBoxes[i].base, "\"%s\": %d %d", kBoxes[i].text,
           valid, base);
   }
+  /* A NUL byte is a byte of the text, and no digit: not its end. */
+  static const struct {
+    const char *text;
+    size_t length;
+    int valid, base;
+  } kWithNul[] = {{"12\0", 3, 0, 12}, {"\0" "12", 3, 0, 0}, {"16 \0", 4, 0, 16},
+                  {"16\0x", 2, 1, 16}};
+  for (size_t i = 0; i < sizeof kWithNul / sizeof kWithNul[0]; ++i) {
+    int base = -1;
+    const int valid = veltrane_read_base(kWithNul[i].text, kWithNul[i].length, &base);
+    CHECK(valid == kWithNul[i].valid && base == kWithNul[i].base, "case %u: %d %d", (unsigned)i,
+          valid, base);
+  }
   char text[] = "  1 2  ";
   CHECK(veltrane_trim(text) == 3 && strcmp(text, "1 2") == 0, "\"%s\"", text);
 }
