@@ -353,6 +353,8 @@ class Run {
   // A worker: converts the batches at the front of the queue, the earliest
   // given out, as those are written first.
   void work() {
+    // Not every system starts a thread in its creator's x87 mode.
+    veltrane_adopt_x87_mode();
     std::unique_ptr<char[]> report(new char[VELTRANE_REPORT_SIZE + 1]);
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {

@@ -102,14 +102,27 @@ char stderrBuffer[1 << 12];
 // Text lines and reports are converted straight into this block and go to
 // stdout a block at a time: one fwrite per line cost more than converting
 // the numeral. drainText runs wherever stdout is flushed, so the bytes and
-// their order are those of a write per line.
-char textBlock[1 << 16];
+// their order are those of a write per line. The block has room for the
+// longest line (a report and its LF) past kDrainAt bytes, and is drained
+// once it holds more than those.
+constexpr std::size_t kDrainAt = 1 << 16;
+constexpr std::size_t kLongestLine = VELTRANE_REPORT_SIZE + 1;
+static_assert(VELTRANE_ROUND_TRIP_TEXT_SIZE < kLongestLine && VELTRANE_TEXT_SIZE < kLongestLine,
+              "a text line longer than a report line");
+char textBlock[kDrainAt + kLongestLine];
 std::size_t textLength = 0;
 
 void drainText() {
   if (textLength == 0) return;
   std::fwrite(textBlock, 1, textLength, stdout);
   textLength = 0;
+}
+
+// Where the next line goes, with room for the longest line; the block is
+// drained first when it holds more than kDrainAt bytes.
+char* roomForLine() {
+  if (textLength > kDrainAt) drainText();
+  return textBlock + textLength;
 }
 
 // The library's message about a numeral, for standard error.
@@ -139,8 +152,7 @@ void reportMessage(const char* where, unsigned long position, const char* line, 
 // round-trip text, or why it was rejected. False when it was rejected.
 bool convertAndPrintRoundTrip(const char* where, unsigned long position, const char* line,
                               std::size_t length, const CliOptions& options) {
-  if (sizeof textBlock - textLength < VELTRANE_ROUND_TRIP_TEXT_SIZE + 1) drainText();
-  char* out = textBlock + textLength;
+  char* out = roomForLine();
   const unsigned flags = flagsOf(options);
   veltrane_details details;
   const int outcome = veltrane_convert_details(line, length, options.inputBase, options.outputBase,
@@ -162,9 +174,7 @@ bool convertAndPrint(const char* where, unsigned long position, const char* line
   const unsigned flags = flagsOf(options);
   int outcome;
   if (options.report == kReportText) {
-    // Room for the longest text and its line end.
-    if (sizeof textBlock - textLength < VELTRANE_TEXT_SIZE + 1) drainText();
-    char* out = textBlock + textLength;
+    char* out = roomForLine();
     std::size_t textEnd;
     outcome = veltrane_convert_measured(line, length, options.inputBase, options.outputBase, flags,
                                         out, VELTRANE_TEXT_SIZE, &textEnd);
@@ -172,8 +182,7 @@ bool convertAndPrint(const char* where, unsigned long position, const char* line
     textLength += textEnd + 1;
   } else {
     // Reports go into the block as texts do; a --json line ends in LF.
-    if (sizeof textBlock - textLength < VELTRANE_REPORT_SIZE + 1) drainText();
-    char* out = textBlock + textLength;
+    char* out = roomForLine();
     std::size_t reportLength;
     outcome = options.report == kReportExplain
                   ? veltrane_explain_measured(line, length, options.inputBase, options.outputBase,
@@ -323,6 +332,10 @@ int main(int argc, char** argv) {
       std::fputs("veltrane-cli " VELTRANE_VERSION "\n", stdout);
       break;
     case kRunConversions: {
+      // This program does no long double arithmetic of its own: its threads
+      // keep the library's x87 mode, which spares each call a change of mode
+      // and a change back.
+      veltrane_adopt_x87_mode();
       bool hasNumerals = false;
       for (int i = 1; i < argc; ++i) hasNumerals = hasNumerals || argv[i] != nullptr;
       const int threads = threadsFor(options.jobs);

@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -81,6 +82,21 @@ void optionName(char* name, std::size_t size, const char* element, int code) {
     std::snprintf(name, size, "%s", element);
 }
 
+// The long options that name (length bytes, not 0) abbreviates, as "--a,
+// --b", into out; returns how many there are.
+int abbreviationCandidates(char* out, std::size_t size, const char* name, int length) {
+  int count = 0;
+  std::size_t used = 0;
+  for (const option* o = kLongOptions; o->name != nullptr && length > 0; ++o) {
+    if (std::strncmp(o->name, name, static_cast<std::size_t>(length)) != 0) continue;
+    const int written =
+        std::snprintf(out + used, size - used, "%s--%s", count > 0 ? ", " : "", o->name);
+    if (written > 0) used = std::min(size - 1, used + static_cast<std::size_t>(written));
+    ++count;
+  }
+  return count;
+}
+
 // The message for an option getopt_long did not take; arg is the argument
 // it was read from.
 void unknownOption(char* message, std::size_t messageSize, const char* arg, int code) {
@@ -90,8 +106,13 @@ void unknownOption(char* message, std::size_t messageSize, const char* arg, int 
     const char* equals = std::strchr(arg, '=');
     const int length =
         static_cast<int>(equals != nullptr ? equals - arg : static_cast<long>(std::strlen(arg)));
+    char candidates[128] = "";
     if (code != 0 && equals != nullptr)
       std::snprintf(message, messageSize, "option '%.*s' takes no value", length, arg);
+    else if (abbreviationCandidates(candidates, sizeof candidates, arg + 2, length - 2) > 1)
+      std::snprintf(message, messageSize,
+                    "option '%.*s' is ambiguous (%s); try 'veltrane-cli --help'", length, arg,
+                    candidates);
     else
       std::snprintf(message, messageSize, "unknown option '%.*s'; try 'veltrane-cli --help'",
                     length, arg);

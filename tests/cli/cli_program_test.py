@@ -261,6 +261,11 @@ class OptionForms(unittest.TestCase):
             (["--fr"], "option '--from' needs a base from 2 to 36"),
             (["--sci=1", "5"], "option '--sci' takes no value"),
             (["-sx", "5"], "unknown option '-x' in '-sx'; try 'veltrane-cli --help'"),
+            (["--j", "2", "5"],
+             "option '--j' is ambiguous (--jobs, --json); try 'veltrane-cli --help'"),
+            (["--j=2", "5"],
+             "option '--j' is ambiguous (--jobs, --json); try 'veltrane-cli --help'"),
+            (["--jz", "5"], "unknown option '--jz'; try 'veltrane-cli --help'"),
             (["--explain", "--json", "5"], "options '--explain' and '--json' exclude each other"),
         ]:
             status, out, err = run(*args)
@@ -475,6 +480,25 @@ class ExplainAndJson(unittest.TestCase):
             self.assertIsNone(r["reads_back"])
             self.assertIsNone(r["round_trip"])
             self.assertIn(r["text"], ("ERROR", "+INF", "-INF"))
+
+    def test_longest_reports(self):
+        # Numerals of the greatest length whose every byte the report escapes
+        # (six bytes each in JSON), several lines of them in a row, then one
+        # that converts: each report whole, on a line of its own.
+        longest = [b"\x01" * 12288, b"\xff" * 12288, b"\x1f" * 12287 + b"1"]
+        data = b"\n".join(longest * 3) + b"\n255\n"
+        for mode in ("--json", "--explain"):
+            status, out, _ = run(mode, stdin=data)
+            self.assertEqual(status, 1)
+            if mode == "--explain":
+                blocks = out.decode("utf-8").split("\n\n")
+                self.assertEqual(len(blocks), 11)
+                self.assertTrue(blocks[9].startswith('numeral:   "255"'), blocks[9][:40])
+                continue
+            records = [strict_json(line) for line in out.decode("utf-8").split("\n")[:-1]]
+            self.assertEqual([r["numeral"] for r in records],
+                             [n.decode("utf-8", "replace") for n in longest * 3] + ["255"])
+            self.assertEqual(records[-1]["text"], "FF")
 
     def test_explain_blocks_agree_with_json(self):
         rng = random.Random(41)
