@@ -105,7 +105,8 @@ def _threads(threads: "int | None") -> int:
         raise TypeError(f"threads must be None or an int, not {type(threads).__name__}") from None
     if threads < 1:
         raise ValueError(f"threads must be None or at least 1, not {threads}")
-    return threads
+    # No batch uses more than 256 threads, so any count above is as good.
+    return min(threads, 256)
 
 
 def convert(numerals, from_base=10, to_base=16, *, scientific=False, round_trip=False,
@@ -130,8 +131,9 @@ def convert(numerals, from_base=10, to_base=16, *, scientific=False, round_trip=
             gives no value; ``"coerce"`` puts None there (``""`` in an
             array).
         threads: None converts a large batch on all cores and a small one
-            on the calling thread; N uses at most N threads. The results are
-            the same, in input order, whatever the count.
+            on the calling thread; N uses at most N threads (and never
+            more than 256). The results are the same, in input order,
+            whatever the count.
 
     Raises:
         NumeralError: a numeral gives no value (with errors="raise").
@@ -173,6 +175,8 @@ def convert(numerals, from_base=10, to_base=16, *, scientific=False, round_trip=
     else:
         raise ValueError(f'errors must be "raise" or "coerce", not {errors!r}')
     if isinstance(numerals, str):
+        if threads is not None:
+            _threads(threads)
         return _convert_one(numerals, from_base, to_base, flags, coerce)
     from_base = _base(from_base, "from_base")
     to_base = _base(to_base, "to_base")
@@ -196,7 +200,9 @@ def _convert_array(numpy, numerals, from_base, to_base, flags, coerce, count):
     if numerals.dtype.kind not in "UO":
         raise TypeError(f"numerals must be str: an array of str (dtype U) or of objects, "
                         f"not of dtype {numerals.dtype}")
-    flat = numpy.ascontiguousarray(numerals).reshape(-1)
+    # Items of str in the machine's byte order, which the module reads.
+    order = numerals.dtype.newbyteorder("=") if numerals.dtype.kind == "U" else None
+    flat = numpy.ascontiguousarray(numerals, dtype=order).reshape(-1)
     out = _veltrane.convert_array(flat, from_base, to_base, flags, coerce, count)
     return out.reshape(numerals.shape)
 

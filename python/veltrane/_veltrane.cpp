@@ -28,6 +28,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -40,6 +41,9 @@ namespace {
 // A batch below this many numerals per thread is not worth a thread's start
 // (tens of microseconds, and the new thread's memo of powers starts cold).
 constexpr std::size_t kMinItemsPerThread = 8192;
+// The most threads a batch uses, whatever it asks for (as veltrane-cli's
+// --jobs): each costs a stack and a start, and no machine gains from more.
+constexpr std::size_t kMaxThreads = 256;
 
 // veltrane.NumeralError, handed over by __init__.py at import. Kept for the
 // life of the process on purpose: it is released neither at exit nor before.
@@ -83,6 +87,9 @@ std::string_view numeralOf(const py::handle& numeral, py::object* keep) {
 void appendUtf8(const std::uint32_t* points, std::size_t count, std::string* out) {
   for (std::size_t i = 0; i < count; ++i) {
     std::uint32_t c = points[i];
+    // A 'U' array can hold any 32-bit value (a view of other data): those
+    // that are no code point stand as U+FFFD.
+    if (c > 0x10FFFF) c = 0xFFFD;
     if (c < 0x80) {
       out->push_back(static_cast<char>(c));
     } else if (c < 0x800) {
@@ -93,7 +100,6 @@ void appendUtf8(const std::uint32_t* points, std::size_t count, std::string* out
       out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
       out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
     } else {
-      if (c > 0x10FFFF) c = 0xFFFD;
       out->push_back(static_cast<char>(0xF0 | (c >> 18)));
       out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
       out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
@@ -257,13 +263,23 @@ py::str formatOne(const py::handle& stored, int base, unsigned flags) {
   if (!PyObject_CheckBuffer(stored.ptr()) || PyUnicode_Check(stored.ptr()))
     throw py::type_error("a stored value must be 10 bytes (bytes, bytearray or memoryview), not " +
                          typeName(stored.ptr()));
-  const py::buffer_info info = py::reinterpret_borrow<py::buffer>(stored).request();
-  const std::size_t size = static_cast<std::size_t>(info.size * info.itemsize);
-  if (size != VELTRANE_STORED_SIZE || (info.ndim == 1 && info.strides[0] != info.itemsize))
+  // The buffer's bytes in one C-contiguous run, or an error: a strided view
+  // (a slice with a step, a column of a matrix) has its bytes elsewhere.
+  Py_buffer view;
+  if (PyObject_GetBuffer(stored.ptr(), &view, PyBUF_C_CONTIGUOUS) != 0) {
+    // (NumPy refuses with ValueError, memoryview with BufferError.)
+    if (!PyErr_ExceptionMatches(PyExc_BufferError) && !PyErr_ExceptionMatches(PyExc_ValueError))
+      throw py::error_already_set();
+    PyErr_Clear();
+    throw py::value_error("a stored value is 10 contiguous bytes, not a strided view");
+  }
+  unsigned char image[VELTRANE_STORED_SIZE];
+  const std::size_t size = static_cast<std::size_t>(view.len);
+  if (size == VELTRANE_STORED_SIZE) std::memcpy(image, view.buf, VELTRANE_STORED_SIZE);
+  PyBuffer_Release(&view);
+  if (size != VELTRANE_STORED_SIZE)
     throw py::value_error("a stored value is 10 contiguous bytes, not " + std::to_string(size));
   checkBase(base, "base");
-  unsigned char image[VELTRANE_STORED_SIZE];
-  std::memcpy(image, info.ptr, VELTRANE_STORED_SIZE);
   std::string text(
       (flags & VELTRANE_ROUND_TRIP) != 0 ? VELTRANE_ROUND_TRIP_TEXT_SIZE : VELTRANE_TEXT_SIZE,
       '\0');
@@ -300,6 +316,19 @@ struct Source {
   }
 };
 
+// NumeralError for numeral i of a batch, as it was read and converted (the
+// list or array may have changed while the GIL was released): its UTF-8
+// bytes decoded, lone surrogates kept, so that the str is one Python can
+// use whatever the item held.
+[[noreturn]] void raiseBatchError(const Source& source, std::size_t i, const Conversion& c) {
+  std::string scratch;
+  const std::string_view bytes = source.numeral(i, &scratch);
+  py::object numeral = py::reinterpret_steal<py::object>(
+      PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "surrogatepass"));
+  if (!numeral) throw py::error_already_set();
+  raiseNumeralError(numeral, bytes, c, py::int_(i));
+}
+
 // What a batch's conversions gave: per numeral its outcome and where its
 // text lies in the buffer of the chunk that converted it.
 struct Results {
@@ -316,8 +345,9 @@ struct Results {
 };
 
 // Runs work(chunk, begin, end) for count contiguous chunks of [0, n): chunk 0
-// on the calling thread, the others on threads of their own; rethrows the
-// first exception of any chunk once all have ended.
+// on the calling thread, the others on threads of their own (where the
+// system starts no more threads, on the calling thread after chunk 0);
+// rethrows the first exception of any chunk once all have ended.
 template <class Work>
 void runChunks(std::size_t n, std::size_t count, std::vector<std::size_t>* begins, Work work) {
   begins->resize(count + 1);
@@ -332,15 +362,27 @@ void runChunks(std::size_t n, std::size_t count, std::vector<std::size_t>* begin
   };
   std::vector<std::thread> workers;
   workers.reserve(count - 1);
-  for (std::size_t k = 1; k < count; ++k) workers.emplace_back(guarded, k);
+  std::size_t started = 1;
+  try {
+    for (; started < count; ++started)
+      workers.emplace_back([&guarded, started] {
+        veltrane_adopt_x87_mode();  // a thread of ours, that only converts
+        guarded(started);
+      });
+  } catch (const std::system_error&) {
+    // No more threads (a limit of processes or memory): the calling thread
+    // converts the chunks that have none.
+  }
   guarded(0);
+  for (std::size_t k = started; k < count; ++k) guarded(k);
   for (std::thread& worker : workers) worker.join();
   for (const std::exception_ptr& failure : failures)
     if (failure) std::rethrow_exception(failure);
 }
 
 // How many threads convert n numerals: threads (0 for all cores) at most,
-// and with threads == 0 none with fewer than kMinItemsPerThread numerals.
+// never more than n or kMaxThreads, and with threads == 0 none with fewer
+// than kMinItemsPerThread numerals.
 std::size_t threadCount(std::size_t n, std::size_t threads) {
   if (n == 0) return 1;
   if (threads == 0) {
@@ -349,7 +391,7 @@ std::size_t threadCount(std::size_t n, std::size_t threads) {
     static const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     threads = std::min(cores, std::max<std::size_t>(1, n / kMinItemsPerThread));
   }
-  return std::min(threads, n);
+  return std::min({threads, n, kMaxThreads});
 }
 
 // Converts numerals [begin, end) of source into results, their texts into
@@ -446,10 +488,12 @@ template <class Put>
 std::size_t convertAndPut(const Source& source, std::size_t n, const Conversion& c,
                           std::size_t threads, bool raise_first, Put put) {
   if (n == 0) return 0;
-  const std::size_t count = threadCount(n, threads);
   // One block on one thread; else enough blocks that no thread waits long
-  // for the last one, few enough that the GIL changes hands rarely.
-  const std::size_t blocks = count == 1 ? 1 : std::min(count * 64, (n + 1023) / 1024);
+  // for the last one, few enough that the GIL changes hands rarely; and no
+  // more threads than blocks.
+  const std::size_t wanted = threadCount(n, threads);
+  const std::size_t blocks = wanted == 1 ? 1 : std::min(wanted * 64, (n + 1023) / 1024);
+  const std::size_t count = std::min(wanted, blocks);
   Results results = emptyResults(n, blocks);
   results.chunk_begin.resize(blocks + 1);
   for (std::size_t k = 0; k <= blocks; ++k) results.chunk_begin[k] = n * k / blocks;
@@ -485,20 +529,25 @@ std::size_t convertAndPut(const Source& source, std::size_t n, const Conversion&
              std::lock_guard<std::mutex> lock(mutex);
              stop = true;
            }};
-  for (std::size_t k = 1; k < count; ++k)
-    workers.emplace_back([&] {
-      for (std::size_t block = claim(); block < blocks; block = claim()) {
-        try {
-          convertBlock(block);
-        } catch (...) {
-          std::lock_guard<std::mutex> lock(mutex);
-          if (!failure) failure = std::current_exception();
-          stop = true;
-          changed.notify_all();
-          return;
-        }
+  const auto work = [&] {
+    veltrane_adopt_x87_mode();  // a thread of ours, that only converts
+    for (std::size_t block = claim(); block < blocks; block = claim()) {
+      try {
+        convertBlock(block);
+      } catch (...) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!failure) failure = std::current_exception();
+        stop = true;
+        changed.notify_all();
+        return;
       }
-    });
+    }
+  };
+  try {
+    for (std::size_t k = 1; k < count; ++k) workers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No more threads: those started and the calling thread claim every block.
+  }
 
   for (std::size_t built = 0; built < blocks;) {
     bool ready;
@@ -558,16 +607,7 @@ py::list convertSequence(const py::sequence& numerals, int from_base, int to_bas
       source, n, c, static_cast<std::size_t>(threads), !coerce, [&](std::size_t i, PyObject* text) {
         PyList_SET_ITEM(out.ptr(), static_cast<Py_ssize_t>(i), text);
       });
-  if (failure < n) {
-    // The list may have changed while the GIL was released: report the
-    // numeral that was converted, from the bytes read.
-    std::string scratch;
-    const std::string_view bytes = source.numeral(failure, &scratch);
-    py::object numeral = py::reinterpret_steal<py::object>(
-        PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "surrogatepass"));
-    if (!numeral) throw py::error_already_set();
-    raiseNumeralError(numeral, bytes, c, py::int_(failure));
-  }
+  if (failure < n) raiseBatchError(source, failure, c);
   return out;
 }
 
@@ -607,15 +647,7 @@ py::array convertArray(const py::array& numerals, int from_base, int to_base, un
                                                 Py_XDECREF(slots[i]);
                                                 slots[i] = text;
                                               });
-    if (failure < n) {
-      // The item as read (the array may have changed while the GIL was released).
-      std::string scratch;
-      const std::string_view bytes = source.numeral(failure, &scratch);
-      py::object numeral = py::reinterpret_steal<py::object>(PyUnicode_DecodeUTF8(
-          bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "surrogatepass"));
-      if (!numeral) throw py::error_already_set();
-      raiseNumeralError(numeral, bytes, c, py::int_(failure));
-    }
+    if (failure < n) raiseBatchError(source, failure, c);
     return out;
   }
   // Keeps the 'U' array's buffer alive and unchanged in size while it is
@@ -624,15 +656,7 @@ py::array convertArray(const py::array& numerals, int from_base, int to_base, un
   py::array hold = numerals;
   const Results results = convertAll(source, n, c, static_cast<std::size_t>(threads));
   const std::size_t failure = firstFailure(results);
-  if (failure < n && !coerce) {
-    std::string scratch;
-    const std::string_view bytes = source.numeral(failure, &scratch);
-    const std::uint32_t* item = source.points + failure * source.width;
-    py::object numeral = py::reinterpret_steal<py::object>(PyUnicode_FromKindAndData(
-        PyUnicode_4BYTE_KIND, item, static_cast<Py_ssize_t>(ucs4Length(item, source.width))));
-    if (!numeral) throw py::error_already_set();
-    raiseNumeralError(numeral, bytes, c, py::int_(failure));
-  }
+  if (failure < n && !coerce) raiseBatchError(source, failure, c);
   std::size_t width = 1;
   for (std::size_t i = 0; i < n; ++i)
     if (givesText(results.outcomes[i])) width = std::max(width, textOf(results, i).size());

@@ -1,7 +1,10 @@
 """The package's calls, case by case: results, shapes and kinds, errors and
 their fields, arguments of the wrong type, and stored values."""
 
+import os
 import pickle
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -120,8 +123,9 @@ def test_bad_bases_raise_value_error(bad):
 
 @pytest.mark.parametrize("options", [{"errors": "ignore"}, {"threads": 0}, {"threads": -2}])
 def test_bad_options_raise_value_error(options):
-    with pytest.raises(ValueError):
-        veltrane.convert(["1"], **options)
+    for numerals in (["1"], "1"):
+        with pytest.raises(ValueError):
+            veltrane.convert(numerals, **options)
 
 
 @pytest.mark.parametrize("base", [10.0, "10", None, True])
@@ -135,9 +139,13 @@ def test_bases_must_be_integers(base):
 
 @pytest.mark.parametrize("threads", [1.5, "2", True])
 def test_threads_must_be_a_count(threads):
-    with pytest.raises(TypeError):
-        veltrane.convert(["1"], threads=threads)
+    for numerals in (["1"], "1"):
+        with pytest.raises(TypeError):
+            veltrane.convert(numerals, threads=threads)
     assert veltrane.convert(["1"], threads=np.int64(2)) == ["1"]
+    # Any count is one: those above what a batch uses too.
+    assert veltrane.convert(["1", "2"], threads=2**63) == ["1", "2"]
+    assert veltrane.convert("1", threads=2**63) == "1"
 
 
 NOT_STR = [b"12", bytearray(b"12"), None, 12, 1.5, [b"12"], ["1", None], ("1", 2), [["1"]],
@@ -213,6 +221,46 @@ def test_unicode_array_items_are_utf8_numerals():
     assert out["numeral"] == "1é"
 
 
+def test_unicode_arrays_of_either_byte_order_and_any_item():
+    native = np.array(["ff", "10", "-1_1"])
+    swapped = native.astype(native.dtype.newbyteorder("S"))
+    assert swapped.dtype.byteorder != native.dtype.byteorder
+    for numerals in (native, swapped):
+        assert veltrane.convert(numerals, 16, 10).tolist() == ["255", "16", "-16"]
+    with pytest.raises(NumeralError) as raised:
+        veltrane.convert(np.array(["1", "1G"], dtype=">U2"), 16)
+    assert (raised.value.numeral, raised.value.index) == ("1G", 1)
+    # An array viewed from other data holds values that are no code point:
+    # the error's numeral stands them as U+FFFD, and is a str Python can use.
+    viewed = np.array([0x31, 0x110000, 0x7FFFFFFF], dtype=np.uint32).view("<U3")
+    with pytest.raises(NumeralError) as raised:
+        veltrane.convert(viewed, 10, 10)
+    assert raised.value.numeral == "1\ufffd\ufffd"
+    assert raised.value.numeral.encode() == b"1\xef\xbf\xbd\xef\xbf\xbd"
+    assert raised.value.column == 2
+
+
+def test_threads_beyond_what_the_system_starts():
+    # Under a cap on address space, the system starts only some of the
+    # threads asked for: the calling thread converts the rest, and the
+    # process lives on with the same results.
+    script = """
+import resource, numpy as np, veltrane
+batch = [f"{i:x}.8" for i in range(20000)]
+expected = veltrane.convert(batch, 16, 10, threads=1)
+with open("/proc/self/status") as status:
+    size = next(int(l.split()[1]) for l in status if l.startswith("VmSize:")) * 1024
+resource.setrlimit(resource.RLIMIT_AS, (size + (96 << 20), resource.RLIM_INFINITY))
+for numerals in (batch, np.array(batch), np.array(batch, dtype=object)):
+    out = veltrane.convert(numerals, 16, 10, threads=256)
+    assert list(out) == expected, type(numerals)
+print("ok")
+"""
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                          timeout=300, env=dict(os.environ, OPENBLAS_NUM_THREADS="1"))
+    assert (done.returncode, done.stdout) == (0, "ok\n"), done.stderr
+
+
 def test_explain_gives_the_json_facts():
     facts = veltrane.explain("0.1", 10, 10)
     assert facts == {"numeral": "0.1", "from": 10, "to": 10, "text": "0.1",
@@ -253,6 +301,16 @@ def test_format_checks_its_stored_value():
         veltrane.format(b"123", 10)
     with pytest.raises(ValueError):
         veltrane.format(bytes(10), 40)
+    # The ten bytes of a view with steps are not where its buffer starts.
+    image = veltrane.parse("1", 10)
+    spread = np.zeros((2, 10), np.uint8)
+    spread[0, :5], spread[1, :5] = np.frombuffer(image[:5], np.uint8), np.frombuffer(image[5:], np.uint8)
+    for strided in (spread[:, :5], np.frombuffer(image * 2, np.uint8)[::2],
+                    memoryview(image * 2)[::2]):
+        with pytest.raises(ValueError, match="strided"):
+            veltrane.format(strided, 10)
+    assert veltrane.format(np.frombuffer(image, np.uint8).reshape(2, 5), 10) == "1"
+    assert veltrane.format(memoryview(b"x" + image)[1:], 10) == "1"
     quiet_nan = bytes.fromhex("00000000000000c0ff7f")
     with pytest.raises(ValueError):
         veltrane.format(quiet_nan, 10)
