@@ -188,14 +188,18 @@ const NOTATIONS = ['standard', 'scientific'];
 
 // Thrown for a numeral that gives no value (veltrane-cli's ERROR): its
 // message is the one veltrane-cli writes about it after "line N: ".
+// The details default to those of a rejected empty numeral in base 10, so
+// that one made by hand (a test's, a mock's) has fields of the right types.
 class NumeralError extends Error {
-  constructor(message, { numeral, outcome, rule, column, base }) {
+  constructor(message, {
+    numeral = '', outcome = 'rejected', rule = outcome, column = null, base = 10,
+  } = {}) {
     super(message);
     this.name = 'NumeralError';
     this.numeral = numeral;  // the numeral as given
     this.outcome = outcome;  // 'rejected', 'empty', 'too_long', 'nul_byte' or 'no_value'
     this.rule = rule;        // the rule broken ('digit_too_large', ...), else the outcome
-    this.column = column;    // 1-based, in the numeral without its blanks; null where none
+    this.column = column;    // 1-based, in UTF-8 bytes of the numeral without its blanks; null where none
     this.base = base;        // the base it was read in (its '@' suffix's, else from)
   }
 }
@@ -345,6 +349,9 @@ function makeApi(exports) {
     if (!Array.isArray(numerals)) {
       throw new TypeError(`numerals must be an array of strings, not ${describe(numerals)}`);
     }
+    // Each element read once, before any is written into the module: a
+    // getter or proxy that converts meanwhile cannot overwrite a batch.
+    numerals = numerals.slice();
     for (const numeral of numerals) checkNumeral(numeral);
     const o = readOptions(options);
     const results = new Array(numerals.length);

@@ -186,6 +186,46 @@ test('NumeralError: the outcome, the rule, its column and the base', () => {
       .replace(/^veltrane-cli: argument 1: /, ''));
 });
 
+test('NumeralError made by hand, and columns counted in UTF-8 bytes', () => {
+  const made = new NumeralError('no value');
+  assert.deepEqual([made.message, made.numeral, made.outcome, made.rule, made.column, made.base],
+    ['no value', '', 'rejected', 'rejected', null, 10]);
+  const given = new NumeralError('m', { numeral: '1@', rule: 'suffix_missing', column: 2 });
+  assert.deepEqual([given.outcome, given.rule, given.column, given.base],
+    ['rejected', 'suffix_missing', 2, 10]);
+  // A fault after a character of several bytes is counted as veltrane-cli counts it.
+  for (const [numeral, column] of [['é@', 3], ['\u{1F600}@', 5], ['€1@', 5]]) {
+    assert.throws(() => convert(numeral), (error) => error.column === column &&
+      error.message === runCli([numeral]).stderr[0].replace(/^veltrane-cli: argument 1: /, ''));
+  }
+});
+
+test('convertMany reads each element once, before it converts any', () => {
+  // A getter that converts on its own would overwrite a batch being written.
+  const numerals = ['11', '22', '33'];
+  let reads = 0;
+  Object.defineProperty(numerals, 1, {
+    get() {
+      reads++;
+      convert('999999');
+      return '22';
+    },
+  });
+  assert.deepEqual(convertMany(numerals, { to: 10 }), ['17', '34', '51']);
+  assert.equal(reads, 1);
+  // One that gives a string when checked and a number after cannot slip through.
+  let first = true;
+  const changing = ['1', '2'];
+  Object.defineProperty(changing, 0, {
+    get() {
+      const value = first ? '1' : 12;
+      first = false;
+      return value;
+    },
+  });
+  assert.deepEqual(convertMany(changing), ['1', '2']);
+});
+
 test('a bad base is a RangeError, a numeral that is no string a TypeError', () => {
   const calls = {
     convert: (numeral, options) => convert(numeral, options),

@@ -91,13 +91,21 @@ export interface Details {
 
 /** Thrown for a numeral that gives no value; its message is veltrane-cli's. */
 export class NumeralError extends Error {
+  /** The details default to a rejected '' in base 10 (rule 'rejected', column null). */
+  constructor(message?: string, details?: {
+    numeral?: string;
+    outcome?: NoValueOutcome;
+    rule?: string;
+    column?: number | null;
+    base?: number;
+  });
   readonly name: 'NumeralError';
   /** The numeral as given. */
   readonly numeral: string;
   readonly outcome: NoValueOutcome;
   /** The rule broken (`'digit_too_large'`, `'second_point'`, ...), else the outcome. */
   readonly rule: string;
-  /** 1-based column of the fault in the numeral without its blanks; null where none. */
+  /** 1-based column of the fault, in UTF-8 bytes of the numeral without its blanks; null where none. */
   readonly column: number | null;
   /** The base the numeral was read in (its `@` suffix's, else `from`). */
   readonly base: number;

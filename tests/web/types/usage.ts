@@ -36,6 +36,9 @@ export function ruleOf(numeral: string): string | null {
   }
 }
 
+export const made: NumeralError = new NumeralError('made by hand', { numeral: '12G', column: 3 });
+export const bare: NumeralError = new NumeralError('made by hand');
+
 // @ts-expect-error: a numeral is a string
 convert(255);
 // @ts-expect-error: there is no such option
