@@ -5,19 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "c_check.h"
 #include "veltrane.h"
-
-static int failures = 0;
-
-#define CHECK(condition, ...)                                  \
-  do {                                                         \
-    if (!(condition)) {                                        \
-      ++failures;                                              \
-      fprintf(stderr, "%s:%d: check failed: %s: ", __FILE__, __LINE__, #condition); \
-      fprintf(stderr, __VA_ARGS__);                            \
-      fputc('\n', stderr);                                     \
-    }                                                          \
-  } while (0)
 
 /* One conversion and what it must give. */
 struct Case {

@@ -10,17 +10,7 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 
-static int failures = 0;
-
-#define CHECK(condition, ...)                                                     \
-  do {                                                                            \
-    if (!(condition)) {                                                           \
-      ++failures;                                                                 \
-      fprintf(stderr, "%s:%d: check failed: %s: ", __FILE__, __LINE__, #condition); \
-      fprintf(stderr, __VA_ARGS__);                                               \
-      fputc('\n', stderr);                                                        \
-    }                                                                             \
-  } while (0)
+#include "c_check.h"
 
 static unsigned short controlWord(void) {
   unsigned short word;
