@@ -46,7 +46,9 @@ class NumeralError(ValueError):
             (an empty or too long numeral).
         base: the base the numeral was read in (its ``@`` suffix's, or
             ``from_base``).
-        index: the numeral's place in a batch, or None for one numeral.
+        index: the numeral's place in a batch (in an array of several
+            dimensions, its place in C order, as ``array.flat[index]``),
+            or None for one numeral.
 
     >>> try:
     ...     convert("12G", to_base=10)

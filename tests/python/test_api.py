@@ -221,6 +221,15 @@ def test_unicode_array_items_are_utf8_numerals():
     assert out["numeral"] == "1é"
 
 
+@pytest.mark.parametrize("order", ["C", "F"])
+def test_the_index_in_an_array_of_two_dimensions_is_flat(order):
+    numerals = np.array([["a", "b", "c"], ["g", "10", "x"]], order=order)
+    with pytest.raises(NumeralError) as raised:
+        veltrane.convert(numerals, 16)
+    assert raised.value.index == 3
+    assert numerals.flat[raised.value.index] == raised.value.numeral == "g"
+
+
 def test_unicode_arrays_of_either_byte_order_and_any_item():
     native = np.array(["ff", "10", "-1_1"])
     swapped = native.astype(native.dtype.newbyteorder("S"))
