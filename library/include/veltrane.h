@@ -154,13 +154,17 @@ VELTRANE_API int veltrane_explain_measured(const char *numeral, size_t length, i
  * "veltrane-cli: line N: ", without line end: why a numeral that gives no
  * value gives none (the numeral quoted, the rule and its 1-based column),
  * or, with VELTRANE_ROUND_TRIP, why a value's plain text stands in for its
- * round-trip text; "" when there is nothing to say. Same return codes. */
+ * round-trip text; "" when there is nothing to say. Same return codes.
+ * VELTRANE_REPORT_SIZE bytes always suffice (a numeral of bytes that are
+ * quoted as escapes takes about 50,000). */
 VELTRANE_API int veltrane_message(const char *numeral, size_t length, int from_base, int to_base,
                                   unsigned flags, char *message, size_t message_size);
 
 /* Everything one conversion found out, besides its text. */
 typedef struct veltrane_details {
-  int outcome;      /* the return code of the conversion */
+  int outcome;      /* the numeral's outcome (VELTRANE_CONVERTED, ...), also where the
+                       text did not fit and the call returned VELTRANE_BUFFER_TOO_SMALL;
+                       VELTRANE_BAD_BASE for a bad base */
   int sign;         /* for VELTRANE_OVERFLOW: +1 ("+INF") or -1 ("-INF"); else 0 */
   int notation;     /* of the text: 0 standard, 1 scientific, -1 none (ERROR, +INF, -INF) */
   int base;         /* the base the numeral was read in (its '@' suffix's, else from_base) */
