@@ -199,7 +199,7 @@ class NumeralError extends Error {
     this.numeral = numeral;  // the numeral as given
     this.outcome = outcome;  // 'rejected', 'empty', 'too_long', 'nul_byte' or 'no_value'
     this.rule = rule;        // the rule broken ('digit_too_large', ...), else the outcome
-    this.column = column;    // 1-based, in UTF-8 bytes of the numeral without its blanks; null where none
+    this.column = column;    // 1-based, in UTF-8 bytes, blanks around uncounted; null if none
     this.base = base;        // the base it was read in (its '@' suffix's, else from)
   }
 }

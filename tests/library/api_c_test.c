@@ -280,7 +280,8 @@ static void checkBufferSizes(void) {
   for (unsigned flags = 0; flags <= VELTRANE_ROUND_TRIP; flags += VELTRANE_ROUND_TRIP) {
     char small[2];
     veltrane_details details;
-    const int code = veltrane_convert_details("255", 3, 10, 16, flags, small, sizeof small, &details);
+    const int code =
+        veltrane_convert_details("255", 3, 10, 16, flags, small, sizeof small, &details);
     CHECK(code == VELTRANE_BUFFER_TOO_SMALL && small[0] == '\0', "flags %u: %d", flags, code);
     CHECK(details.outcome == VELTRANE_CONVERTED && details.has_value == 1, "flags %u: %d %d",
           flags, details.outcome, details.has_value);

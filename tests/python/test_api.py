@@ -313,7 +313,8 @@ def test_format_checks_its_stored_value():
     # The ten bytes of a view with steps are not where its buffer starts.
     image = veltrane.parse("1", 10)
     spread = np.zeros((2, 10), np.uint8)
-    spread[0, :5], spread[1, :5] = np.frombuffer(image[:5], np.uint8), np.frombuffer(image[5:], np.uint8)
+    spread[0, :5] = np.frombuffer(image[:5], np.uint8)
+    spread[1, :5] = np.frombuffer(image[5:], np.uint8)
     for strided in (spread[:, :5], np.frombuffer(image * 2, np.uint8)[::2],
                     memoryview(image * 2)[::2]):
         with pytest.raises(ValueError, match="strided"):

@@ -105,7 +105,10 @@ export class NumeralError extends Error {
   readonly outcome: NoValueOutcome;
   /** The rule broken (`'digit_too_large'`, `'second_point'`, ...), else the outcome. */
   readonly rule: string;
-  /** 1-based column of the fault, in UTF-8 bytes of the numeral without its blanks; null where none. */
+  /**
+   * 1-based column of the fault, in UTF-8 bytes of the numeral without its
+   * blanks; null where none.
+   */
   readonly column: number | null;
   /** The base the numeral was read in (its `@` suffix's, else `from`). */
   readonly base: number;
