@@ -12,8 +12,12 @@
 // Saves the calling thread's x87 control word when made and loads it back
 // when destroyed, where the work in between changed it. Costs two `fnstcw`
 // and a comparison where the word is the operations' own already (a caller
-// that computes in the same mode). The status flags are left as the
-// operations leave them. Nothing in a build on the software instructions.
+// that computes in the same mode). Where it loads the caller's word back,
+// it clears the exception flags first: the operations raise some (an
+// inexact result, an underflow) under their own word, which masks them
+// all, and one the caller's word unmasks would trap at the caller's next
+// x87 instruction. (The operations' `fninit` has cleared the caller's own
+// flags already.) Nothing in a build on the software instructions.
 class X87CallerMode {
  public:
 #if VELTRANE_COMPUTES_ON_UNIT
@@ -21,7 +25,7 @@ class X87CallerMode {
   ~X87CallerMode() {
     std::uint16_t now;
     __asm__ volatile("fnstcw %0" : "=m"(now));
-    if (now != saved_) __asm__ volatile("fldcw %0" : : "m"(saved_));
+    if (now != saved_) __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(saved_));
   }
 #else
   X87CallerMode() {}

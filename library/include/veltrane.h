@@ -248,9 +248,10 @@ VELTRANE_API size_t veltrane_trim(char *text);
 
 /* On a build that computes on the x87 unit (x86 and x86-64, but for the
  * software build): every call above that computes leaves the calling
- * thread's x87 control word as it found it, so a program's own long double
- * arithmetic rounds as before. That costs each call a change of the unit's
- * mode and a change back. A thread that does nothing but convert (a worker
+ * thread's x87 control word as it found it, and the unit's exception flags
+ * clear, so a program's own long double arithmetic rounds, and traps where
+ * it unmasked exceptions, as before. That costs each call a change of the
+ * unit's mode and a change back. A thread that does nothing but convert (a worker
  * of a batch) may instead take the library's mode for good with this call:
  * control word 0x0F7F (64-bit precision, rounding toward zero, every
  * exception masked); its later calls then change nothing. Long double

@@ -24,6 +24,8 @@ static void setControlWord(unsigned short word) { __asm__ volatile("fldcw %0" : 
 #define LIBRARY_MODE 0x0F7F
 /* A caller's own: 64-bit precision, rounding up, all masked. */
 #define CALLER_MODE 0x0B7F
+/* The same with the precision and underflow exceptions unmasked. */
+#define CALLER_TRAPS 0x0B4F
 
 /* What each computing call writes, as one text: the plain text, the
  * round-trip text, the --json line, the message of a rejected numeral, the
@@ -80,6 +82,19 @@ int main(void) {
   CHECK(controlWord() == CALLER_MODE, "0x%04X after the calls", controlWord());
   CHECK(strcmp(inDefault, inCaller) == 0, "texts differ with the caller's mode:\n%s\n%s",
         inDefault, inCaller);
+
+  /* A caller that unmasked exceptions that the work inside raises (an
+   * inexact result, an underflow) gets its word back with none of them
+   * pending, so that its next x87 instruction does not trap. */
+  setControlWord(CALLER_TRAPS);
+  everyCall(inCaller, sizeof inCaller);
+  static char tiny[VELTRANE_REPORT_SIZE];
+  veltrane_json("1e-4940", 7, 10, 7, 0, tiny, sizeof tiny);
+  volatile long double x = 2.0L;
+  x = x + 1.0L; /* exact: raises nothing of its own */
+  CHECK(controlWord() == CALLER_TRAPS, "0x%04X after the calls", controlWord());
+  CHECK(strstr(tiny, "\"class\": \"subnormal\"") != NULL, "%s", tiny);
+  setControlWord(CALLER_MODE);
 
   /* Adopted: the library's mode where it computes on the unit, else the
    * caller's still; either way the calls leave it. */
