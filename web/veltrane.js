@@ -23,7 +23,9 @@
 
   // --- The page --------------------------------------------------------
 
+  // What the fields hold (their maxlength): the most the dialog reads.
   const NUMERAL_LENGTH = 28;
+  const BASE_LENGTH = 8;
   // The bases the lists offer, from the library once it is loaded.
   const baseChoices = [];
 
@@ -130,6 +132,12 @@
   function showFacts(all, message) {
     facts.replaceChildren();
     for (const [key, value] of Object.entries(all)) {
+      if (key === 'round_trip' && value === null && all.stored !== null) {
+        // A stored value with no round-trip text says so, as --explain does.
+        row(key, 'Round trip', 'none', `no numeral in base ${all.to} of at most ` +
+          `${api.maxNumeralLength.toLocaleString('en')} bytes reads back to the stored value`);
+        continue;
+      }
       if (value === null || FACTS[key] === null) continue;
       const [label, detail] = FACTS[key] || [key.replace(/_/g, ' '), null];
       row(key, label, typeof value === 'string' ? value : JSON.stringify(value),
@@ -162,14 +170,11 @@
     showFacts(api.explain(...latest), problems.get(numeral).textContent);
   }
 
-  // A base box's text as the base reading sees it (its first 8 bytes, blanks
-  // around them trimmed), to name it in a message.
-  const encoder = new TextEncoder();
-  function baseText(text) {
-    return new TextDecoder().decode(encoder.encode(text).subarray(0, 8)).replace(/^ +| +$/g, '');
-  }
+  // A base box's text without the blanks around it, to name it in a
+  // message. The box holds at most 8 characters, the most the base reading
+  // takes: its text is all that is read, so the message quotes it whole.
   function baseProblem(text) {
-    const read = baseText(text);
+    const read = text.replace(/^ +| +$/g, '');
     const rule = `give a whole decimal number from ${api.minBase} to ${api.maxBase}`;
     return read === '' ? `no base; ${rule}` : `'${read}' is not a base; ${rule}`;
   }
@@ -211,13 +216,20 @@
     }
   }
 
+  // text cut to what a field of length UTF-16 units holds, as typing into
+  // it stops: never inside a character of two units.
+  function cutToField(text, length) {
+    const cut = text.slice(0, length);
+    return /[\uD800-\uDBFF]$/.test(cut) && text.length > length ? cut.slice(0, -1) : cut;
+  }
+
   // Fills the form from the URL and converts what it names; the defaults
   // and no result when it names nothing.
   function applyHash() {
     const state = new URLSearchParams(location.hash.slice(1));
-    numeral.value = (state.get('numeral') || '').slice(0, NUMERAL_LENGTH);
-    inputBase.value = state.has('from') ? state.get('from') : '10';
-    outputBase.value = state.has('to') ? state.get('to') : '16';
+    numeral.value = cutToField(state.get('numeral') || '', NUMERAL_LENGTH);
+    inputBase.value = state.has('from') ? cutToField(state.get('from'), BASE_LENGTH) : '10';
+    outputBase.value = state.has('to') ? cutToField(state.get('to'), BASE_LENGTH) : '16';
     standard.checked = state.get('notation') === 'standard';
     scientific.checked = state.get('notation') === 'scientific';
     if (!notationAsked()) asked = 0;

@@ -306,6 +306,20 @@ for (const [origin, pageUrl] of Object.entries(pages)) {
         assert.equal(await list.isVisible(), false);
         assert.equal(await input.inputValue(), '34');
 
+        // A box takes the 8 characters that are read, typed or from a
+        // link: what it shows is the base converted in, or named as no base.
+        await typeInto(page, input, '3       4');
+        assert.equal(await input.inputValue(), '3       ');
+        await typeInto(page, baseBox(page, 'Output'), '000000016');
+        await typeInto(page, numeralField(page), '12');
+        await page.keyboard.press('Enter');
+        assert.equal(await resultField(page).inputValue(), 'ERROR');
+        assert.equal(await page.locator('#to-problem').textContent(),
+          "'00000001' is not a base; give a whole decimal number from 2 to 36");
+        await typeInto(page, baseBox(page, 'Output'), '10');
+        await page.keyboard.press('Enter');
+        assert.equal(await resultField(page).inputValue(), '5');
+
         // Typed, blanks and all.
         await typeInto(page, input, ' 36 ');
         await typeInto(page, baseBox(page, 'Output'), '2');
@@ -355,12 +369,19 @@ for (const [origin, pageUrl] of Object.entries(pages)) {
         assert.equal(await baseBox(page, 'Output').inputValue(), '2');
         assert.deepEqual(await checked(page), [false, true]);
       });
-      // A link's numeral is cut to what the field holds.
-      const long = `${pageUrl()}#numeral=${'1'.repeat(40)}&to=10`;
+      // A link's numeral and bases are cut to what the fields hold, never
+      // inside a character.
+      const long = `${pageUrl()}#numeral=${'1'.repeat(40)}&from=2${' '.repeat(8)}7&to=10`;
       await withPage(long, async (page) => {
         await page.waitForFunction(() => document.getElementById('result').value !== '');
         assert.equal(await numeralField(page).inputValue(), '1'.repeat(28));
-        assert.equal(await resultField(page).inputValue(), cli('1'.repeat(28), 10, 10).text);
+        assert.equal(await baseBox(page, 'Input').inputValue(), '2       ');
+        assert.equal(await resultField(page).inputValue(), cli('1'.repeat(28), 2, 10).text);
+      });
+      const emoji = `${pageUrl()}#numeral=${'1'.repeat(27)}%F0%9F%98%80&to=10`;
+      await withPage(emoji, async (page) => {
+        await page.waitForFunction(() => document.getElementById('result').value !== '');
+        assert.equal(await numeralField(page).inputValue(), '1'.repeat(27));
       });
     });
 
@@ -370,7 +391,7 @@ for (const [origin, pageUrl] of Object.entries(pages)) {
           Object.fromEntries(dds.map((dd) => [dd.dataset.key, dd.querySelector('.value').textContent])));
         await page.getByText('Explain').click();
         for (const [numeral, from, to] of [['0.1', 10, 10], ['0.1', 10, 3], ['1e4930', 10, 16],
-          ['12G', 10, 16], ['1_-1000', 16, 2], ['-0', 10, 16]]) {
+          ['12G', 10, 16], ['1_-1000', 16, 2], ['-0', 10, 16], ['1e-4950', 10, 16]]) {
           await typeInto(page, baseBox(page, 'Input'), String(from));
           await typeInto(page, baseBox(page, 'Output'), String(to));
           await typeInto(page, numeralField(page), numeral);
@@ -382,10 +403,16 @@ for (const [origin, pageUrl] of Object.entries(pages)) {
           for (const [key, value] of Object.entries(json)) {
             if (value !== null && key !== 'exact_complete') expected[key] = String(value);
           }
+          // A stored value without a round-trip text gets a row that says so.
+          if (json.stored !== null && json.round_trip === null) expected.round_trip = 'none';
           assert.deepEqual(await shown(), expected, numeral);
           if (message) {
             assert.equal(await page.locator('#facts dd[data-key="outcome"] .detail').textContent(),
               message);
+          }
+          if (json.stored !== null && json.round_trip === null) {
+            assert.equal(await page.locator('#facts dd[data-key="round_trip"] .detail').textContent(),
+              `no numeral in base ${to} of at most 12,288 bytes reads back to the stored value`);
           }
           if (json.stored) {
             assert.match(await page.locator('#facts dd[data-key="stored"] .detail').textContent(),
@@ -421,6 +448,14 @@ for (const [origin, pageUrl] of Object.entries(pages)) {
           await page.keyboard.type('255');
           await page.keyboard.press('Enter');
           assert.equal(await resultField(page).inputValue(), 'FF');
+          // The facts of a rejected numeral quote its bytes in one long run.
+          await page.getByText('Explain').click();
+          await typeInto(page, numeralField(page), 'é'.repeat(28));
+          await page.keyboard.press('Enter');
+          assert.equal(await resultField(page).inputValue(), 'ERROR');
+          assert.equal(await page.evaluate(() =>
+            document.documentElement.scrollWidth - document.documentElement.clientWidth), 0,
+          `${viewport.width} px: the facts scroll the page sideways`);
         }, { viewport });
       }
       const background = async (colorScheme) => {
