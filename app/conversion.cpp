@@ -10,7 +10,7 @@ namespace {
 // Read sizes in bytes, the NUL included: 28 characters of numeral and 8 of
 // each base; anything longer is cut without notice.
 constexpr int kNumeralReadSize = kNumeralFieldLength + 1;
-constexpr int kBaseReadSize = 9;
+constexpr int kBaseReadSize = kBaseFieldLength + 1;
 constexpr int kBaseTextSize = 20;
 // Room for any plain text of the library.
 constexpr int kOutputSize = VELTRANE_TEXT_SIZE;

@@ -28,6 +28,8 @@ class ConverterWindow {
 // The most characters of the numeral field that the command reads; the dialog
 // limits the field to the same length, so that what it shows is what is read.
 constexpr int kNumeralFieldLength = 28;
+// The same for each base box.
+constexpr int kBaseFieldLength = 8;
 
 // The conversion record of the process. Between two commands it holds what
 // the latest one stored: the trimmed numeral, both bases as parseBaseField

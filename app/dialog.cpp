@@ -62,6 +62,19 @@ void onInitDialog(HWND dialog) {
   // shown. Text set by another program (WM_SETTEXT) is not limited; the
   // command still cuts it.
   SendDlgItemMessageA(dialog, IDC_INPUT_TEXT, EM_LIMITTEXT, kNumeralFieldLength, 0);
+  // Likewise each base box and the kBaseFieldLength characters read of it:
+  // "3       7" must not show while base 3 converts.
+  SendDlgItemMessageA(dialog, IDC_INPUT_BASE, CB_LIMITTEXT, kBaseFieldLength, 0);
+  SendDlgItemMessageA(dialog, IDC_OUTPUT_BASE, CB_LIMITTEXT, kBaseFieldLength, 0);
+}
+
+// A base box that takes the focus selects its text, so that a base typed
+// after Tab replaces the one shown. The dialog manager selects the text of
+// an edit control it tabs into, but not that of a combo box's edit part,
+// which otherwise keeps the caret where the last edit left it. A click still
+// places the caret: the edit part handles the click after the focus moves.
+void selectBaseText(HWND dialog, int comboId) {
+  SendDlgItemMessageA(dialog, comboId, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
 }
 
 // Only user edits reach the clearing cases: the Convert command writes the
@@ -81,6 +94,7 @@ void onCommand(HWND dialog, int controlId, int code) {
     case IDC_INPUT_BASE:
     case IDC_OUTPUT_BASE:
       if (code == CBN_SELCHANGE || code == CBN_EDITCHANGE) clearOutput(dialog);
+      if (code == CBN_SETFOCUS) selectBaseText(dialog, controlId);
       break;
     case IDC_STANDARD:
     case IDC_SCIENTIFIC:

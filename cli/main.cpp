@@ -88,7 +88,11 @@ const char kHelp[] =
     "Examples:\n"
     "  veltrane-cli 255                        prints FF\n"
     "  veltrane-cli --to 2 -- -0.5             prints -0.1\n"
+#ifdef _WIN32
+    "  echo 12@16 | veltrane-cli -t 10         prints 18 (in cmd and PowerShell)\n"
+#else
     "  printf '12@16\\n1e4930\\n' | veltrane-cli -t 10   prints 18 and +INF\n"
+#endif
     "  veltrane-cli --explain 0.1              shows how 0.1 is stored\n"
     "  veltrane-cli -r 0.1                     prints 0.1999999999999999A, which reads\n"
     "                                          back as 0.1 does; 0.19999999999999A\n"

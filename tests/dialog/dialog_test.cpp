@@ -252,6 +252,45 @@ TEST_F(ConverterDialog, NumeralFieldHoldsWhatConvertReads) {
   }
 }
 
+// Each base box takes no more than the 8 characters the command reads, so a
+// base typed past them never shows while another converts.
+TEST_F(ConverterDialog, BaseBoxesHoldWhatConvertReads) {
+  setText(IDC_INPUT_TEXT, "12");
+  setText(IDC_OUTPUT_BASE, "10");
+  for (int id : {IDC_INPUT_BASE, IDC_OUTPUT_BASE}) {
+    setText(id, "");
+    for (char c : std::string("3       7")) typeChar(item(id), c);
+    pump(dialog_);
+    EXPECT_EQ(text(id), "3       ") << id;
+  }
+  setText(IDC_OUTPUT_BASE, "10");
+  convert();
+  EXPECT_EQ(text(IDC_OUTPUT_TEXT), "5");  // 12 in base 3, the base shown
+}
+
+// A base box that takes the focus selects its whole text, every time: a base
+// typed after Tab replaces the one shown instead of joining it.
+TEST_F(ConverterDialog, BaseBoxSelectsItsTextOnFocus) {
+  for (int id : {IDC_INPUT_BASE, IDC_OUTPUT_BASE}) {
+    for (int visit = 0; visit < 2; ++visit) {
+      // The caret at the end, where typing leaves it; then the focus leaves
+      // and comes back as the dialog manager moves it on Tab.
+      SendDlgItemMessageA(dialog_, id, CB_SETEDITSEL, 0, MAKELPARAM(2, 2));
+      SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDC_INPUT_TEXT)), TRUE);
+      SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(id)), TRUE);
+      pump(dialog_);
+      ASSERT_EQ(focusedId(), id);
+      const DWORD selection =
+          static_cast<DWORD>(SendDlgItemMessageA(dialog_, id, CB_GETEDITSEL, 0, 0));
+      EXPECT_EQ(LOWORD(selection), 0) << id << " visit " << visit;
+      EXPECT_EQ(HIWORD(selection), text(id).size()) << id << " visit " << visit;
+    }
+    typeChar(item(id), '7');
+    pump(dialog_);
+    EXPECT_EQ(text(id), "7") << id;
+  }
+}
+
 TEST_F(ConverterDialog, EscapeDoesNothing) {
   SendDlgItemMessageA(dialog_, IDC_STANDARD, BM_CLICK, 0, 0);
   setText(IDC_INPUT_TEXT, "255");

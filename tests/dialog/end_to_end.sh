@@ -97,6 +97,21 @@ xdotool type --delay 30 '2'
 expect "typing a base clears the output" outputBase=2 output=
 keys Return
 expect "Enter converts from a base box" output=0.1 focus=1000
+# Every later visit selects the text as well, the base typed before
+# included, and so does Shift+Tab.
+keys Tab Tab Tab
+xdotool type --delay 30 '8'
+expect "Tab again selects the base typed" outputBase=8 output=
+keys shift+Tab
+expect "Shift+Tab to the input base" focus=1002
+xdotool type --delay 30 '7'
+expect "typing replaces the input base" inputBase=7
+keys Tab
+xdotool type --delay 30 '2'
+keys shift+Tab
+xdotool type --delay 30 '10'
+keys Return
+expect "bases typed after Tab convert" inputBase=10 outputBase=2 output=0.1 focus=1000
 
 # Escape does nothing. The Tab after it shows that it has been handled.
 keys Escape Tab
