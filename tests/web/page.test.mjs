@@ -411,7 +411,8 @@ for (const [origin, pageUrl] of Object.entries(pages)) {
               message);
           }
           if (json.stored !== null && json.round_trip === null) {
-            assert.equal(await page.locator('#facts dd[data-key="round_trip"] .detail').textContent(),
+            const reason = page.locator('#facts dd[data-key="round_trip"] .detail');
+            assert.equal(await reason.textContent(),
               `no numeral in base ${to} of at most 12,288 bytes reads back to the stored value`);
           }
           if (json.stored) {
