@@ -342,6 +342,23 @@ function makeApi(exports) {
     return convertPut(numeral, put(numeral), o);
   }
 
+  // How many numerals from numerals[at] on, at most most, fit in room
+  // bytes joined by LFs when each UTF-16 unit takes bytesPerUnit bytes.
+  function batchFitting(numerals, at, most, room, bytesPerUnit) {
+    let count = 0;
+    // used counts an LF after every numeral, one more than the batch has.
+    for (let used = 0; at + count < numerals.length && count < most; count++) {
+      used += bytesPerUnit * numerals[at + count].length + 1;
+      if (used > room + 1) break;
+    }
+    return count;
+  }
+
+  // numerals[at .. at + count - 1] joined by LFs.
+  function joinedLines(numerals, at, count) {
+    return count === 1 ? numerals[at] : numerals.slice(at, at + count).join('\n');
+  }
+
   // convert for each numeral of an array, in one pass through the module
   // for a whole batch: the texts, with null for a numeral that gives no
   // value.
@@ -362,31 +379,26 @@ function makeApi(exports) {
       if (outcome < 0) throw unexpected(outcome);
       return outcome === CONVERTED || outcome === OVERFLOW ? text(output) : null;
     };
-    // Numerals go in joined by LF, as many as fit the input buffer, written
-    // straight into it (ASCII byte by byte, anything else through the
-    // encoder): no joined string to build and collect. The texts come out
-    // one a line, and one string for the batch, cut at its LFs into the
-    // results (slices of it, and no array of lines to collect). A batch whose
-    // texts overflowed the output buffer sets how many numerals the next
-    // ones take. Large batches, as the module's buffers allow: fewer calls,
-    // and batch strings large enough for the collector to leave in place.
+    // Numerals go in joined by LF, as many as fit the input buffer, in one
+    // encodeInto of the joined batch (the engine's own loop, quicker than
+    // writing them in a character at a time). The texts come out one a
+    // line, and one string for the batch, cut at its LFs into the results
+    // (slices of it, and no array of lines to collect). A batch whose texts
+    // overflowed the output buffer sets how many numerals the next ones
+    // take. Large batches, as the module's buffers allow: fewer calls, and
+    // batch strings large enough for the collector to leave in place.
     let batch = 8192;
     for (let at = 0; at < numerals.length;) {
       const into = inputView();
-      let written = 0;
-      let count = 0;
-      while (at + count < numerals.length && count < batch) {
-        const numeral = numerals[at + count];
-        const length = numeral.length;
-        // Room for the worst case: three bytes a UTF-16 unit, and the LF.
-        if (written + 3 * length + 1 > into.length) break;
-        if (count > 0) into[written++] = 10;
-        let i = 0;
-        for (let c; i < length && (c = numeral.charCodeAt(i)) < 0x80; i++) into[written + i] = c;
-        written += i === length
-          ? length
-          : encoder.encodeInto(numeral, into.subarray(written)).written;
-        count++;
+      // As many as fit in ASCII; where characters of several bytes make
+      // them too long, as many as fit at three bytes a UTF-16 unit.
+      let count = batchFitting(numerals, at, batch, into.length, 1);
+      let lines = joinedLines(numerals, at, count);
+      let { read, written } = encoder.encodeInto(lines, into);
+      if (read < lines.length) {
+        count = batchFitting(numerals, at, batch, into.length, 3);
+        lines = joinedLines(numerals, at, count);
+        ({ written } = encoder.encodeInto(lines, into));
       }
       if (count === 0) {
         // Too long for the buffer, so too long to be read.

@@ -283,6 +283,18 @@ test('batches: empty, large, with line feeds, long and non-ASCII numerals', () =
     Array(20000).fill(convert('0.1', { to: 2 })));
 });
 
+// Batches that fit the module's input in UTF-16 units but not in UTF-8
+// bytes (é takes two, a lone surrogate three, as U+FFFD): each must go in
+// whole, with its numerals in their places.
+test('convertMany: batches longer in UTF-8 than in UTF-16 units', () => {
+  const numerals = [];
+  for (let i = 0; i < 300; i++) {
+    numerals.push(i % 3 === 0 ? 'é'.repeat(3000) : i % 3 === 1 ? '\ud800'.repeat(4000) : String(i));
+  }
+  assert.deepEqual(convertMany(numerals, { to: 10 }),
+    numerals.map((numeral, i) => (i % 3 === 2 ? numeral : null)));
+});
+
 // Lines of every length from 1 to 40 bytes, so that the batch's line ends
 // fall at every place in a word of 8, and texts of every length from 1 to
 // 64 digits with and without a point (2^k - 1 in binary is k ones; over
