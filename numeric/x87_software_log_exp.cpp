@@ -221,7 +221,11 @@ Ln2<N> computeLn2() {
   Ln2<N> c;
   c.value = sum;
   using Wide = WideInt<2 * N>;
-  Wide high(sum.lo);
+  // Every limb of high is set (GCC cannot follow the limbs in use of a
+  // widened value through add, and warns under link-time optimisation).
+  std::uint64_t limbs[2 * N] = {};
+  for (int i = 0; i < N; ++i) limbs[i] = sum.lo.limb(i);
+  Wide high = Wide::fromLimbs(limbs);
   high.add(Wide(sum.err));
   const Wide lower = divideShifted(Wide(1), 2 * F, high);
   Wide upper = divideShifted(Wide(1), 2 * F, Wide(sum.lo));
@@ -664,7 +668,8 @@ template <int N>
 Enclosure<N> expSeries(const Enclosure<N>& v, bool alternating) {
   Enclosure<N> term = one<N>();
   Enclosure<N> even = one<N>();
-  Enclosure<N> odd;
+  // Zero with its lowest limb set, for the same reason as in computeLn2.
+  Enclosure<N> odd = exactly(WideInt<N>(std::uint64_t{0}));
   for (std::uint32_t n = 1;; ++n) {
     term = divide(multiply(term, v), n + 1);
     if (term.lo.isZero()) {
